@@ -26,6 +26,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/failure.h"
 #include "settings/item_reader.h"
@@ -36,6 +37,7 @@ namespace varnox::settings {
 // empty.
 struct StoredSettings {
     std::string utPath, utDrive, serverIp, username, password;
+    bool operator==(const StoredSettings&) const = default;
 };
 
 // The settings file path for a program folder: folder + "/config.txt". The separator is
@@ -74,6 +76,7 @@ void writeSettingsFile(const std::string& file, const SettingsToWrite& values);
 // The main window's settings record. All members start empty.
 struct SettingsRecord {
     std::string gstUsername, gstPassword, gstServerIp, gstUTDrive, gstUTPath, gstUZPath;
+    bool operator==(const SettingsRecord&) const = default;
 };
 
 // The start-up read of the settings file in `programFolder`. When the file exists: the

@@ -22,7 +22,7 @@ struct Drive {
 // The table also remembers each drive's current folder for the run (the drive's root until a
 // folder on it is visited), as the original platform did per drive letter.
 class DriveTable {
-  public:
+public:
     explicit DriveTable(std::vector<Drive> drives);
 
     // The machine's own table, read from the mount table of the running system.
@@ -54,7 +54,7 @@ class DriveTable {
     // Records `folder` as the current folder of the drive that holds it.
     void rememberFolder(const std::string& folder);
 
-  private:
+private:
     std::vector<Drive> drives_;
     std::map<char, std::string> current_;
 };

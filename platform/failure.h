@@ -9,14 +9,14 @@ namespace varnox {
 // file or folder involved. Handlers let it travel up to the window, which reports it in a
 // message box and goes on running.
 class Failure : public std::runtime_error {
-  public:
+public:
     Failure(int number, const std::string& description)
         : std::runtime_error(description), number_(number) {}
 
     int number() const { return number_; }
     std::string description() const { return what(); }
 
-  private:
+private:
     int number_;
 };
 

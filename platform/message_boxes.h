@@ -14,7 +14,7 @@ namespace varnox::platform {
 
 // Every message box of the program goes through here: titled "varnox", no icon.
 class MessageBoxes {
-  public:
+public:
     static constexpr const char* kTitle = "varnox";
 
     virtual ~MessageBoxes() = default;
@@ -26,7 +26,7 @@ class MessageBoxes {
 
 // Modal Qt message boxes.
 class QtMessageBoxes : public MessageBoxes {
-  public:
+public:
     void inform(QWidget* parent, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& text) override;
 };
@@ -34,7 +34,7 @@ class QtMessageBoxes : public MessageBoxes {
 // A stand-in for tests: keeps every text shown and answers questions from a script
 // (Yes when the script has run out).
 class ScriptedMessageBoxes : public MessageBoxes {
-  public:
+public:
     struct Shown {
         QString text;
         bool question = false;
@@ -49,7 +49,7 @@ class ScriptedMessageBoxes : public MessageBoxes {
     std::vector<QString> texts() const;
     void clear() { shown_.clear(); }
 
-  private:
+private:
     std::deque<bool> answers_;
     std::vector<Shown> shown_;
 };

@@ -8,7 +8,7 @@ namespace varnox::platform {
 // Starts outside programs and reports whether they still run. A started program is never
 // stopped by this side: it outlives the program that started it.
 class ProcessRunner {
-  public:
+public:
     // The status a running process reports, as the original platform did.
     static constexpr unsigned kStillActive = 259;
 
@@ -27,7 +27,7 @@ class ProcessRunner {
 // The real runner: posix_spawn in a session of its own (so closing the terminal or the
 // program leaves the tool running), standard input from /dev/null.
 class SystemProcessRunner : public ProcessRunner {
-  public:
+public:
     int start(const std::string& program, const std::vector<std::string>& arguments) override;
     bool exitStatus(int processId, unsigned& status) override;
 };

@@ -111,6 +111,10 @@ FolderList::FolderList(platform::DriveTable& drives, QWidget* parent)
     }
 }
 
+void FolderList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const {
+    // Folders open by a double-click only: no expand and collapse marks.
+}
+
 QString FolderList::path() const {
     return fromBytes(path_);
 }
@@ -187,6 +191,7 @@ void FolderList::show(const std::string& folder, const std::vector<std::string>&
     }
     expandAll();
     setCurrentItem(current);
+    scrollToTop();
     scrollToItem(current);
 }
 

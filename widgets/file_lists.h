@@ -12,7 +12,7 @@ namespace varnox::widgets {
 // The drive list: one entry per drive of the drive table ("c: [/]").
 class DriveList : public QComboBox {
     Q_OBJECT
-  public:
+public:
     explicit DriveList(platform::DriveTable& drives, QWidget* parent = nullptr);
 
     // The entry of the drive shown.
@@ -24,11 +24,11 @@ class DriveList : public QComboBox {
     // Reads the drive table again; the drive shown stays.
     void refresh();
 
-  signals:
+signals:
     // The drive shown changed, by the user or by code.
     void driveChanged();
 
-  private:
+private:
     void fill();
     void onIndexChanged(int index);
 
@@ -42,7 +42,7 @@ class DriveList : public QComboBox {
 // it the current folder.
 class FolderList : public QTreeWidget {
     Q_OBJECT
-  public:
+public:
     explicit FolderList(platform::DriveTable& drives, QWidget* parent = nullptr);
 
     // The current folder, without a trailing "/" (except the file system root "/").
@@ -56,12 +56,16 @@ class FolderList : public QTreeWidget {
     // Reads the current folder's sub-folders again.
     void refresh();
 
-  signals:
+signals:
     void pathChanged();
     // Opening a folder chosen by the user failed (it vanished, or cannot be read).
     void openFailed(int number, const QString& description);
 
-  private:
+protected:
+    void drawBranches(QPainter* painter, const QRect& rect,
+                      const QModelIndex& index) const override;
+
+private:
     void show(const std::string& folder, const std::vector<std::string>& subFolders);
     void onActivated(QTreeWidgetItem* item);
 
@@ -72,7 +76,7 @@ class FolderList : public QTreeWidget {
 // The file list: the ordinary, non-hidden files of one folder, sorted by name.
 class FileList : public QListWidget {
     Q_OBJECT
-  public:
+public:
     explicit FileList(QWidget* parent = nullptr);
 
     // The folder listed.
@@ -87,14 +91,14 @@ class FileList : public QListWidget {
     // The list's name filter; every file matches.
     QString pattern() const { return QStringLiteral("*.*"); }
 
-  signals:
+signals:
     // A file was chosen: by a click, by the keyboard, or by code selecting a row.
     void fileClicked();
 
-  protected:
+protected:
     void mousePressEvent(QMouseEvent* event) override;
 
-  private:
+private:
     void fill(const std::vector<std::string>& names, const QString& keep);
     void onCurrentRowChanged(int row);
     void onItemClicked();

@@ -10,6 +10,7 @@ jobs=$(nproc)
 cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci
+scripts/check-install.sh build
 
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"

@@ -72,9 +72,10 @@ protected:
             "esac\n");
     }
 
-    // Points the browser at `folder` and clicks `name` in it.
+    // Points the browser at `folder`, reads it afresh and clicks `name` in it.
     void select(const std::filesystem::path& folder, const QString& name) {
         control<widgets::FolderList>("Dir1")->setPath(q(folder));
+        control<widgets::FileList>("File1")->refresh();
         clickFile(name);
     }
 

@@ -6,17 +6,12 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
-#include <ostream>
 #include <string>
 
 #include "tests/mainwin/main_window_fixture.h"
+#include "tests/mainwin/qstring_print.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
-
-// Status texts in test messages as text, not as code units.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace varnox::test {
 

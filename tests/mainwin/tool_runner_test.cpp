@@ -1,4 +1,4 @@
-// The tool runner on its own, with shell scripts and scripted processes as the tool.
+// The tool runner on its own, with shell scripts as the tool.
 #include "mainwin/tool_runner.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "platform/failure.h"
-#include "tests/mainwin/process_doubles.h"
+#include "tests/mainwin/qstring_print.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,26 +32,6 @@ protected:
     platform::SystemProcessRunner system_;
     QStringList shown_;
 };
-
-TEST_F(Runner, AProgramThatCannotStartFailsAndNothingIsWaitedFor) {
-    auto r = runner(system_);
-    try {
-        r.runAndWait((dir_ / "missing" / "ucc.exe").string(), {"compress", "x"},
-                     QStringLiteral("Working"));
-        FAIL() << "started a missing program";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), failure::kFileNotFound);
-        EXPECT_NE(failure.description().find((dir_ / "missing" / "ucc.exe").string()),
-                  std::string::npos);
-    }
-    EXPECT_TRUE(shown_.isEmpty());
-}
-
-TEST_F(Runner, WithoutAProgressTextNothingIsShown) {
-    auto r = runner(system_);
-    r.runAndWait(script("quick.sh", "sleep 0.3\n"), {});
-    EXPECT_TRUE(shown_.isEmpty());
-}
 
 TEST_F(Runner, ARunStartedInsideAWaitEndsFirstAndTheOuterDotsGoOn) {
     const std::string outer = script("outer.sh", "sleep 0.8\n");
@@ -87,18 +66,6 @@ TEST_F(Runner, ARunStartedInsideAWaitEndsFirstAndTheOuterDotsGoOn) {
     EXPECT_EQ(first, shownBeforeInner);
     EXPECT_EQ(last - first + 1, innerDots);
     EXPECT_GT(shown_.size(), last + 1) << "the outer wait resumed after the inner run";
-}
-
-TEST_F(Runner, AnEndedProcessGivesOnePassWhetherOrNotItsStatusCanBeRead) {
-    for (bool queryable : {true, false}) {
-        EndedProcessRunner ended;
-        ended.queryable = queryable;
-        shown_.clear();
-        auto r = runner(ended);
-        r.runAndWait("ucc.exe", {"compress", "x"}, QStringLiteral("Working"));
-        EXPECT_EQ(shown_, QStringList{"Working."}) << queryable;
-        EXPECT_EQ(ended.statusReads, 1) << queryable;
-    }
 }
 
 }  // namespace

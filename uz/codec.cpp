@@ -64,15 +64,16 @@ Header readHeader(std::span<const std::uint8_t> file) {
 }
 
 // The stages after Huffman decoding, in reverse order of encoding.
-std::vector<std::uint8_t> finishDecoding(std::vector<std::uint8_t> stream, Signature signature) {
+std::vector<std::uint8_t> finishDecoding(std::vector<std::uint8_t> stream, Signature signature,
+                                         std::size_t sizeLimit) {
     if (signature == Signature::DoubleRle) {
-        std::vector<std::uint8_t> expanded = rleDecode(stream);
+        std::vector<std::uint8_t> expanded = rleDecode(stream, sizeLimit);
         stream = std::move(expanded);
     }
     mtfDecode(stream);
     std::vector<std::uint8_t> runs = bwtDecode(stream);
     stream = {};
-    return rleDecode(runs);
+    return rleDecode(runs, sizeLimit);
 }
 
 }  // namespace
@@ -91,17 +92,20 @@ std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::strin
     return finishEncoding(std::move(out), std::move(runs), signature);
 }
 
-Decoded decode(std::span<const std::uint8_t> uzFile) {
+Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit) {
     Header h = readHeader(uzFile);
-    auto stream = huffmanDecode(uzFile.subspan(h.bodyOffset));
-    return {std::move(h.storedName), finishDecoding(std::move(stream), h.signature), h.signature};
+    auto stream = huffmanDecode(uzFile.subspan(h.bodyOffset), sizeLimit);
+    return {std::move(h.storedName), finishDecoding(std::move(stream), h.signature, sizeLimit),
+            h.signature};
 }
 
-Decoded decode(std::vector<std::uint8_t>&& uzFile) {
+Decoded decode(std::vector<std::uint8_t>&& uzFile, std::size_t sizeLimit) {
     Header h = readHeader(uzFile);
-    auto stream = huffmanDecode(std::span<const std::uint8_t>(uzFile).subspan(h.bodyOffset));
+    auto stream =
+        huffmanDecode(std::span<const std::uint8_t>(uzFile).subspan(h.bodyOffset), sizeLimit);
     std::vector<std::uint8_t>().swap(uzFile);
-    return {std::move(h.storedName), finishDecoding(std::move(stream), h.signature), h.signature};
+    return {std::move(h.storedName), finishDecoding(std::move(stream), h.signature, sizeLimit),
+            h.signature};
 }
 
 }  // namespace varnox::uz

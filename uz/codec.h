@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -33,11 +34,17 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::str
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature = Signature::Standard);
 
+// No limit on the size a file may decode to.
+constexpr std::size_t kNoSizeLimit = static_cast<std::size_t>(-1);
+
 // Decodes a whole .uz file of either signature. Any input that is not a valid .uz file
 // raises uz::Error saying what is wrong; nothing is allocated beyond what the data read so
-// far can back.
-Decoded decode(std::span<const std::uint8_t> uzFile);
+// far can back. The runs of the format let a small file stand for a huge package (a
+// 5678 file can grow ten thousand fold), so a caller may set `sizeLimit`: a file whose
+// package, or any stage on the way to it, would exceed that many bytes raises uz::Error
+// before the memory is taken.
+Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit = kNoSizeLimit);
 // The same, giving up the file's buffer once its bits are decoded.
-Decoded decode(std::vector<std::uint8_t>&& uzFile);
+Decoded decode(std::vector<std::uint8_t>&& uzFile, std::size_t sizeLimit = kNoSizeLimit);
 
 }  // namespace varnox::uz

@@ -405,9 +405,14 @@ void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& 
     sink.finish();
 }
 
-std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in) {
+std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
     ByteReader reader(in);
     const std::uint32_t count = reader.u32("the Huffman count");
+    if (count > sizeLimit) {
+        throw Error(error::kOverflow, "the Huffman data codes " + std::to_string(count) +
+                                          " bytes, more than the limit of " +
+                                          std::to_string(sizeLimit));
+    }
     const auto data = reader.rest();
     BitSource bits(data);
     const std::vector<DecodeNode> nodes = readTree(bits);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -15,9 +16,11 @@ void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& 
 
 // Decodes any full binary code tree up to 256 levels deep. Raises uz::Error when the tree
 // or a code runs past the data, the tree is too deep, the count cannot be backed by the
-// data, or whole bytes follow the last code. A tree of a single leaf codes in zero bits and
-// is only accepted with a count of zero: an encoder writes it for empty input alone.
-std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in);
+// data, or whole bytes follow the last code, or the count exceeds `sizeLimit`. A tree of a
+// single leaf codes in zero bits and is only accepted with a count of zero: an encoder
+// writes it for empty input alone.
+std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in,
+                                        std::size_t sizeLimit = static_cast<std::size_t>(-1));
 
 // The code length of each byte value under the tree the encoder builds for these counts,
 // -1 for a value left out of the tree. For tests of the tree rule.

@@ -116,11 +116,16 @@ std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
     return out;
 }
 
-std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in) {
+std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
     std::size_t size = 0;
     walkRuns(
         in, [&](std::size_t, std::size_t length) { size += length; },
         [&](std::uint8_t, std::size_t copies) { size += copies; });
+    if (size > sizeLimit) {
+        throw Error(error::kOverflow, "the data would decode to " + std::to_string(size) +
+                                          " bytes, more than the limit of " +
+                                          std::to_string(sizeLimit));
+    }
     std::vector<std::uint8_t> out(size);
     std::uint8_t* p = out.data();
     walkRuns(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,9 +11,10 @@ namespace varnox::uz {
 // a count byte; longer runs split at 255; shorter runs stay as they are.
 std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in);
 
-// Inverse of rleEncode. Raises uz::Error when a count byte is missing or below 5. The
-// output is sized by a first pass over the data, so it is exactly as large as the data
-// decodes to and never larger.
-std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in);
+// Inverse of rleEncode. Raises uz::Error when a count byte is missing or below 5, or when
+// the output would exceed `sizeLimit` bytes. The output is sized by a first pass over the
+// data, so it is exactly as large as the data decodes to.
+std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in,
+                                    std::size_t sizeLimit = static_cast<std::size_t>(-1));
 
 }  // namespace varnox::uz

@@ -76,5 +76,20 @@ TEST(Decode, GivesUpTheFileBufferAndStillDecodes) {
     EXPECT_EQ(decode(std::move(file)).package, package);
 }
 
+TEST(Decode, RefusesToGrowBeyondASizeLimit) {
+    const Bytes package(1 << 20, 0);
+    for (Signature signature : {Signature::Standard, Signature::DoubleRle}) {
+        const Bytes file = encode(package, "Zeros.unr", signature);
+        ASSERT_LT(file.size() * 100, package.size());  // a hundredfold growth at least
+        try {
+            decode(file, 100000);
+            ADD_FAILURE() << "no limit";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), error::kOverflow) << e.what();
+        }
+        EXPECT_EQ(decode(file, package.size()).package, package);
+    }
+}
+
 }  // namespace
 }  // namespace varnox::uz::test

@@ -6,6 +6,9 @@
 #include <QPushButton>
 
 #include "helpwin/frm_help.h"
+#include "mainwin/compress_command.h"
+#include "mainwin/decompress_command.h"
+#include "mainwin/tool_runner.h"
 #include "platform/guard.h"
 #include "widgets/classic.h"
 #include "widgets/file_lists.h"
@@ -192,9 +195,15 @@ void frmBrindle::onExit() {
     services_.endProgram();
 }
 
-void frmBrindle::onCompress() {}
+void frmBrindle::onCompress() {
+    ToolRunner runner(services_.processes, [this](const QString& text) { setStatus(text); });
+    CompressCommand(*this, runner).run();
+}
 
-void frmBrindle::onDecompress() {}
+void frmBrindle::onDecompress() {
+    ToolRunner runner(services_.processes, [this](const QString& text) { setStatus(text); });
+    DecompressCommand(*this, runner, *chkMoveFiles_).run();
+}
 
 void frmBrindle::closeEvent(QCloseEvent* event) {
     // Closing the main window through its frame ends the program, as Exit does.

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "platform/services.h"
 #include "settings/settings_file.h"
@@ -52,6 +53,15 @@ public:
     widgets::DriveList& drive1() { return *Drive1_; }
     widgets::FolderList& dir1() { return *Dir1_; }
     widgets::FileList& file1() { return *File1_; }
+
+    // The working strings of Compress and Decompress, overwritten by every run: the selected
+    // file's path (folder + "/" + name), the compressed file's name, the decompressed
+    // package's name and the folder it moves into. A run keeps its own copies for after the
+    // wait, so a command run during the wait does not change what the first one moves.
+    std::string stSelectedFile;
+    std::string stCompressedName;
+    std::string stDecompressedName;
+    std::string stDestFolder;
 
 signals:
     // Every text the status line shows, in order.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "configwin/config_host.h"
 #include "platform/services.h"
 #include "settings/settings_file.h"
 
@@ -21,12 +22,16 @@ namespace varnox::helpwin {
 class frmHelp;
 }
 
+namespace varnox::configwin {
+class frmConfig;
+}
+
 namespace varnox::mainwin {
 
 // The main window: a package browser (drive, folder and file lists), the status line, and
 // the command buttons. It owns the settings record read at start-up; the record does not
 // change for the rest of the run.
-class frmBrindle : public QWidget {
+class frmBrindle : public QWidget, public configwin::ConfigHost {
     Q_OBJECT
 public:
     static constexpr const char* kNoConfigText =
@@ -52,6 +57,10 @@ public:
     widgets::DriveList& drive1() { return *Drive1_; }
     widgets::FolderList& dir1() { return *Dir1_; }
     widgets::FileList& file1() { return *File1_; }
+
+    // What the configuration window does to this window after Save and Done.
+    void moveListsTo(const QString& drive, const QString& folder) override;
+    void showAgain() override;
 
 signals:
     // Every text the status line shows, in order.
@@ -94,6 +103,7 @@ private:
     QLabel* lblFileName_;
 
     QPointer<helpwin::frmHelp> help_;
+    QPointer<configwin::frmConfig> config_;
 };
 
 }  // namespace varnox::mainwin

@@ -1,5 +1,6 @@
 #include "configwin/frm_config.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,44 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int lef
     return label;
 }
 
+// The window was laid out for MS Sans Serif, which is narrower than most faces that stand in
+// for it. With a wider face the captions beside the fields wrap onto a second line that their
+// boxes cannot show, and the instructions run on under the message label. So where the face
+// is wider than the layout allows, the window's font is narrowed, down to three quarters of
+// its width at most, until every fixed text fits the part of its box that can be seen.
+QFont fittedFont() {
+    struct Fixed {
+        const char* text;
+        int width;   // twips
+        int height;  // twips visible
+    };
+    const Fixed texts[] = {
+        {frmConfig::kInfoText, 4635, 750 - 120},  // lblMessages covers the rest of lblInfo
+        {"Default UZ folder", 1275, 255},
+        {"Redirect Server IP", 1425, 255},
+        {"User Name", 870, 255},
+        {"Password", 720, 255},
+        {"Verify Password", 1155, 255},
+    };
+    QFont font = widgets::classicFont();
+    for (int stretch = 100; stretch >= 75; stretch -= 5) {
+        font.setStretch(stretch);
+        QFontMetrics metrics(font);
+        bool fits = true;
+        for (const Fixed& fixed : texts) {
+            // A pixel or two to spare for the label's own rounding.
+            QRect box(0, 0, widgets::pixelsFromTwips(fixed.width) - 2, 10000);
+            QRect used =
+                metrics.boundingRect(box, Qt::TextWordWrap, QString::fromLatin1(fixed.text));
+            fits = fits && used.height() <= widgets::pixelsFromTwips(fixed.height);
+        }
+        if (fits) {
+            break;
+        }
+    }
+    return font;
+}
+
 }  // namespace
 
 frmConfig::frmConfig(platform::Services& services, ConfigHost& host, QWidget* parent)
@@ -73,7 +112,7 @@ frmConfig::frmConfig(platform::Services& services, ConfigHost& host, QWidget* pa
       host_(host) {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Tolvrin's Brindle - Configuration"));
-    setFont(widgets::classicFont());
+    setFont(fittedFont());
     widgets::sizeClientInTwips(this, 5280, 6945);
     buildControls();
 }

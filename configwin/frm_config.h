@@ -23,6 +23,15 @@ class ConfigHost;
 // hand or by Search), the redirect server's address, user name and password, and Save, which
 // writes config.txt, makes sure the uz folder exists and moves the main window's lists there.
 // Done hides the window and hands back to the main window; hidden, the window keeps its state.
+//
+// The message label after a save: the confirmation "config.text saved in <program folder>
+// UT Drive = <drive entry>"; when the two password boxes differ, a line break and "Password
+// doesn't match and will not be saved." follow it, so both stay in view. A value the settings
+// file cannot store (a double quote or a line break) is refused before anything is created or
+// written, with a message naming the field by its caption. A save that fails (a program
+// folder that cannot be written, a full disk) is reported in a message box, the label says
+// the settings were not saved, the previous config.txt stays as it was and the main window's
+// lists stay where they are.
 class frmConfig : public QWidget {
     Q_OBJECT
 public:

@@ -64,36 +64,45 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int lef
     return label;
 }
 
+// The captions beside the fields, in twips.
+struct Caption {
+    const char* name;
+    const char* text;
+    int left, top, width, height;
+};
+constexpr Caption kCaptions[] = {
+    {"Label5", "Default UZ folder", 510, 4575, 1275, 255},
+    {"Label1", "Redirect Server IP", 360, 5025, 1425, 255},
+    {"Label2", "User Name", 435, 5505, 870, 255},
+    {"Label3", "Password", 2850, 5505, 720, 255},
+    {"Label6", "Verify Password", 2400, 6000, 1155, 255},
+};
+
+// The instructions label; the message label covers it from its own top down.
+constexpr int kInfoLeft = 323, kInfoTop = 120, kInfoWidth = 4635, kInfoHeight = 1305;
+constexpr int kMessagesTop = 750;
+
+// True when `text` wrapped in `width` twips takes no more than `height` twips.
+bool fitsIn(const QFontMetrics& metrics, const char* text, int width, int height) {
+    // A pixel or two to spare for the label's own rounding.
+    QRect box(0, 0, widgets::pixelsFromTwips(width) - 2, 10000);
+    QRect used = metrics.boundingRect(box, Qt::TextWordWrap, QString::fromLatin1(text));
+    return used.height() <= widgets::pixelsFromTwips(height);
+}
+
 // The window was laid out for MS Sans Serif, which is narrower than most faces that stand in
 // for it. With a wider face the captions beside the fields wrap onto a second line that their
 // boxes cannot show, and the instructions run on under the message label. So where the face
 // is wider than the layout allows, the window's font is narrowed, down to three quarters of
 // its width at most, until every fixed text fits the part of its box that can be seen.
 QFont fittedFont() {
-    struct Fixed {
-        const char* text;
-        int width;   // twips
-        int height;  // twips visible
-    };
-    const Fixed texts[] = {
-        {frmConfig::kInfoText, 4635, 750 - 120},  // lblMessages covers the rest of lblInfo
-        {"Default UZ folder", 1275, 255},
-        {"Redirect Server IP", 1425, 255},
-        {"User Name", 870, 255},
-        {"Password", 720, 255},
-        {"Verify Password", 1155, 255},
-    };
     QFont font = widgets::classicFont();
     for (int stretch = 100; stretch >= 75; stretch -= 5) {
         font.setStretch(stretch);
         QFontMetrics metrics(font);
-        bool fits = true;
-        for (const Fixed& fixed : texts) {
-            // A pixel or two to spare for the label's own rounding.
-            QRect box(0, 0, widgets::pixelsFromTwips(fixed.width) - 2, 10000);
-            QRect used =
-                metrics.boundingRect(box, Qt::TextWordWrap, QString::fromLatin1(fixed.text));
-            fits = fits && used.height() <= widgets::pixelsFromTwips(fixed.height);
+        bool fits = fitsIn(metrics, frmConfig::kInfoText, kInfoWidth, kMessagesTop - kInfoTop);
+        for (const Caption& caption : kCaptions) {
+            fits = fits && fitsIn(metrics, caption.text, caption.width, caption.height);
         }
         if (fits) {
             break;
@@ -120,13 +129,11 @@ frmConfig::frmConfig(platform::Services& services, ConfigHost& host, QWidget* pa
 void frmConfig::buildControls() {
     // Created bottom of the stack first: the two message labels, then the controls that
     // overlap the lower edge of lblMessages.
-    lblInfo_ = label(this, "lblInfo", QString(), 323, 120, 4635, 1305);
-    lblMessages_ = label(this, "lblMessages", QString(), 345, 750, 4455, 1335);
-    label(this, "Label5", QStringLiteral("Default UZ folder"), 510, 4575, 1275, 255);
-    label(this, "Label1", QStringLiteral("Redirect Server IP"), 360, 5025, 1425, 255);
-    label(this, "Label2", QStringLiteral("User Name"), 435, 5505, 870, 255);
-    label(this, "Label3", QStringLiteral("Password"), 2850, 5505, 720, 255);
-    label(this, "Label6", QStringLiteral("Verify Password"), 2400, 6000, 1155, 255);
+    lblInfo_ = label(this, "lblInfo", QString(), kInfoLeft, kInfoTop, kInfoWidth, kInfoHeight);
+    lblMessages_ = label(this, "lblMessages", QString(), 345, kMessagesTop, 4455, 1335);
+    for (const Caption& c : kCaptions) {
+        label(this, c.name, QString::fromLatin1(c.text), c.left, c.top, c.width, c.height);
+    }
 
     cmdSearch_ = commandButton(this, "cmdSearch", QStringLiteral("S&earch"), 3585, 1935, 1215, 375);
     Drive2_ = new widgets::DriveList(services_.drives, this);

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <string>
 
+#include "configwin/config_host.h"
 #include "platform/services.h"
 #include "settings/settings_file.h"
 
@@ -22,12 +23,16 @@ namespace varnox::helpwin {
 class frmHelp;
 }
 
+namespace varnox::configwin {
+class frmConfig;
+}
+
 namespace varnox::mainwin {
 
 // The main window: a package browser (drive, folder and file lists), the status line, and
 // the command buttons. It owns the settings record read at start-up; the record does not
 // change for the rest of the run.
-class frmBrindle : public QWidget {
+class frmBrindle : public QWidget, public configwin::ConfigHost {
     Q_OBJECT
 public:
     static constexpr const char* kNoConfigText =
@@ -62,6 +67,10 @@ public:
     std::string stCompressedName;
     std::string stDecompressedName;
     std::string stDestFolder;
+
+    // What the configuration window does to this window after Save and Done.
+    void moveListsTo(const QString& drive, const QString& folder) override;
+    void showAgain() override;
 
 signals:
     // Every text the status line shows, in order.
@@ -104,6 +113,7 @@ private:
     QLabel* lblFileName_;
 
     QPointer<helpwin::frmHelp> help_;
+    QPointer<configwin::frmConfig> config_;
 };
 
 }  // namespace varnox::mainwin

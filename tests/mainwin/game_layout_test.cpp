@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/failure.h"
-#include "tests/settings/permission_checks.h"
+#include "tests/support/permission_checks.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 

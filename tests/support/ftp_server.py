@@ -1,16 +1,13 @@
-""
-    "FTP server for the tests and benchmarks: pyftpdlib on 127.0.0.1 and a free port.
+"""FTP server for the tests and benchmarks: pyftpdlib on 127.0.0.1 and a free port.
 
-    Usage : /
-            usr / bin /
-            python3 ftp_server.py CONFIG.json
+Usage: /usr/bin/python3 ftp_server.py CONFIG.json
 
-                The configuration is a JSON object
-    : accounts list of{name, password, home, perm, read_only : [ folder, ... ]} perm uses
-          pyftpdlib's letters (elradfmwMT gives everything); read_only
-          folders(absolute, inside home) allow only listing and reading canned_listing optional file
-      whose bytes every LIST sends instead of a real listing login_refusal optional text of the
-      530 reply to a wrong password; a text of several
+The configuration is a JSON object:
+  accounts        list of {name, password, home, perm, read_only: [folder, ...]}
+                  perm uses pyftpdlib's letters (elradfmwMT gives everything);
+                  read_only folders (absolute, inside home) allow only listing and reading
+  canned_listing  optional file whose bytes every LIST sends instead of a real listing
+  login_refusal   optional text of the 530 reply to a wrong password; a text of several
                   lines goes out as a proper multi-line reply
   throttle        optional bytes per second for every data connection (0 = no limit)
 
@@ -48,12 +45,12 @@ def main():
     throttle = int(config.get("throttle", 0))
 
     class Handler(FTPHandler):
-#Names travel as raw bytes both ways, so names that are not UTF - 8 survive.
+        # Names travel as raw bytes both ways, so names that are not UTF-8 survive.
         unicode_errors = "surrogateescape"
         auth_failed_timeout = 0
 
         def push(self, s):
-#FTPHandler.push encodes strictly; skip to the byte - level push below it.
+            # FTPHandler.push encodes strictly; skip to the byte-level push below it.
             super(FTPHandler, self).push(s.encode("utf8", "surrogateescape"))
 
         def respond(self, resp, logfun=logging.debug):

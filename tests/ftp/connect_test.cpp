@@ -80,6 +80,29 @@ TEST(ConnectFailure, NamesWhyNoServerWasReached) {
     }
 }
 
+// A server that stops answering after login cannot hold a call for longer than the reply
+// timeout, nor hold up closing the connection.
+TEST(DeadServer, TimesOutAndStillCloses) {
+    TempDir root;
+    FtpServer server(kUser, kPassword, root.path());
+    Transport transport(
+        Timeouts{std::chrono::seconds(5), std::chrono::seconds(1), std::chrono::seconds(1)});
+    Handle session = transport.internetOpen(kAgent, kAccessDirect);
+    Handle connection = transport.internetConnect(session, server.address(), 0, kUser, kPassword,
+                                                  kServiceFtp, kFlagPassive, 0);
+    ASSERT_NE(connection, kNoHandle);
+    server.stopAnswering();
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(transport.ftpSetCurrentDirectory(connection, "/elsewhere"));
+    EXPECT_EQ(lastError(), error::kTimeout);
+    FindData data;
+    EXPECT_EQ(transport.ftpFindFirstFile(connection, "*.*", data, 0, 0), kNoHandle);
+    EXPECT_EQ(lastError(), error::kTimeout);
+    EXPECT_TRUE(transport.internetCloseHandle(session));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
 TEST_F(ConnectTest, TakesThePortFromTheNameOrTheArgument) {
     std::string host = "127.0.0.1";
     std::uint16_t port = server_->port();

@@ -171,6 +171,55 @@ TEST_P(TransferTest, RefusesNamesThatWouldInjectCommands) {
     EXPECT_EQ(lastError(), error::kInvalidParameter);
 }
 
+// Waits until a download into folder has created its temporary file.
+bool downloadStarted(const std::filesystem::path& folder, std::size_t filesBefore) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (namesIn(folder).size() == filesBefore) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// A download whose server stops sending ends after the stall time and leaves the older
+// local file as it was, with no partial file beside it.
+TEST(Stall, StalledDownloadTimesOut) {
+    TempDir root;
+    TempDir local;
+    writeFile(root / "big.bin", std::string(4 << 20, 'x'));
+    writeFile(local / "big.bin", "older copy");
+    FtpServerOptions options;
+    options.accounts.push_back(account(root.path()));
+    options.throttleBytesPerSecond = 256 * 1024;
+    FtpServer server(options);
+    Transport transport(
+        Timeouts{std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::seconds(1)});
+    Handle session = transport.internetOpen(kAgent, kAccessDirect);
+    Handle connection = transport.internetConnect(session, server.address(), 0, kUser, kPassword,
+                                                  kServiceFtp, kFlagPassive, 0);
+    ASSERT_NE(connection, kNoHandle);
+
+    bool result = true;
+    std::uint32_t error = 0;
+    std::thread worker([&] {
+        result = transport.ftpGetFile(connection, "big.bin", local / "big.bin", false, 0,
+                                      kTransferBinary);
+        error = lastError();
+    });
+    bool started = downloadStarted(local.path(), 1);
+    server.stopAnswering();
+    auto frozen = std::chrono::steady_clock::now();
+    worker.join();
+    ASSERT_TRUE(started);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(error, error::kTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - frozen, std::chrono::seconds(30));
+    EXPECT_EQ(readFile(local / "big.bin"), "older copy");
+    EXPECT_EQ(namesIn(local.path()), std::vector<std::string>{"big.bin"});
+}
+
 // Closing a connection from another thread ends the transfer running on it; the download
 // leaves nothing behind, and the connection refuses a second caller meanwhile.
 TEST(Cancel, ClosingTheConnectionEndsARunningDownload) {
@@ -194,12 +243,7 @@ TEST(Cancel, ClosingTheConnectionEndsARunningDownload) {
                                       kTransferBinary);
         error = lastError();
     });
-    // The temporary file appears once the download runs.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (namesIn(local.path()).empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    if (namesIn(local.path()).empty()) {
+    if (!downloadStarted(local.path(), 0)) {
         transport.internetCloseHandle(connection);
         worker.join();
         FAIL() << "the download did not start: " << error;

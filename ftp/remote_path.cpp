@@ -15,12 +15,9 @@ std::string withoutTrailingSlashes(std::string path) {
 }  // namespace
 
 std::string changedDirectory(std::string_view current, std::string_view requested) {
+    // A backslash is an ordinary byte of a name on the servers this talks to, not a
+    // separator.
     std::string request(requested);
-    for (char& c : request) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
     if (!request.empty() && request.front() == '/') {
         return withoutTrailingSlashes(request);
     }

@@ -75,7 +75,7 @@ class Transport {
 
     // Makes directory the connection's current directory once the server accepted a change
     // to it; a refused change (kExtendedError, with the server's reply) keeps the old one.
-    // Relative directories are taken from the current one; "\" works as "/".
+    // Relative directories are taken from the current one; a backslash is part of a name.
     bool ftpSetCurrentDirectory(Handle connection, std::string_view directory);
 
     // Lists the current directory with LIST (the whole listing is read here; see

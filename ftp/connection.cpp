@@ -1,0 +1,292 @@
+#include "ftp/connection.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "ftp/errors.h"
+#include "ftp/local_file.h"
+#include "ftp/names.h"
+#include "ftp/remote_path.h"
+
+namespace varnox::ftp {
+namespace {
+
+constexpr long kBufferBytes = 512 * 1024;
+// Closing a connection says QUIT; a server that does not answer must not hold the caller.
+constexpr long kQuitReplySeconds = 2;
+
+void initialiseCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+long wholeSeconds(std::chrono::milliseconds duration) {
+    auto ms = std::max<std::int64_t>(duration.count(), 1);
+    return static_cast<long>((ms + 999) / 1000);
+}
+
+// The WinINet number nearest to what went wrong inside libcurl.
+std::uint32_t errorFromCurl(CURLcode code) {
+    switch (code) {
+        case CURLE_OK:
+            return error::kSuccess;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return error::kUnrecognizedScheme;
+        case CURLE_URL_MALFORMAT:
+            return error::kInvalidUrl;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return error::kNameNotResolved;
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_FTP_ACCEPT_FAILED:
+        case CURLE_FTP_CANT_GET_HOST:
+        case CURLE_INTERFACE_FAILED:
+            return error::kCannotConnect;
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_FTP_ACCEPT_TIMEOUT:
+            return error::kTimeout;
+        case CURLE_LOGIN_DENIED:
+            return error::kLoginFailure;
+        // The server answered with a refusal or with something we could not use; its
+        // reply text tells the user more.
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_FTP_WEIRD_PASS_REPLY:
+        case CURLE_FTP_WEIRD_PASV_REPLY:
+        case CURLE_FTP_WEIRD_227_FORMAT:
+        case CURLE_FTP_COULDNT_SET_TYPE:
+        case CURLE_FTP_COULDNT_RETR_FILE:
+        case CURLE_QUOTE_ERROR:
+        case CURLE_UPLOAD_FAILED:
+        case CURLE_FTP_PORT_FAILED:
+        case CURLE_FTP_COULDNT_USE_REST:
+        case CURLE_REMOTE_DISK_FULL:
+        case CURLE_REMOTE_FILE_EXISTS:
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+            return error::kExtendedError;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+            return error::kConnectionAborted;
+        case CURLE_RECV_ERROR:
+            return error::kConnectionReset;
+        case CURLE_WRITE_ERROR:
+            return error::kWriteFault;
+        case CURLE_READ_ERROR:
+            return error::kReadFault;
+        case CURLE_OUT_OF_MEMORY:
+            return error::kNotEnoughMemory;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return error::kOperationCancelled;
+        default:
+            return error::kInternalError;
+    }
+}
+
+bool usableRemoteName(std::string_view name) {
+    return !name.empty() && isSendable(name) && name.back() != '/';
+}
+
+}  // namespace
+
+struct Connection::Request {
+    bool noBody = false;
+    bool ascii = false;
+    std::string* text = nullptr;
+    PendingDownload* download = nullptr;
+    UploadSource* upload = nullptr;
+    std::uint32_t localError = 0;
+};
+
+// libcurl's callbacks, with the exact signatures it calls.
+struct CurlCallbacks {
+    static int debug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) {
+        if (type == CURLINFO_HEADER_IN) {
+            static_cast<Connection*>(self)->replies_.feed(std::string_view(data, size));
+        }
+        return 0;
+    }
+
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<Connection*>(self)->cancelled_ ? 1 : 0;
+    }
+
+    static std::size_t write(char* data, std::size_t size, std::size_t count, void* pointer) {
+        auto& request = *static_cast<Connection::Request*>(pointer);
+        std::size_t bytes = size * count;
+        if (request.text != nullptr) {
+            request.text->append(data, bytes);
+        } else if (request.download != nullptr && !request.download->write(data, bytes)) {
+            request.localError = request.download->writeError();
+            return 0;
+        }
+        return bytes;
+    }
+
+    static std::size_t read(char* data, std::size_t size, std::size_t count, void* pointer) {
+        auto& request = *static_cast<Connection::Request*>(pointer);
+        if (request.upload == nullptr) {
+            return 0;
+        }
+        long got = request.upload->read(data, size * count);
+        if (got < 0) {
+            request.localError = request.upload->readError();
+            return CURL_READFUNC_ABORT;
+        }
+        return static_cast<std::size_t>(got);
+    }
+};
+
+Connection::Connection(ConnectionSettings settings) : settings_(std::move(settings)) {
+    initialiseCurl();
+    curl_ = curl_easy_init();
+    if (curl_ == nullptr) {
+        return;
+    }
+    const Timeouts& t = settings_.timeouts;
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
+    // The debug callback sees every reply line; VERBOSE is what makes libcurl call it.
+    curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlCallbacks::debug);
+    curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlCallbacks::progress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
+    if (!settings_.user.empty()) {
+        curl_easy_setopt(curl_, CURLOPT_USERNAME, settings_.user.c_str());
+        curl_easy_setopt(curl_, CURLOPT_PASSWORD, settings_.password.c_str());
+    }
+    // One "CWD /full/path" per request; the paths we give are complete, and ".." in them
+    // is the server's to resolve, not libcurl's to squash.
+    curl_easy_setopt(curl_, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(curl_, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(curl_, CURLOPT_FTPPORT, settings_.passive ? nullptr : "-");
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connect.count()));
+    curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(t.connect.count()));
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(t.reply));
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, wholeSeconds(t.stall));
+    curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kBufferBytes);
+    curl_easy_setopt(curl_, CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
+}
+
+Connection::~Connection() {
+    if (curl_ != nullptr) {
+        curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
+        curl_easy_cleanup(curl_);
+    }
+}
+
+std::string Connection::url(const std::string& urlPath) const {
+    return "ftp://" + settings_.host + ":" + std::to_string(settings_.port) + "/" + urlPath;
+}
+
+std::uint32_t Connection::perform(const std::string& urlPath, Request& request) {
+    if (curl_ == nullptr) {
+        return error::kInternalError;
+    }
+    if (cancelled_) {
+        return error::kOperationCancelled;
+    }
+    std::string address = url(urlPath);
+    curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, request.noBody ? 1L : 0L);
+    curl_easy_setopt(curl_, CURLOPT_UPLOAD, request.upload != nullptr ? 1L : 0L);
+    curl_easy_setopt(curl_, CURLOPT_TRANSFERTEXT, request.ascii ? 1L : 0L);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlCallbacks::write);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &request);
+    curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &CurlCallbacks::read);
+    curl_easy_setopt(curl_, CURLOPT_READDATA, &request);
+    curl_easy_setopt(
+        curl_, CURLOPT_INFILESIZE_LARGE,
+        static_cast<curl_off_t>(request.upload != nullptr ? request.upload->size() : -1));
+    ++requests_;
+    CURLcode code = curl_easy_perform(curl_);
+    if (code == CURLE_OK) {
+        return error::kSuccess;
+    }
+    if (request.localError != 0) {
+        return request.localError;
+    }
+    if (cancelled_) {
+        return error::kOperationCancelled;
+    }
+    return errorFromCurl(code);
+}
+
+std::uint32_t Connection::open() {
+    Request request;
+    request.noBody = true;
+    std::uint32_t result = perform("", request);
+    if (result != error::kSuccess) {
+        return result;
+    }
+    char* entry = nullptr;
+    if (curl_easy_getinfo(curl_, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry != nullptr &&
+        entry[0] == '/') {
+        directory_ = entry;
+    }
+    return error::kSuccess;
+}
+
+std::uint32_t Connection::changeDirectory(std::string_view directory) {
+    if (directory.empty() || !isSendable(directory)) {
+        return error::kInvalidParameter;
+    }
+    std::string target = changedDirectory(directory_, directory);
+    Request request;
+    request.noBody = true;
+    std::uint32_t result = perform(directoryUrlPath(target), request);
+    if (result == error::kSuccess) {
+        directory_ = target;
+    }
+    return result;
+}
+
+std::uint32_t Connection::list(std::string& text) {
+    text.clear();
+    Request request;
+    request.text = &text;
+    return perform(directoryUrlPath(directory_), request);
+}
+
+std::uint32_t Connection::download(std::string_view remoteName,
+                                   const std::filesystem::path& localPath, bool failIfExists,
+                                   TransferType type) {
+    if (!usableRemoteName(remoteName)) {
+        return error::kInvalidParameter;
+    }
+    PendingDownload target(localPath, failIfExists);
+    if (std::uint32_t result = target.open(); result != error::kSuccess) {
+        return result;
+    }
+    Request request;
+    request.download = &target;
+    request.ascii = type == TransferType::kAscii;
+    std::uint32_t result = perform(fileUrlPath(childPath(directory_, remoteName)), request);
+    if (result != error::kSuccess) {
+        return result;
+    }
+    return target.commit();
+}
+
+std::uint32_t Connection::upload(const std::filesystem::path& localPath,
+                                 std::string_view remoteName, TransferType type) {
+    if (!usableRemoteName(remoteName)) {
+        return error::kInvalidParameter;
+    }
+    UploadSource source(localPath);
+    if (std::uint32_t result = source.open(); result != error::kSuccess) {
+        return result;
+    }
+    Request request;
+    request.upload = &source;
+    request.ascii = type == TransferType::kAscii;
+    return perform(fileUrlPath(childPath(directory_, remoteName)), request);
+}
+
+}  // namespace varnox::ftp

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Reading the text a server sends for LIST: Unix "ls -l" lines and DOS/IIS lines.
+namespace varnox::ftp {
+
+// File attribute values as the Windows find record carries them.
+namespace attribute {
+constexpr std::uint32_t kDirectory = 16;
+constexpr std::uint32_t kNormal = 128;
+}  // namespace attribute
+
+// The longest name a find record holds: the classic record has 260 characters, one of them
+// the closing NUL.
+constexpr std::size_t kMaxNameBytes = 259;
+
+// One directory entry, the part of the Windows find record that the FTP window reads.
+// attributes is kDirectory for a directory and kNormal for everything else (files,
+// symbolic links, devices); read-only is never reported, so every directory stays one the
+// window can open. name is the entry's name as the server's bytes, never empty, never
+// holding a NUL, at most kMaxNameBytes long (see shortenName).
+struct FindData {
+    std::uint32_t attributes = 0;
+    std::string name;
+
+    bool operator==(const FindData&) const = default;
+};
+
+// One LIST line as an entry, or nothing for lines that are not entries ("total 12",
+// blank lines, text in a form neither parser knows). The line may end in LF or CRLF.
+//
+// Unix form: type and permissions, then any columns up to a date "Mon DD HH:MM",
+// "Mon DD YYYY" or "YYYY-MM-DD HH:MM", then one blank, then the name. Everything after that
+// single blank is the name, so inner, leading and trailing blanks survive. A symbolic link
+// "name -> target" gives name; it is reported as a directory only when target ends in "/".
+// Devices ("4, 64" in the size column) and any number of owner and group columns work.
+//
+// DOS/IIS form: "MM-DD-YY" or "MM-DD-YYYY", a time "hh:mmAM", "hh:mmPM" or "HH:MM", then
+// "<DIR>" or a size, then one blank, then the name.
+std::optional<FindData> parseListLine(std::string_view line);
+
+// Every entry of a LIST reply, in the server's order, nothing sorted or left out ("." and
+// ".." pass through when a server lists them).
+std::vector<FindData> parseListing(std::string_view text);
+
+// A name cut to at most kMaxNameBytes bytes, as the fixed field of a find record cuts it.
+// The cut never splits a UTF-8 sequence, so the result is still text where the name was.
+std::string shortenName(std::string_view name);
+
+// Whether name matches a find pattern: "", "*" and "*.*" match everything; otherwise "*"
+// stands for any run of bytes and "?" for one byte, case-sensitive as Unix servers are.
+bool matchesPattern(std::string_view name, std::string_view pattern);
+
+}  // namespace varnox::ftp

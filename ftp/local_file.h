@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+// The local side of transfers.
+namespace varnox::ftp {
+
+// The error number for a failed local file operation (errno value err). reading tells
+// whether the file was being read (a missing file is then kFileNotFound) or written
+// (a missing file means its folder is missing: kPathNotFound).
+std::uint32_t localError(int err, bool reading);
+
+// A download that becomes the target file only when it is complete. Bytes go to a
+// temporary file in the target's folder; commit() moves it over the target in one step,
+// so a failed or cancelled download leaves an existing file untouched and no partial file
+// behind (the destructor removes the temporary file unless it was committed).
+class PendingDownload {
+  public:
+    PendingDownload(std::filesystem::path target, bool failIfExists);
+    ~PendingDownload();
+    PendingDownload(const PendingDownload&) = delete;
+    PendingDownload& operator=(const PendingDownload&) = delete;
+
+    // Checks the target and creates the temporary file. Returns 0 or the error number:
+    // kInvalidParameter when the last component is "." or ".." or missing, kFileExists when
+    // failIfExists is set and the target exists, kAccessDenied when it is a folder, and the
+    // local error of creating the temporary file otherwise.
+    std::uint32_t open();
+    // Appends bytes; false on failure (writeError() tells which).
+    bool write(const char* data, std::size_t size);
+    std::uint32_t writeError() const { return writeError_; }
+    // Closes the temporary file and puts it in the target's place. Returns 0 or the error.
+    std::uint32_t commit();
+
+  private:
+    void discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    bool failIfExists_;
+    int fd_ = -1;
+    std::uint32_t writeError_ = 0;
+};
+
+// A local file opened for an upload.
+class UploadSource {
+  public:
+    explicit UploadSource(std::filesystem::path file) : file_(std::move(file)) {}
+    ~UploadSource();
+    UploadSource(const UploadSource&) = delete;
+    UploadSource& operator=(const UploadSource&) = delete;
+
+    // Opens the file; 0 or kFileNotFound, kPathNotFound, kAccessDenied (also for a folder).
+    std::uint32_t open();
+    std::int64_t size() const { return size_; }
+    // Reads up to size bytes; returns the count, 0 at the end, or -1 (readError() tells).
+    long read(char* data, std::size_t size);
+    std::uint32_t readError() const { return readError_; }
+
+  private:
+    std::filesystem::path file_;
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+    std::uint32_t readError_ = 0;
+};
+
+}  // namespace varnox::ftp

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ftp/window/frm_ftp.h"
 #include "helpwin/frm_help.h"
 #include "platform/guard.h"
 #include "widgets/classic.h"
@@ -47,6 +48,7 @@ frmBrindle::frmBrindle(platform::Services& services, QWidget* parent)
 
 frmBrindle::~frmBrindle() {
     delete help_.data();
+    delete ftp_.data();
 }
 
 void frmBrindle::buildControls() {
@@ -174,7 +176,18 @@ void frmBrindle::onRefresh() {
 
 void frmBrindle::onConfigure() {}
 
-void frmBrindle::onFtp() {}
+void frmBrindle::onFtp() {
+    if (ftp_.isNull()) {
+        // Created (and loaded) on the first click after each unloading; it reads the
+        // settings record now.
+        ftp_ = new ftpwin::frmFTP(services_, record_);
+        ftp_->setAttribute(Qt::WA_DeleteOnClose);
+        widgets::centreWindow(ftp_, this);
+    }
+    ftp_->show();
+    ftp_->raise();
+    ftp_->activateWindow();
+}
 
 void frmBrindle::onHelp() {
     if (help_.isNull()) {

@@ -21,6 +21,10 @@ namespace varnox::helpwin {
 class frmHelp;
 }
 
+namespace varnox::ftpwin {
+class frmFTP;
+}
+
 namespace varnox::mainwin {
 
 // The main window: a package browser (drive, folder and file lists), the status line, and
@@ -94,6 +98,7 @@ private:
     QLabel* lblFileName_;
 
     QPointer<helpwin::frmHelp> help_;
+    QPointer<ftpwin::frmFTP> ftp_;
 };
 
 }  // namespace varnox::mainwin

@@ -1,5 +1,6 @@
 #include "ftp/window/remote_tree.h"
 
+#include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -24,6 +25,10 @@ RemoteTree::RemoteTree(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIndentation(19);
+    // Long paths scroll sideways rather than being cut short.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setTextElideMode(Qt::ElideNone);
     setAccessibleName(QStringLiteral("Remote folders"));
 }
 

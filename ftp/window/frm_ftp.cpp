@@ -151,6 +151,11 @@ void frmFTP::buildControls() {
     Label2_ = plainLabel(this, "Label2", QStringLiteral("FTP Server Name:"), 120, 1080, 1335, 255);
     Label3_ = plainLabel(this, "Label3", QStringLiteral("User Name:"), 3360, 1080, 975, 255);
     label4_ = plainLabel(this, "label4", QStringLiteral("Password:"), 6000, 1080, 855, 255);
+    // Each caption names its box for screen readers (no access keys: no "&" in them).
+    Label1_->setBuddy(txtProxy_);
+    Label2_->setBuddy(txtServer_);
+    Label3_->setBuddy(txtUser_);
+    label4_->setBuddy(txtPassword_);
 
     Line1_ = new QFrame(this);
     Line1_->setObjectName(QStringLiteral("Line1"));

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QRadioButton>
@@ -953,6 +954,17 @@ TEST_F(FtpWindow, TheWindowAndItsControls) {
         EXPECT_EQ(control<QWidget>(name)->focusPolicy(), Qt::NoFocus) << name;
     }
     EXPECT_EQ(control<QWidget>("Line1")->height(), 1);
+    // The text boxes are known by their captions.
+    const std::pair<const char*, const char*> named[] = {
+        {"txtProxy", "TIS Compatible Proxy (No CERN):"},
+        {"txtServer", "FTP Server Name:"},
+        {"txtUser", "User Name:"},
+        {"txtPassword", "Password:"}};
+    for (const auto& [box, caption] : named) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(textBox(box));
+        ASSERT_NE(accessible, nullptr) << box;
+        EXPECT_EQ(accessible->text(QAccessible::Name), caption) << box;
+    }
 }
 
 TEST_F(FtpWindow, ThePasswordShowsAStarForEveryCharacter) {

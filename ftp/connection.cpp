@@ -16,6 +16,8 @@ namespace {
 constexpr long kBufferBytes = 512 * 1024;
 // Closing a connection says QUIT; a server that does not answer must not hold the caller.
 constexpr long kQuitReplySeconds = 2;
+// The longest a request sleeps before it looks at libcurl and at cancel() again.
+constexpr long kPollMilliseconds = 5;
 
 void initialiseCurl() {
     static std::once_flag once;
@@ -109,10 +111,6 @@ struct CurlCallbacks {
         return 0;
     }
 
-    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-        return static_cast<Connection*>(self)->cancelled_ ? 1 : 0;
-    }
-
     static std::size_t write(char* data, std::size_t size, std::size_t count, void* pointer) {
         auto& request = *static_cast<Connection::Request*>(pointer);
         std::size_t bytes = size * count;
@@ -141,8 +139,9 @@ struct CurlCallbacks {
 
 Connection::Connection(ConnectionSettings settings) : settings_(std::move(settings)) {
     initialiseCurl();
+    multi_ = curl_multi_init();
     curl_ = curl_easy_init();
-    if (curl_ == nullptr) {
+    if (multi_ == nullptr || curl_ == nullptr) {
         return;
     }
     const Timeouts& t = settings_.timeouts;
@@ -152,9 +151,6 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlCallbacks::debug);
     curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlCallbacks::progress);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
     if (!settings_.user.empty()) {
         curl_easy_setopt(curl_, CURLOPT_USERNAME, settings_.user.c_str());
         curl_easy_setopt(curl_, CURLOPT_PASSWORD, settings_.password.c_str());
@@ -175,10 +171,60 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
 }
 
 Connection::~Connection() {
-    if (curl_ != nullptr) {
+    if (curl_ != nullptr && multi_ != nullptr) {
+        // The multi handle says QUIT when it closes the connection, with the reply timeout
+        // it took from the last handle added; make that one short.
         curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
+        curl_multi_add_handle(multi_, curl_);
+        curl_multi_remove_handle(multi_, curl_);
+    }
+    if (curl_ != nullptr) {
         curl_easy_cleanup(curl_);
     }
+    if (multi_ != nullptr) {
+        curl_multi_cleanup(multi_);
+    }
+}
+
+// Drives one request. curl_easy_perform would do, but libcurl 7.88 sometimes sits out its
+// full one-second idle wait between the passive-mode reply and opening the data connection
+// on a reused control connection; waking up every few milliseconds takes that stall away.
+// The same loop notices cancel() at once.
+int Connection::run() {
+    if (curl_multi_add_handle(multi_, curl_) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running != 0) {
+        if (cancelled_) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            break;
+        }
+        long wait = -1;
+        curl_multi_timeout(multi_, &wait);
+        if (wait < 0 || wait > kPollMilliseconds) {
+            wait = kPollMilliseconds;
+        }
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+    }
+    if (running == 0) {
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl_) {
+                result = message->data.result;
+            }
+        }
+    }
+    curl_multi_remove_handle(multi_, curl_);
+    return result;
 }
 
 std::string Connection::url(const std::string& urlPath) const {
@@ -186,7 +232,7 @@ std::string Connection::url(const std::string& urlPath) const {
 }
 
 std::uint32_t Connection::perform(const std::string& urlPath, Request& request) {
-    if (curl_ == nullptr) {
+    if (curl_ == nullptr || multi_ == nullptr) {
         return error::kInternalError;
     }
     if (cancelled_) {
@@ -201,11 +247,12 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &request);
     curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &CurlCallbacks::read);
     curl_easy_setopt(curl_, CURLOPT_READDATA, &request);
-    curl_easy_setopt(
-        curl_, CURLOPT_INFILESIZE_LARGE,
-        static_cast<curl_off_t>(request.upload != nullptr ? request.upload->size() : -1));
+    // A text upload changes size on the way, so libcurl must not hold it to the file's size.
+    bool sizeKnown = request.upload != nullptr && !request.ascii;
+    curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE,
+                     static_cast<curl_off_t>(sizeKnown ? request.upload->size() : -1));
     ++requests_;
-    CURLcode code = curl_easy_perform(curl_);
+    auto code = static_cast<CURLcode>(run());
     if (code == CURLE_OK) {
         return error::kSuccess;
     }
@@ -279,7 +326,7 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
-    UploadSource source(localPath);
+    UploadSource source(localPath, type == TransferType::kAscii);
     if (std::uint32_t result = source.open(); result != error::kSuccess) {
         return result;
     }

@@ -11,6 +11,7 @@
 #include "ftp/reply_log.h"
 
 typedef void CURL;
+typedef void CURLM;
 
 namespace varnox::ftp {
 
@@ -67,11 +68,13 @@ class Connection {
   private:
     struct Request;
     std::uint32_t perform(const std::string& urlPath, Request& request);
+    int run();
     std::string url(const std::string& urlPath) const;
 
     friend struct CurlCallbacks;
 
     ConnectionSettings settings_;
+    CURLM* multi_ = nullptr;  // holds the control connection between requests
     CURL* curl_ = nullptr;
     std::string directory_;
     ReplyLog replies_;

@@ -181,6 +181,42 @@ std::uint32_t UploadSource::open() {
 }
 
 long UploadSource::read(char* data, std::size_t size) {
+    if (!asText_ || size == 0) {
+        return readRaw(data, size);
+    }
+    while (true) {
+        std::size_t used = 0;
+        if (heldCarriageReturn_) {
+            data[used++] = '\r';
+            heldCarriageReturn_ = false;
+        }
+        long got = readRaw(data + used, size - used);
+        if (got < 0) {
+            return got;
+        }
+        if (got == 0) {
+            return static_cast<long>(used);  // the held CR, if any, had no LF after it
+        }
+        std::size_t end = used + static_cast<std::size_t>(got);
+        std::size_t out = 0;
+        for (std::size_t in = 0; in < end; ++in) {
+            if (data[in] == '\r' && in + 1 < end && data[in + 1] == '\n') {
+                continue;
+            }
+            data[out++] = data[in];
+        }
+        if (out > 0 && data[out - 1] == '\r') {
+            heldCarriageReturn_ = true;
+            --out;
+        }
+        if (out > 0) {
+            return static_cast<long>(out);
+        }
+        // Only a CR so far: read on, as 0 would mean the end of the file.
+    }
+}
+
+long UploadSource::readRaw(char* data, std::size_t size) {
     while (true) {
         ssize_t got = ::read(fd_, data, size);
         if (got >= 0) {

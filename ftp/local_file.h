@@ -44,10 +44,13 @@ class PendingDownload {
     std::uint32_t writeError_ = 0;
 };
 
-// A local file opened for an upload.
+// A local file opened for an upload. As text (an ASCII transfer) every CRLF of the file is
+// read as a lone LF: libcurl turns each LF into the wire's CRLF, and without this a CRLF
+// would go out as CR CR LF and leave a stray CR on the server.
 class UploadSource {
   public:
-    explicit UploadSource(std::filesystem::path file) : file_(std::move(file)) {}
+    explicit UploadSource(std::filesystem::path file, bool asText = false)
+        : file_(std::move(file)), asText_(asText) {}
     ~UploadSource();
     UploadSource(const UploadSource&) = delete;
     UploadSource& operator=(const UploadSource&) = delete;
@@ -60,7 +63,11 @@ class UploadSource {
     std::uint32_t readError() const { return readError_; }
 
   private:
+    long readRaw(char* data, std::size_t size);
+
     std::filesystem::path file_;
+    bool asText_;
+    bool heldCarriageReturn_ = false;  // a CR ended the last piece; its LF may follow
     int fd_ = -1;
     std::int64_t size_ = 0;
     std::uint32_t readError_ = 0;

@@ -322,12 +322,10 @@ bool Transport::internetGetLastResponseInfo(std::uint32_t& replyCode, char* buff
                                             std::uint32_t& length) {
     const std::string& text = threadState.reply;
     replyCode = threadState.replyCode;
-    if (text.empty() && buffer == nullptr) {
-        length = 0;
-        return succeed();
-    }
-    if (buffer == nullptr || length <= text.size()) {
-        length = static_cast<std::uint32_t>(text.size());
+    // Room for the text and its closing NUL.
+    std::size_t needed = text.size() + 1;
+    if (buffer == nullptr || length < needed) {
+        length = static_cast<std::uint32_t>(needed);
         return fail(error::kInsufficientBuffer);
     }
     std::memcpy(buffer, text.data(), text.size());

@@ -100,9 +100,10 @@ class Transport {
     // The thread's last response: replyCode gets its three-digit code (0 if none), text all
     // of its lines, each ending in CRLF. Always succeeds.
     bool internetGetLastResponseInfo(std::uint32_t& replyCode, std::string& text);
-    // The same in the classic two-call form: with buffer null or length not above the text
-    // length, sets length to the text length and fails with kInsufficientBuffer; otherwise
-    // copies the text and a closing NUL and sets length to the text length.
+    // The same in the classic two-call form: with buffer null or length (the buffer's size)
+    // too small for the text and a closing NUL, sets length to that size and fails with
+    // kInsufficientBuffer; otherwise copies the text and a NUL and sets length to the text's
+    // length. So "ask with no buffer, then pass a buffer of the length asked for" works.
     bool internetGetLastResponseInfo(std::uint32_t& replyCode, char* buffer, std::uint32_t& length);
 
     // Closes a session (and its connections and their finds), a connection (and its finds)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ftp/errors.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
@@ -99,6 +101,28 @@ TEST(UploadSource, NamesWhatIsWrongWithTheLocalFile) {
     EXPECT_EQ(UploadSource(dir / "absent.uz").open(), error::kFileNotFound);
     EXPECT_EQ(UploadSource(dir / "no-folder" / "absent.uz").open(), error::kPathNotFound);
     EXPECT_EQ(UploadSource(dir.path()).open(), error::kAccessDenied);
+}
+
+TEST(UploadSource, ReadsCrlfAsLfForTextWhateverThePieceSize) {
+    TempDir dir;
+    writeFile(dir / "text.ini", "a\r\nb\r\r\nc\rd\n\r\n\r");
+    const std::string expected = "a\nb\r\nc\rd\n\n\r";
+    for (std::size_t piece : {2u, 3u, 4u, 7u, 100u}) {
+        UploadSource source(dir / "text.ini", true);
+        ASSERT_EQ(source.open(), 0u);
+        std::string read;
+        std::vector<char> buffer(piece);
+        long got = 0;
+        while ((got = source.read(buffer.data(), buffer.size())) > 0) {
+            read.append(buffer.data(), static_cast<std::size_t>(got));
+        }
+        EXPECT_EQ(got, 0);
+        EXPECT_EQ(read, expected) << "pieces of " << piece;
+    }
+    UploadSource binary(dir / "text.ini", false);
+    ASSERT_EQ(binary.open(), 0u);
+    char buffer[64];
+    EXPECT_EQ(binary.read(buffer, sizeof buffer), 14);
 }
 
 }  // namespace

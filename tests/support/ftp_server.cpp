@@ -237,12 +237,17 @@ void FtpServer::start(const FtpServerOptions& options) {
 FtpServer::~FtpServer() {
     if (pid_ > 0) {
         ::close(stdinFd_);
+        ::kill(pid_, SIGCONT);
         ::kill(pid_, SIGTERM);
         while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
     std::error_code ignored;
     std::filesystem::remove_all(workDir_, ignored);
+}
+
+void FtpServer::stopAnswering() {
+    ::kill(pid_, SIGSTOP);
 }
 
 std::string FtpServer::address() const {

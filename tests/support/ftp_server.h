@@ -49,6 +49,8 @@ class FtpServer {
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
     std::string address() const;
+    // Freezes the server: connections stay open, nothing is answered any more.
+    void stopAnswering();
 
   private:
     void start(const FtpServerOptions& options);

@@ -841,6 +841,13 @@ TEST_F(FtpWindow, TheTransferTypeDecidesTheBytes) {
     select("");
     button("cmdPut")->click();
     EXPECT_EQ(readFile(home_ / "back.bin"), binary);
+    // An ASCII upload gives the server its own line ends.
+    writeFile(local_ / "lines.txt", text);
+    button("optAscii")->click();
+    chooseLocalFile("lines.txt");
+    select("");
+    button("cmdPut")->click();
+    EXPECT_EQ(readFile(home_ / "lines.txt"), "one\ntwo\n");
     EXPECT_TRUE(takeBoxes().empty());
 }
 

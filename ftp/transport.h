@@ -78,22 +78,36 @@ class Transport {
     // Relative directories are taken from the current one; "\" works as "/".
     bool ftpSetCurrentDirectory(Handle connection, std::string_view directory);
 
-    // Lists the current directory (the whole listing is read here) and gives its first
-    // entry matching pattern (see matchesPattern; the window passes "*.*"). An empty
-    // result fails with kNoMoreFiles. flags and context are not used.
+    // Lists the current directory with LIST (the whole listing is read here; see
+    // parseListing for what is understood) and gives its first entry whose name matches
+    // pattern (see matchesPattern; the window passes "*.*"). An empty result fails with
+    // kNoMoreFiles. More than one find may be open on a connection. flags and context are
+    // not used.
     Handle ftpFindFirstFile(Handle connection, std::string_view pattern, FindData& data,
                             std::uint32_t flags = 0, std::uintptr_t context = 0);
     // The next entry; false with kNoMoreFiles after the last.
     bool internetFindNextFile(Handle find, FindData& data);
 
+    // Transfer types. Binary (TYPE I) moves the bytes unchanged. ASCII (TYPE A) turns line
+    // ends into the wire's CRLF and back into LF:
+    // - put: every LF and every CRLF of the file goes out as one CRLF; a lone CR stays as it
+    //   is. A Unix server (pyftpdlib) then stores LF line ends.
+    // - get: libcurl stores every CRLF, and every lone CR, that the server sends as LF. A
+    //   Unix server (pyftpdlib) sends its LF as CRLF and a CRLF in the file unchanged, so
+    //   the local file ends every line with LF.
+    //
     // Downloads remoteName (relative to the current directory) to localPath. The file is
     // written beside the target under a temporary name and replaces the target only when
-    // complete. failIfExists refuses an existing target with kFileExists. flags holds the
-    // transfer type (kTransferAscii or kTransferBinary). attributes and context are not used.
+    // complete, so a failure leaves an existing target as it was and no partial file.
+    // failIfExists refuses an existing target with kFileExists. A localPath ending in "." or
+    // ".." is refused with kInvalidParameter; local folder problems give kPathNotFound or
+    // kAccessDenied. flags holds the transfer type (kTransferAscii, kTransferBinary or 0 for
+    // binary). attributes and context are not used.
     bool ftpGetFile(Handle connection, std::string_view remoteName,
                     const std::filesystem::path& localPath, bool failIfExists,
                     std::uint32_t attributes, std::uint32_t flags, std::uintptr_t context = 0);
-    // Uploads localPath as remoteName (relative to the current directory).
+    // Uploads localPath as remoteName (relative to the current directory). A missing local
+    // file gives kFileNotFound, a missing folder kPathNotFound, a folder kAccessDenied.
     bool ftpPutFile(Handle connection, const std::filesystem::path& localPath,
                     std::string_view remoteName, std::uint32_t flags, std::uintptr_t context = 0);
 

@@ -5,8 +5,12 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "configwin/frm_config.h"
 #include "ftp/window/frm_ftp.h"
 #include "helpwin/frm_help.h"
+#include "mainwin/compress_command.h"
+#include "mainwin/decompress_command.h"
+#include "mainwin/tool_runner.h"
 #include "platform/guard.h"
 #include "widgets/classic.h"
 #include "widgets/file_lists.h"
@@ -48,6 +52,7 @@ frmBrindle::frmBrindle(platform::Services& services, QWidget* parent)
 
 frmBrindle::~frmBrindle() {
     delete help_.data();
+    delete config_.data();
     delete ftp_.data();
 }
 
@@ -174,7 +179,38 @@ void frmBrindle::onRefresh() {
     File1_->refresh();
 }
 
-void frmBrindle::onConfigure() {}
+void frmBrindle::onConfigure() {
+    if (config_.isNull()) {
+        // The close box destroys the configuration window and leaves this window hidden. The
+        // application then ends with its last visible window (Qt's quitOnLastWindowClosed,
+        // which stays on), so the program never runs on without a window; the user starts it
+        // again to get this window back. Nothing is lost: Save writes config.txt at once.
+        config_ = new configwin::frmConfig(services_, *this);
+        config_->setAttribute(Qt::WA_DeleteOnClose);
+        config_->load();
+        widgets::centreWindow(config_);
+    }
+    config_->show();
+    config_->raise();
+    config_->activateWindow();
+    hide();
+    setStatus(QString());
+}
+
+void frmBrindle::moveListsTo(const QString& drive, const QString& folder) {
+    Drive1_->setDrive(drive);
+    Dir1_->setPath(folder);
+    Drive1_->refresh();
+    Dir1_->refresh();
+}
+
+void frmBrindle::showAgain() {
+    show();
+    activateWindow();
+    File1_->refresh();
+    Dir1_->refresh();
+    Drive1_->refresh();
+}
 
 void frmBrindle::onFtp() {
     if (ftp_.isNull()) {
@@ -205,9 +241,15 @@ void frmBrindle::onExit() {
     services_.endProgram();
 }
 
-void frmBrindle::onCompress() {}
+void frmBrindle::onCompress() {
+    ToolRunner runner(services_.processes, [this](const QString& text) { setStatus(text); });
+    CompressCommand(*this, runner).run();
+}
 
-void frmBrindle::onDecompress() {}
+void frmBrindle::onDecompress() {
+    ToolRunner runner(services_.processes, [this](const QString& text) { setStatus(text); });
+    DecompressCommand(*this, runner, *chkMoveFiles_).run();
+}
 
 void frmBrindle::closeEvent(QCloseEvent* event) {
     // Closing the main window through its frame ends the program, as Exit does.

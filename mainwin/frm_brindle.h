@@ -3,7 +3,9 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <string>
 
+#include "configwin/config_host.h"
 #include "platform/services.h"
 #include "settings/settings_file.h"
 
@@ -21,6 +23,10 @@ namespace varnox::helpwin {
 class frmHelp;
 }
 
+namespace varnox::configwin {
+class frmConfig;
+}
+
 namespace varnox::ftpwin {
 class frmFTP;
 }
@@ -30,7 +36,7 @@ namespace varnox::mainwin {
 // The main window: a package browser (drive, folder and file lists), the status line, and
 // the command buttons. It owns the settings record read at start-up; the record does not
 // change for the rest of the run.
-class frmBrindle : public QWidget {
+class frmBrindle : public QWidget, public configwin::ConfigHost {
     Q_OBJECT
 public:
     static constexpr const char* kNoConfigText =
@@ -56,6 +62,19 @@ public:
     widgets::DriveList& drive1() { return *Drive1_; }
     widgets::FolderList& dir1() { return *Dir1_; }
     widgets::FileList& file1() { return *File1_; }
+
+    // The working strings of Compress and Decompress, overwritten by every run: the selected
+    // file's path (folder + "/" + name), the compressed file's name, the decompressed
+    // package's name and the folder it moves into. A run keeps its own copies for after the
+    // wait, so a command run during the wait does not change what the first one moves.
+    std::string stSelectedFile;
+    std::string stCompressedName;
+    std::string stDecompressedName;
+    std::string stDestFolder;
+
+    // What the configuration window does to this window after Save and Done.
+    void moveListsTo(const QString& drive, const QString& folder) override;
+    void showAgain() override;
 
 signals:
     // Every text the status line shows, in order.
@@ -98,6 +117,7 @@ private:
     QLabel* lblFileName_;
 
     QPointer<helpwin::frmHelp> help_;
+    QPointer<configwin::frmConfig> config_;
     QPointer<ftpwin::frmFTP> ftp_;
 };
 

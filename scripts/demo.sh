@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the program needs, builds it, prepares a demo game folder (once) and opens
-# the program on it.
+# Installs what the program needs, builds it, prepares a demo (once) and opens the program
+# on it: a sample game folder with synthetic packages and our ucc as its tool, a config.txt
+# pointing at it, and a local FTP server on 127.0.0.1 standing in for the redirect server
+# (user demo, password demo). Closing the program stops the demo server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,13 +10,21 @@ scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default -j "$(nproc)"
 
-game=$(python3 scripts/make_demo.py build/bin build/demo)
+port=${VARNOX_DEMO_PORT:-2121}
+game=$(python3 scripts/make_demo.py build/bin build/demo \
+    --server "127.0.0.1:$port" --user demo --password demo)
 echo "Demo game folder: $game"
+
+/usr/bin/python3 scripts/demo_server.py build/demo/redirect "$port" demo demo &
+server=$!
+trap 'kill "$server" 2>/dev/null || true' EXIT
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting a virtual one (Xvfb :77)." >&2
     Xvfb :77 -screen 0 1280x800x24 >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill "$server" "$xvfb" 2>/dev/null || true' EXIT
     export DISPLAY=:77
     sleep 1
 fi
-exec build/bin/varnox
+build/bin/varnox

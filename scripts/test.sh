@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs every
-# test: the whole suite, then the codec and ucc tests under AddressSanitizer and UBSan.
+# test: the whole suite, then the codec and ucc tests under AddressSanitizer and UBSan,
+# then a short fuzz run of the .uz decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,17 @@ jobs=$(nproc)
 cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci
+scripts/check-install.sh build
 
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"
 ctest --preset sanitize
+
+# The fuzz run starts from the golden vectors; what it finds stays in build-fuzz/corpus,
+# and a crash leaves its input in build-fuzz/ and fails the script.
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+mkdir -p build-fuzz/corpus
+build-fuzz/bin/uz_decode_fuzzer -max_total_time=30 -timeout=20 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/ -print_final_stats=1 \
+    build-fuzz/corpus tests/data/uz-vectors/1234 tests/data/uz-vectors/5678

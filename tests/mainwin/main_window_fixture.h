@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "platform/services.h"
 #include "settings/settings_file.h"
+#include "tests/mainwin/process_doubles.h"
 #include "tests/support/temp_dir.h"
 #include "widgets/file_lists.h"
 
@@ -79,7 +80,7 @@ protected:
     TempDir dir_;
     platform::DriveTable drives_;
     platform::ScriptedMessageBoxes boxes_;
-    platform::SystemProcessRunner processes_;
+    RecordingProcessRunner processes_;
     platform::Services services_;
     int endProgramCalls_ = 0;
     QStringList statuses_;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/settings/permission_checks.h"
 #include "tests/support/files.h"
+#include "tests/support/permission_checks.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnox::settings {
@@ -443,13 +443,13 @@ TEST(StartupReadKeys, ProgramFolderWithTrailingSlashStillFindsTheFile) {
 
 // Sets the process's file-creation mask for the life of the object.
 class Umask {
-  public:
+public:
     explicit Umask(mode_t mask) : old_(::umask(mask)) {}
     ~Umask() { ::umask(old_); }
     Umask(const Umask&) = delete;
     Umask& operator=(const Umask&) = delete;
 
-  private:
+private:
     mode_t old_;
 };
 

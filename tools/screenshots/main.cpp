@@ -16,6 +16,8 @@
 #include <QTreeWidgetItem>
 #include <iostream>
 
+#include "configwin/config_host.h"
+#include "configwin/frm_config.h"
 #include "ftp/window/frm_ftp.h"
 #include "ftp/window/remote_tree.h"
 #include "helpwin/frm_help.h"
@@ -138,6 +140,17 @@ int main(int argc, char** argv) {
     varnox::mainwin::frmBrindle main(services);
     main.load();
     ok &= save(main, out + "/main-window.png");
+
+    // The configuration window as Configure shows it; Search runs over the machine's drives.
+    {
+        struct NoHost : varnox::configwin::ConfigHost {
+            void moveListsTo(const QString&, const QString&) override {}
+            void showAgain() override {}
+        } host;
+        varnox::configwin::frmConfig config(services, host);
+        config.load();
+        ok &= save(config, out + "/config-window.png");
+    }
 
     varnox::helpwin::frmHelp help;
     ok &= save(help, out + "/help-window.png");

@@ -8,7 +8,7 @@ namespace varnox::test {
 // capabilities that override them (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) are taken out of
 // the effective set and put back afterwards. Without those capabilities it changes nothing.
 class PermissionChecksEnforced {
-  public:
+public:
     PermissionChecksEnforced();
     ~PermissionChecksEnforced();
     PermissionChecksEnforced(const PermissionChecksEnforced&) = delete;
@@ -18,7 +18,7 @@ class PermissionChecksEnforced {
     // relies on it means something; `scratch` is a writable folder for the probe.
     bool effective(const std::filesystem::path& scratch) const;
 
-  private:
+private:
     bool restore_ = false;
     unsigned effective_[2] = {0, 0};
 };

@@ -1,4 +1,4 @@
-#include "tests/settings/permission_checks.h"
+#include "tests/support/permission_checks.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>

@@ -1,0 +1,229 @@
+// The decoder on damaged input: every fault ends in uz::Error with a fitting number,
+// never a crash, a hang or an allocation a header field asks for.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/uz/uz_test_support.h"
+#include "uz/bwt.h"
+#include "uz/codec.h"
+#include "uz/huffman.h"
+#include "uz/mtf.h"
+#include "uz/rle.h"
+
+namespace varnox::uz::test {
+namespace {
+
+constexpr std::uint32_t k1234 = 1234;
+constexpr std::uint32_t k5678 = 5678;
+
+Bytes le32(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+Bytes huffman(const Bytes& stream) {
+    Bytes out;
+    huffmanEncode(stream, out);
+    return out;
+}
+
+// A 1234 file whose BWT stage holds exactly `blocks` (headers and bytes as given).
+Bytes fileWithBwtStream(Bytes blocks) {
+    mtfEncode(blocks);
+    return uzFile(k1234, "x", huffman(blocks));
+}
+
+// A 1234 file whose outer run-length stage holds exactly `runs`.
+Bytes fileWithRuns(const Bytes& runs) {
+    return fileWithBwtStream(bwtEncode(runs));
+}
+
+Bytes bwtBlock(std::uint32_t n, std::uint32_t first, std::uint32_t last, const Bytes& bytes) {
+    return join({le32(n), le32(first), le32(last), bytes});
+}
+
+struct CorruptCase {
+    const char* label;
+    Bytes file;
+    int number;
+};
+
+TEST(CorruptInput, EndsInAClearError) {
+    const Bytes abra = readBytes(vectorsDir() / "1234" / "abra.bin.uz");
+    const Bytes body = Bytes(abra.begin() + 14, abra.end());  // after signature and name
+    BitWriter deepTree;
+    for (int d = 0; d < 300; ++d) {
+        deepTree.bit(1);
+    }
+    deepTree.leaf('a');
+
+    const CorruptCase cases[] = {
+        {"empty file", {}, error::kInputPastEnd},
+        {"signature cut short", {0xd2, 0x04}, error::kInputPastEnd},
+        {"unknown signature", uzFile(4321, "abra.bin", body), error::kInvalidFormat},
+        {"signature 0", uzFile(0, "abra.bin", body), error::kInvalidFormat},
+        {"no name", le32(k1234), error::kInputPastEnd},
+        {"name longer than the file", join({le32(k1234), {0x7f, 0xff, 0xff, 0xff, 0x0f}, {'a', 0}}),
+         error::kInputPastEnd},
+        {"utf16 name longer than the file",
+         join({le32(k1234), {0xff, 0xff, 0xff, 0xff, 0x07}, {'a', 0}}), error::kInputPastEnd},
+        {"no Huffman count", uzFile(k1234, "x", {0x18, 0}), error::kInputPastEnd},
+        {"no tree", uzFile(k1234, "x", le32(24)), error::kInputPastEnd},
+        {"tree deeper than 256", uzFile(k1234, "x", huffmanBlock(1, deepTree.bytes())),
+         error::kInvalidFormat},
+        {"absurd Huffman count",
+         uzFile(k1234, "x", join({le32(0xffffffff), Bytes(body.begin() + 4, body.end())})),
+         error::kInputPastEnd},
+        {"codes past the end", Bytes(abra.begin(), abra.end() - 1), error::kInputPastEnd},
+        {"bytes after the codes", join({abra, {0}}), error::kInvalidFormat},
+        {"BWT header cut short", fileWithBwtStream(join({le32(11), le32(5)})),
+         error::kInputPastEnd},
+        {"BWT n above 0x40000", fileWithBwtStream(bwtBlock(0x40001, 0, 1, Bytes(0x40002, 'a'))),
+         error::kInvalidFormat},
+        {"BWT n huge", fileWithBwtStream(bwtBlock(0xffffffff, 0, 1, bytesOf("ab"))),
+         error::kInvalidFormat},
+        {"BWT n zero", fileWithBwtStream(bwtBlock(0, 0, 0, bytesOf("a"))), error::kInvalidFormat},
+        {"BWT bytes missing", fileWithBwtStream(bwtBlock(11, 5, 0, bytesOf("adrcr"))),
+         error::kInputPastEnd},
+        {"BWT First out of range", fileWithBwtStream(bwtBlock(11, 12, 0, bytesOf("adrcraaaabba"))),
+         error::kInvalidFormat},
+        {"BWT Last out of range", fileWithBwtStream(bwtBlock(11, 5, 99, bytesOf("adrcraaaabba"))),
+         error::kInvalidFormat},
+        {"BWT First equals Last", fileWithBwtStream(bwtBlock(11, 5, 5, bytesOf("adrcraaaabba"))),
+         error::kInvalidFormat},
+        {"BWT bytes that do not restore",
+         fileWithBwtStream(bwtBlock(11, 5, 0, bytesOf("ardcraaaabba"))), error::kInvalidFormat},
+        {"RLE count below 5", fileWithRuns(join({bytesOf("aaaaa"), {3}})), error::kInvalidFormat},
+        {"RLE count missing", fileWithRuns(bytesOf("xyzzzzz")), error::kInputPastEnd},
+        {"inner RLE count below 5", uzFile(k5678, "x", huffman(join({Bytes(5, 7), {2}}))),
+         error::kInvalidFormat},
+    };
+    for (const auto& c : cases) {
+        try {
+            decode(c.file);
+            ADD_FAILURE() << c.label << ": decoded";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), c.number) << c.label << ": " << e.what();
+        }
+    }
+}
+
+TEST(CorruptInput, EveryTruncationFails) {
+    for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz", "1234/text.bin.uz",
+                             "5678/runs.bin.uz", "1234/empty.bin.uz"}) {
+        const Bytes whole = readBytes(vectorsDir() / file);
+        for (std::size_t size = 0; size < whole.size(); ++size) {
+            EXPECT_THROW(decode(std::span<const std::uint8_t>(whole.data(), size)), Error)
+                << file << " cut to " << size << " bytes";
+        }
+    }
+    // Across the two blocks of a bigger file, a sample of cuts.
+    const Bytes two = readBytes(vectorsDir() / "5678" / "twoblocks.bin.uz");
+    for (std::size_t size = 0; size < two.size(); size += 997) {
+        EXPECT_THROW(decode(std::span<const std::uint8_t>(two.data(), size)), Error) << size;
+    }
+}
+
+// Random damage of every kind to the golden files: decoding either works or raises
+// uz::Error. Whatever decodes must survive a round trip of its own.
+TEST(CorruptInput, RandomMutationsFailCleanly) {
+    std::vector<Bytes> originals;
+    for (const char* file :
+         {"1234/abra.bin.uz", "5678/abra.bin.uz", "1234/runs.bin.uz", "5678/text.bin.uz",
+          "1234/allbytes.bin.uz", "5678/zeros.bin.uz", "1234/package.bin.uz", "5678/one.bin.uz"}) {
+        originals.push_back(readBytes(vectorsDir() / file));
+    }
+    std::mt19937_64 random(20240601);
+    int decoded = 0;
+    int failed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes file = originals[random() % originals.size()];
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits && !file.empty(); ++e) {
+            const std::size_t at = random() % file.size();
+            switch (random() % 6) {
+                case 0:
+                    file[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+                    break;
+                case 1:
+                    file[at] = static_cast<std::uint8_t>(random());
+                    break;
+                case 2:
+                    file.insert(file.begin() + static_cast<std::ptrdiff_t>(at),
+                                static_cast<std::uint8_t>(random()));
+                    break;
+                case 3:
+                    file.erase(file.begin() + static_cast<std::ptrdiff_t>(at));
+                    break;
+                case 4:
+                    file.resize(at);
+                    break;
+                default:  // a large value over whatever field lies there
+                    for (int i = 0; i < 4 && at + i < file.size(); ++i) {
+                        file[at + i] = static_cast<std::uint8_t>(0xff >> (random() % 3));
+                    }
+            }
+        }
+        try {
+            const Decoded result = decode(file);
+            EXPECT_EQ(decode(encode(result.package, result.storedName, result.signature)).package,
+                      result.package);
+            ++decoded;
+        } catch (const Error&) {
+            ++failed;
+        }
+    }
+    EXPECT_GT(failed, 2000);
+    RecordProperty("decoded", decoded);
+}
+
+// Every single-bit flip of a small file. The format has no checksum, so some flips (a
+// code-tree leaf's value, say) make another valid file that decodes to another package;
+// no decoder can tell. What must hold: decoding never fails in any other way than
+// uz::Error, flips in the signature and the count always fail, most others fail too, and
+// flips in the padding change nothing.
+TEST(CorruptInput, EverySingleBitFlipDecodesOrFailsCleanly) {
+    for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz"}) {
+        const Bytes original = readBytes(vectorsDir() / file);
+        const Bytes package = readBytes(vectorsDir() / "abra.bin");
+        int same = 0;
+        int failed = 0;
+        int other = 0;
+        for (std::size_t bit = 0; bit < original.size() * 8; ++bit) {
+            Bytes flipped = original;
+            flipped[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+            const bool inSignatureOrCount = bit < 32 || (bit >= 14 * 8 && bit < 18 * 8);
+            try {
+                const Decoded result = decode(flipped);
+                EXPECT_FALSE(inSignatureOrCount) << file << " bit " << bit;
+                if (result.package == package) {
+                    ++same;
+                } else {
+                    ++other;
+                }
+            } catch (const Error&) {
+                ++failed;
+            }
+        }
+        // Zero-count leaves and padding make many flips harmless; most others fail.
+        EXPECT_GT(same, 0) << file;
+        EXPECT_GT(failed, 10 * other) << file;
+    }
+    // The empty package's Huffman part is a count and a nine-bit tree: seven bits of
+    // padding that no decoder reads.
+    Bytes padded = readBytes(vectorsDir() / "1234" / "empty.bin.uz");
+    padded.back() ^= 0xfe;
+    EXPECT_TRUE(decode(padded).package.empty());
+}
+
+}  // namespace
+}  // namespace varnox::uz::test

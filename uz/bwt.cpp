@@ -1,0 +1,235 @@
+#include "uz/bwt.h"
+
+#include <divsufsort.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "uz/byte_reader.h"
+#include "uz/error.h"
+#include "uz/parallel.h"
+
+namespace varnox::uz {
+
+namespace {
+
+void putU32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+// Scratch space one thread reuses for every block it sorts.
+struct SortScratch {
+    std::unique_ptr<std::uint8_t[]> complement{new std::uint8_t[kBwtBlockSize]};
+    std::unique_ptr<saidx_t[]> suffixes{new saidx_t[kBwtBlockSize]};
+};
+
+// The standard suffix array sorts the end of the text before every byte and a prefix
+// before the longer suffix. With each byte complemented, the standard order is exactly
+// the reverse of ours over positions 0..n-1; the empty suffix then comes last.
+void sortBlock(std::span<const std::uint8_t> block, SortScratch& scratch) {
+    const auto n = static_cast<saidx_t>(block.size());
+    for (saidx_t i = 0; i < n; ++i) {
+        scratch.complement[i] = static_cast<std::uint8_t>(~block[i]);
+    }
+    if (divsufsort(scratch.complement.get(), scratch.suffixes.get(), n) != 0) {
+        throw Error(error::kOverflow, "the suffix sort of a block failed");
+    }
+}
+
+void encodeBlock(std::span<const std::uint8_t> block, std::uint8_t* out, SortScratch& scratch) {
+    sortBlock(block, scratch);
+    const std::size_t n = block.size();
+    const saidx_t* sa = scratch.suffixes.get();
+    std::uint8_t* bytes = out + kBwtBlockHeader;
+    // Position 1 is the empty suffix, sorted last, when the block holds one byte.
+    std::size_t first = n;
+    std::size_t last = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto p = static_cast<std::size_t>(sa[n - 1 - k]);
+        if (p == 0) {
+            bytes[k] = block[0];
+            last = k;
+        } else {
+            bytes[k] = block[p - 1];
+            if (p == 1) {
+                first = k;
+            }
+        }
+    }
+    bytes[n] = block[n - 1];
+    putU32(out, static_cast<std::uint32_t>(n));
+    putU32(out + 4, static_cast<std::uint32_t>(first));
+    putU32(out + 8, static_cast<std::uint32_t>(last));
+}
+
+struct BlockRef {
+    std::span<const std::uint8_t> bytes;  // the n + 1 stored bytes
+    std::uint32_t first;
+    std::uint32_t last;
+    std::size_t outOffset;
+    std::size_t number;  // counted from 1, for messages
+};
+
+// In a valid block the chain from First (position 1) runs through every position: after
+// n - 1 steps it is at the empty suffix, sorted last (index n), the next step reaches
+// position 0 (index Last) and the one after that is back at First. Corrupt data breaks
+// this almost always, so checking it keeps damage from passing unnoticed.
+void checkChain(const BlockRef& block, const std::uint32_t* links, std::uint32_t at) {
+    const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
+    const std::uint32_t afterEnd = links[n] >> 8;
+    if (at != n || afterEnd != block.last || (links[afterEnd] >> 8) != block.first) {
+        throw Error(error::kInvalidFormat,
+                    "BWT block " + std::to_string(block.number) + " does not restore consistently");
+    }
+}
+
+// Fills `links` for one block: each entry packs the next index (high bits) with the byte
+// stored there (low 8 bits), so following the chain touches one entry per output byte.
+void linkBlock(const BlockRef& block, std::uint32_t* links) {
+    const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
+    const std::uint8_t* bytes = block.bytes.data();
+    std::array<std::uint32_t, 257> next{};
+    for (std::uint32_t i = 0; i <= n; ++i) {
+        ++next[bytes[i]];
+    }
+    // Entry Last counts as a 257th symbol after every byte value.
+    --next[bytes[block.last]];
+    ++next[256];
+    std::uint32_t total = 0;
+    for (auto& slot : next) {
+        const std::uint32_t count = slot;
+        slot = total;
+        total += count;
+    }
+    for (std::uint32_t i = 0; i <= n; ++i) {
+        const unsigned symbol = i == block.last ? 256u : bytes[i];
+        links[next[symbol]++] = (i << 8) | bytes[i];
+    }
+}
+
+// Restores up to two blocks, following both chains in the same loop so that the memory
+// waits of one overlap those of the other.
+void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
+                  std::uint32_t* links0, std::uint32_t* links1) {
+    std::uint32_t* links[2] = {links0, links1};
+    std::uint32_t at[2] = {0, 0};
+    std::uint32_t length[2] = {0, 0};
+    std::uint8_t* dest[2] = {nullptr, nullptr};
+    for (std::size_t c = 0; c < count; ++c) {
+        const BlockRef& block = blocks[c];
+        linkBlock(block, links[c]);
+        length[c] = static_cast<std::uint32_t>(block.bytes.size() - 1);
+        dest[c] = out + block.outOffset;
+        dest[c][0] = block.bytes[block.first];
+        at[c] = block.first;
+    }
+    std::uint32_t k = 1;
+    if (count == 2) {
+        const std::uint32_t both = std::min(length[0], length[1]);
+        for (; k < both; ++k) {
+            const std::uint32_t e0 = links0[at[0]];
+            const std::uint32_t e1 = links1[at[1]];
+            dest[0][k] = static_cast<std::uint8_t>(e0);
+            dest[1][k] = static_cast<std::uint8_t>(e1);
+            at[0] = e0 >> 8;
+            at[1] = e1 >> 8;
+        }
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        for (std::uint32_t j = k; j < length[c]; ++j) {
+            const std::uint32_t e = links[c][at[c]];
+            dest[c][j] = static_cast<std::uint8_t>(e);
+            at[c] = e >> 8;
+        }
+        checkChain(blocks[c], links[c], at[c]);
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
+    const std::size_t blocks = (in.size() + kBwtBlockSize - 1) / kBwtBlockSize;
+    std::vector<std::uint8_t> out(in.size() + blocks * (kBwtBlockHeader + 1));
+    std::vector<std::unique_ptr<SortScratch>> scratch(workerCount(blocks));
+    forEachTask(blocks, [&](unsigned worker, std::size_t b) {
+        if (!scratch[worker]) {
+            scratch[worker] = std::make_unique<SortScratch>();
+        }
+        const std::size_t start = b * kBwtBlockSize;
+        const std::size_t size = std::min(kBwtBlockSize, in.size() - start);
+        encodeBlock(in.subspan(start, size), out.data() + start + b * (kBwtBlockHeader + 1),
+                    *scratch[worker]);
+    });
+    return out;
+}
+
+std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in) {
+    std::vector<BlockRef> blocks;
+    ByteReader reader(in);
+    std::size_t outSize = 0;
+    while (reader.remaining() > 0) {
+        const std::string where = "BWT block " + std::to_string(blocks.size() + 1) + " (offset " +
+                                  std::to_string(reader.position()) + ")";
+        const std::uint32_t n = reader.u32("a BWT block header");
+        const std::uint32_t first = reader.u32("a BWT block header");
+        const std::uint32_t last = reader.u32("a BWT block header");
+        if (n == 0 || n > kBwtBlockSize) {
+            throw Error(error::kInvalidFormat,
+                        where + " claims " + std::to_string(n) + " bytes (1 to 262144 allowed)");
+        }
+        if (first > n || last > n || first == last) {
+            throw Error(error::kInvalidFormat, where + " has First " + std::to_string(first) +
+                                                   " and Last " + std::to_string(last) +
+                                                   ", not two different values in 0.." +
+                                                   std::to_string(n));
+        }
+        if (reader.remaining() < std::size_t{n} + 1) {
+            throw Error(error::kInputPastEnd, "the data ends inside " + where);
+        }
+        const auto bytes = reader.bytes(std::size_t{n} + 1, "a BWT block");
+        // Both entries hold the block's first byte: the one before position 1, and the one
+        // the format stores for position 0.
+        if (bytes[first] != bytes[last]) {
+            throw Error(error::kInvalidFormat, where + " holds different bytes at First and Last");
+        }
+        blocks.push_back({bytes, first, last, outSize, blocks.size() + 1});
+        outSize += n;
+    }
+
+    std::vector<std::uint8_t> out(outSize);
+    const std::size_t pairs = (blocks.size() + 1) / 2;
+    std::vector<std::unique_ptr<std::uint32_t[]>> links(2 * workerCount(pairs));
+    forEachTask(pairs, [&](unsigned worker, std::size_t pair) {
+        const std::size_t count = std::min<std::size_t>(2, blocks.size() - 2 * pair);
+        for (std::size_t c = 0; c < count; ++c) {
+            if (!links[2 * worker + c]) {
+                links[2 * worker + c].reset(new std::uint32_t[kBwtBlockSize + 1]);
+            }
+        }
+        decodeBlocks(&blocks[2 * pair], count, out.data(), links[2 * worker].get(),
+                     links[2 * worker + 1].get());
+    });
+    return out;
+}
+
+std::vector<std::int32_t> bwtSuffixOrder(std::span<const std::uint8_t> block) {
+    if (block.size() > kBwtBlockSize) {
+        throw Error(error::kInvalidValue, "a BWT block holds at most 262144 bytes");
+    }
+    SortScratch scratch;
+    sortBlock(block, scratch);
+    std::vector<std::int32_t> order;
+    order.reserve(block.size() + 1);
+    for (std::size_t k = block.size(); k > 0; --k) {
+        order.push_back(scratch.suffixes[k - 1]);
+    }
+    order.push_back(static_cast<std::int32_t>(block.size()));
+    return order;
+}
+
+}  // namespace varnox::uz

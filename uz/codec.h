@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "uz/error.h"
+
+namespace varnox::uz {
+
+// The signature at the start of a .uz file chooses the chain of stages of its body.
+enum class Signature : std::uint32_t {
+    Standard = 1234,   // RLE, BWT, MTF, Huffman: what the game's compress command writes
+    DoubleRle = 5678,  // RLE, BWT, MTF, RLE, Huffman: as on the game's install media
+};
+
+struct Decoded {
+    std::string storedName;  // UTF-8; informative only, never a path
+    std::vector<std::uint8_t> package;
+    Signature signature = Signature::Standard;
+};
+
+// Encodes a package into a whole .uz file. `storedName` is the package's bare file name in
+// UTF-8 (see stored_name.h for how it is written). The output is byte for byte what the
+// game's tools write for the same package, name and signature. Raises uz::Error for a
+// name the format cannot hold or a package beyond the format's 32-bit counts.
+std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::string_view storedName,
+                                 Signature signature = Signature::Standard);
+// The same, giving up the package's buffer as soon as the first stage is done with it, so
+// the peak memory stays near twice the package.
+std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
+                                 Signature signature = Signature::Standard);
+
+// No limit on the size a file may decode to.
+constexpr std::size_t kNoSizeLimit = static_cast<std::size_t>(-1);
+
+// Decodes a whole .uz file of either signature. Any input that is not a valid .uz file
+// raises uz::Error saying what is wrong; nothing is allocated beyond what the data read so
+// far can back. The runs of the format let a small file stand for a huge package (a
+// 5678 file can grow ten thousand fold), so a caller may set `sizeLimit`: a file whose
+// package, or any stage on the way to it, would exceed that many bytes raises uz::Error
+// before the memory is taken.
+Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit = kNoSizeLimit);
+// The same, giving up the file's buffer once its bits are decoded.
+Decoded decode(std::vector<std::uint8_t>&& uzFile, std::size_t sizeLimit = kNoSizeLimit);
+
+}  // namespace varnox::uz

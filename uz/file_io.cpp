@@ -1,0 +1,173 @@
+#include "uz/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "uz/error.h"
+
+namespace varnox::uz {
+
+namespace {
+
+std::string reason(int errnum) {
+    return std::strerror(errnum);
+}
+
+[[noreturn]] void raise(int errnum, const std::string& what) {
+    throw Error(failureNumberFor(errnum), what + ": " + reason(errnum));
+}
+
+std::string randomSuffix() {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string text;
+    for (int i = 0; i < 10; ++i) {
+        text.push_back(digits[generator() % 36]);
+    }
+    return text;
+}
+
+}  // namespace
+
+int failureNumberFor(int errnum) {
+    switch (errnum) {
+        case ENOENT:
+            return failure::kFileNotFound;
+        case ENOTDIR:
+            return failure::kPathNotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return failure::kPermissionDenied;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return failure::kDiskFull;
+        case ENAMETOOLONG:
+            return failure::kBadFileName;
+        case ENXIO:
+        case ENODEV:
+            return failure::kDeviceUnavailable;
+        case EEXIST:
+            return failure::kFileAlreadyExists;
+        default:
+            return failure::kPathFileAccessError;
+    }
+}
+
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
+    const std::string what = "Cannot read " + file.string();
+    // Non-blocking so that a FIFO does not hang the open; cleared below for regular files.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        raise(errno, what);
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        raise(errno, what);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw Error(failure::kPathFileAccessError, what + ": it is a folder");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw Error(failure::kPathFileAccessError, what + ": it is not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        ssize_t got;
+        if (filled < bytes.size()) {
+            got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        } else {
+            // The file may have grown since fstat: take whatever else there is.
+            std::uint8_t chunk[65536];
+            got = ::read(fd, chunk, sizeof chunk);
+            if (got > 0) {
+                bytes.insert(bytes.end(), chunk, chunk + got);
+            }
+        }
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            raise(errno, what);
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {
+    const std::filesystem::path folder =
+        target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = folder / (".varnox-" + randomSuffix() + ".part");
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            return;
+        }
+        if (errno != EEXIST) {
+            raise(errno, "Cannot write " + target_.string());
+        }
+    }
+    raise(EEXIST, "Cannot write " + target_.string());
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+void ReplacingFile::fail(int errnum, const char* action) {
+    raise(errnum, std::string(action) + " " + target_.string());
+}
+
+void ReplacingFile::write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno, "Cannot write");
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(put));
+    }
+}
+
+void ReplacingFile::commit() {
+    if (::fsync(fd_) != 0) {
+        fail(errno, "Cannot write");
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        fail(errno, "Cannot write");
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        fail(errno, "Cannot replace");
+    }
+    temporary_.clear();
+}
+
+}  // namespace varnox::uz

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace varnox::uz {
+
+// Reads a whole regular file. Raises uz::Error with the classic number for the cause (file
+// not found, permission denied, ...) and a description naming the file.
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file);
+
+// Writes a file in place of `target` without ever leaving a partial or clobbered file: the
+// bytes go to a temporary file in the target's folder, which replaces the target in one
+// rename on commit() and is removed if the object goes away uncommitted. Failures raise
+// uz::Error naming the target.
+class ReplacingFile {
+  public:
+    explicit ReplacingFile(std::filesystem::path target);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void write(std::span<const std::uint8_t> bytes);
+    // Flushes the data to disk and renames the temporary file over the target.
+    void commit();
+
+  private:
+    [[noreturn]] void fail(int errnum, const char* action);
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    int fd_ = -1;
+};
+
+// The classic error number for an errno value.
+int failureNumberFor(int errnum);
+
+}  // namespace varnox::uz

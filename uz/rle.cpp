@@ -1,0 +1,141 @@
+#include "uz/rle.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "uz/error.h"
+
+namespace varnox::uz {
+
+namespace {
+
+constexpr std::size_t kRunLead = 5;
+constexpr std::size_t kLongestRun = 255;
+
+// Splits the input into literal stretches (bytes outside any run of five or more, which
+// the stage copies as they are) and runs of 5 to 255 equal bytes, in order:
+// literal(start, length) and run(byte, length).
+template <typename Literal, typename Run>
+void splitRuns(std::span<const std::uint8_t> in, Literal&& literal, Run&& run) {
+    const std::size_t n = in.size();
+    const std::uint8_t* d = in.data();
+    std::size_t start = 0;  // first byte not yet handed out
+    std::size_t i = 0;      // where the search for the next run goes on
+    while (i < n) {
+        // Find the fifth byte of a stretch of equal bytes.
+        std::size_t equal = 1;
+        std::size_t j = i + 1;
+        for (; j < n; ++j) {
+            if (d[j] != d[j - 1]) {
+                equal = 1;
+            } else if (++equal == kRunLead) {
+                break;
+            }
+        }
+        if (j >= n) {
+            break;
+        }
+        const std::size_t runStart = j + 1 - kRunLead;
+        if (runStart > start) {
+            literal(start, runStart - start);
+        }
+        const std::size_t limit = std::min(n, runStart + kLongestRun);
+        std::size_t end = j + 1;
+        while (end < limit && d[end] == d[runStart]) {
+            ++end;
+        }
+        run(d[runStart], end - runStart);
+        start = i = end;
+    }
+    if (n > start) {
+        literal(start, n - start);
+    }
+}
+
+// Walks encoded data and calls emit(byte, copies) for each stretch of output. Raises on a
+// missing or short count byte.
+template <typename Literal, typename Emit>
+void walkRuns(std::span<const std::uint8_t> in, Literal&& literal, Emit&& emit) {
+    const std::size_t n = in.size();
+    const std::uint8_t* d = in.data();
+    std::size_t i = 0;
+    while (i < n) {
+        // Find the fifth equal byte in a row; everything up to it is copied as it is.
+        const std::size_t start = i;
+        std::size_t equal = 1;
+        std::size_t j = i + 1;
+        for (; j < n; ++j) {
+            if (d[j] != d[j - 1]) {
+                equal = 1;
+            } else if (++equal == kRunLead) {
+                break;
+            }
+        }
+        if (j >= n) {
+            literal(start, n - start);
+            return;
+        }
+        literal(start, j + 1 - start);
+        if (j + 1 == n) {
+            throw Error(error::kInputPastEnd,
+                        "the run-length data ends where a count byte belongs (offset " +
+                            std::to_string(n) + ")");
+        }
+        const std::uint8_t count = d[j + 1];
+        if (count < kRunLead) {
+            throw Error(error::kInvalidFormat, "the run-length data has a count of " +
+                                                   std::to_string(count) + " at offset " +
+                                                   std::to_string(j + 1) + " (at least 5)");
+        }
+        emit(d[j], static_cast<std::size_t>(count) - kRunLead);
+        i = j + 2;
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
+    // Sized exactly by a first pass, so no byte of the buffer goes unused.
+    std::size_t size = 0;
+    splitRuns(
+        in, [&](std::size_t, std::size_t length) { size += length; },
+        [&](std::uint8_t, std::size_t) { size += kRunLead + 1; });
+    std::vector<std::uint8_t> out(size);
+    std::uint8_t* p = out.data();
+    splitRuns(
+        in,
+        [&](std::size_t start, std::size_t length) {
+            std::memcpy(p, in.data() + start, length);
+            p += length;
+        },
+        [&](std::uint8_t b, std::size_t length) {
+            p = std::fill_n(p, kRunLead, b);
+            *p++ = static_cast<std::uint8_t>(length);
+        });
+    return out;
+}
+
+std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
+    std::size_t size = 0;
+    walkRuns(
+        in, [&](std::size_t, std::size_t length) { size += length; },
+        [&](std::uint8_t, std::size_t copies) { size += copies; });
+    if (size > sizeLimit) {
+        throw Error(error::kOverflow, "the data would decode to " + std::to_string(size) +
+                                          " bytes, more than the limit of " +
+                                          std::to_string(sizeLimit));
+    }
+    std::vector<std::uint8_t> out(size);
+    std::uint8_t* p = out.data();
+    walkRuns(
+        in,
+        [&](std::size_t start, std::size_t length) {
+            std::memcpy(p, in.data() + start, length);
+            p += length;
+        },
+        [&](std::uint8_t b, std::size_t copies) { p = std::fill_n(p, copies, b); });
+    return out;
+}
+
+}  // namespace varnox::uz

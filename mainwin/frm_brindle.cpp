@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "configwin/frm_config.h"
+#include "ftp/window/frm_ftp.h"
 #include "helpwin/frm_help.h"
 #include "mainwin/compress_command.h"
 #include "mainwin/decompress_command.h"
@@ -52,6 +53,7 @@ frmBrindle::frmBrindle(platform::Services& services, QWidget* parent)
 frmBrindle::~frmBrindle() {
     delete help_.data();
     delete config_.data();
+    delete ftp_.data();
 }
 
 void frmBrindle::buildControls() {
@@ -210,7 +212,18 @@ void frmBrindle::showAgain() {
     Drive1_->refresh();
 }
 
-void frmBrindle::onFtp() {}
+void frmBrindle::onFtp() {
+    if (ftp_.isNull()) {
+        // Created (and loaded) on the first click after each unloading; it reads the
+        // settings record now.
+        ftp_ = new ftpwin::frmFTP(services_, record_);
+        ftp_->setAttribute(Qt::WA_DeleteOnClose);
+        widgets::centreWindow(ftp_, this);
+    }
+    ftp_->show();
+    ftp_->raise();
+    ftp_->activateWindow();
+}
 
 void frmBrindle::onHelp() {
     if (help_.isNull()) {

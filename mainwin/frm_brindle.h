@@ -27,6 +27,10 @@ namespace varnox::configwin {
 class frmConfig;
 }
 
+namespace varnox::ftpwin {
+class frmFTP;
+}
+
 namespace varnox::mainwin {
 
 // The main window: a package browser (drive, folder and file lists), the status line, and
@@ -114,6 +118,7 @@ private:
 
     QPointer<helpwin::frmHelp> help_;
     QPointer<configwin::frmConfig> config_;
+    QPointer<ftpwin::frmFTP> ftp_;
 };
 
 }  // namespace varnox::mainwin

@@ -1,14 +1,25 @@
 // Draws each window of the program into a PNG file, for the README and for checking the
 // layout by eye: screenshots OUTPUT_FOLDER [GAME_FOLDER]
+//
+// The FTP window is drawn twice: as it opens, and connected to a small local FTP server
+// (the test server script, run with /usr/bin/python3) with one folder opened. Without
+// Python's pyftpdlib the second picture is left out.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidgetItem>
 #include <iostream>
 
 #include "configwin/config_host.h"
 #include "configwin/frm_config.h"
+#include "ftp/window/frm_ftp.h"
+#include "ftp/window/remote_tree.h"
 #include "helpwin/frm_help.h"
 #include "mainwin/frm_brindle.h"
 #include "platform/drives.h"
@@ -24,6 +35,85 @@ bool save(QWidget& window, const QString& file) {
     QApplication::processEvents();
     bool ok = window.grab().save(file);
     std::cout << (ok ? "wrote " : "cannot write ") << file.toStdString() << "\n";
+    return ok;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+    }
+}
+
+// A local FTP server over a small redirect-server tree, for as long as the object lives.
+class DemoServer {
+public:
+    DemoServer() {
+        QString home = folder_.path() + "/home";
+        for (const char* sub : {"maps", "sounds", "music", "textures", "system"}) {
+            QDir().mkpath(home + "/" + sub);
+        }
+        writeFile(home + "/maps/DM-Deck16][.unr.uz", QByteArray(2048, 'x'));
+        writeFile(home + "/maps/CTF-Face.unr.uz", QByteArray(2048, 'x'));
+        writeFile(home + "/maps/DM-Example.unr.uz", QByteArray(2048, 'x'));
+        writeFile(home + "/textures/Example.utx.uz", QByteArray(512, 'x'));
+        writeFile(home + "/index.html", "<html></html>\n");
+        writeFile(folder_.path() + "/server.json",
+                  QStringLiteral("{\"accounts\": [{\"name\": \"redirect\", \"password\": "
+                                 "\"demo\", \"home\": \"%1\"}]}\n")
+                      .arg(home)
+                      .toUtf8());
+        QString script = QStringLiteral(VARNOX_SOURCE_DIR "/tests/support/ftp_server.py");
+        process_.start(QStringLiteral("/usr/bin/python3"),
+                       {script, folder_.path() + "/server.json"});
+        if (process_.waitForReadyRead(10000)) {
+            port_ = process_.readLine().trimmed().toInt();
+        }
+    }
+    ~DemoServer() {
+        process_.closeWriteChannel();  // the server ends when its input closes
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    bool running() const { return port_ > 0; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    QTemporaryDir folder_;
+    QProcess process_;
+    int port_ = 0;
+};
+
+bool saveFtpWindows(varnox::platform::Services& services,
+                    const varnox::settings::SettingsRecord& record, const QString& out) {
+    bool ok = true;
+    {
+        varnox::ftpwin::frmFTP ftp(services, record);
+        ok &= save(ftp, out + "/ftp-window.png");
+    }
+    DemoServer server;
+    if (!server.running()) {
+        std::cout << "no local FTP server: the connected FTP window is left out\n";
+        return ok;
+    }
+    auto connected = record;
+    connected.gstServerIp = server.address();
+    connected.gstUsername = "redirect";
+    connected.gstPassword = "demo";
+    varnox::ftpwin::frmFTP ftp(services, connected);
+    ftp.findChild<QAbstractButton*>("cmdInternetOpen")->click();
+    ftp.findChild<QAbstractButton*>("cmdConnect")->click();
+    varnox::ftpwin::RemoteTree& tree = ftp.tree();
+    if (QTreeWidgetItem* maps = tree.node(QString::fromStdString(server.address() + "/maps"))) {
+        tree.setCurrentItem(maps);
+        emit tree.treeDoubleClicked();
+        tree.setCurrentItem(maps->child(0));
+    }
+    ok &= save(ftp, out + "/ftp-window-connected.png");
+    ftp.findChild<QAbstractButton*>("cmdClosehOpen")->click();
     return ok;
 }
 
@@ -64,5 +154,10 @@ int main(int argc, char** argv) {
 
     varnox::helpwin::frmHelp help;
     ok &= save(help, out + "/help-window.png");
+
+    ok &= saveFtpWindows(services, main.settingsRecord(), out);
+    for (const QString& text : boxes.texts()) {
+        std::cout << "message: " << text.toStdString() << "\n";
+    }
     return ok ? 0 : 1;
 }

@@ -13,55 +13,23 @@
 #include "platform/guard.h"
 #include "settings/settings_file.h"
 #include "widgets/classic.h"
+#include "widgets/controls.h"
 #include "widgets/file_lists.h"
 
 namespace varnox::configwin {
 
 namespace {
 
+using widgets::commandButton;
+using widgets::passwordBox;
+using widgets::plainLabel;
+using widgets::textBox;
+
 QString fromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text);
 }
 std::string toBytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
-}
-
-QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, int left,
-                           int top, int width, int height) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    widgets::placeInTwips(button, left, top, width, height);
-    widgets::clickOnEnterWhenFocused(button);
-    return button;
-}
-
-QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    widgets::placeInTwips(box, left, top, width, height);
-    return box;
-}
-
-QLineEdit* passwordBox(QWidget* parent, const char* name, int left, int top, int width,
-                       int height) {
-    QLineEdit* box = textBox(parent, name, left, top, width, height);
-    box->setEchoMode(QLineEdit::Password);
-    // One "*" per character typed, whatever the style would draw.
-    box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    return box;
-}
-
-// A plain label: opaque, left-aligned, wrapping, no access key.
-QLabel* label(QWidget* parent, const char* name, const QString& caption, int left, int top,
-              int width, int height) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    widgets::placeInTwips(label, left, top, width, height);
-    return label;
 }
 
 // The captions beside the fields, in twips.
@@ -129,10 +97,10 @@ frmConfig::frmConfig(platform::Services& services, ConfigHost& host, QWidget* pa
 void frmConfig::buildControls() {
     // Created bottom of the stack first: the two message labels, then the controls that
     // overlap the lower edge of lblMessages.
-    lblInfo_ = label(this, "lblInfo", QString(), kInfoLeft, kInfoTop, kInfoWidth, kInfoHeight);
-    lblMessages_ = label(this, "lblMessages", QString(), 345, kMessagesTop, 4455, 1335);
+    lblInfo_ = plainLabel(this, "lblInfo", QString(), kInfoLeft, kInfoTop, kInfoWidth, kInfoHeight);
+    lblMessages_ = plainLabel(this, "lblMessages", QString(), 345, kMessagesTop, 4455, 1335);
     for (const Caption& c : kCaptions) {
-        label(this, c.name, QString::fromLatin1(c.text), c.left, c.top, c.width, c.height);
+        plainLabel(this, c.name, QString::fromLatin1(c.text), c.left, c.top, c.width, c.height);
     }
 
     cmdSearch_ = commandButton(this, "cmdSearch", QStringLiteral("S&earch"), 3585, 1935, 1215, 375);
@@ -240,14 +208,7 @@ void frmConfig::onSearch() {
 }
 
 void frmConfig::onDriveChange() {
-    try {
-        Dir2_->setPath(Drive2_->drive());
-    } catch (const Failure&) {
-        // A drive that cannot be read sends both lists to drive c:, silently. A failure
-        // inside this fall-back is not caught here.
-        Drive2_->setDrive(QStringLiteral("c:"));
-        Dir2_->setPath(Drive2_->drive());
-    }
+    widgets::followDrive(*Drive2_, *Dir2_);
 }
 
 void frmConfig::onSave() {

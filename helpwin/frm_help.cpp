@@ -5,20 +5,14 @@
 #include <QStringList>
 
 #include "widgets/classic.h"
+#include "widgets/controls.h"
 
 namespace varnox::helpwin {
 
 namespace {
 
 QLabel* pageLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    label->setTextFormat(Qt::PlainText);
-    widgets::placeInTwips(label, left, top, width, height);
-    return label;
+    return widgets::plainLabel(parent, name, QString(), left, top, width, height);
 }
 
 }  // namespace

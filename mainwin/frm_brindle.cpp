@@ -13,28 +13,15 @@
 #include "mainwin/tool_runner.h"
 #include "platform/guard.h"
 #include "widgets/classic.h"
+#include "widgets/controls.h"
 #include "widgets/file_lists.h"
 
 namespace varnox::mainwin {
 
 namespace {
 
-QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, int left,
-                           int top, int width, int height) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    widgets::placeInTwips(button, left, top, width, height);
-    widgets::clickOnEnterWhenFocused(button);
-    return button;
-}
-
-QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    widgets::placeInTwips(box, left, top, width, height);
-    return box;
-}
+using widgets::checkBox;
+using widgets::commandButton;
 
 }  // namespace
 
@@ -152,13 +139,7 @@ void frmBrindle::load() {
 }
 
 void frmBrindle::onDriveChange() {
-    try {
-        Dir1_->setPath(Drive1_->drive());
-    } catch (const Failure&) {
-        // A drive that cannot be read sends the lists to drive c:. A failure inside this
-        // fall-back is not caught here.
-        Drive1_->setDrive(QStringLiteral("c:"));
-        Dir1_->setPath(Drive1_->drive());
+    if (!widgets::followDrive(*Drive1_, *Dir1_)) {
         setStatus(Dir1_->path());
     }
 }

@@ -286,4 +286,19 @@ void FileList::onItemClicked() {
     emit fileClicked();
 }
 
+// ---- The drive-list change ----------------------------------------------------------------
+
+bool followDrive(DriveList& drives, FolderList& folders) {
+    try {
+        folders.setPath(drives.drive());
+        return true;
+    } catch (const Failure&) {
+        // Setting drive c: raises the change again, for drive c:; the folder list is then
+        // set once more to the same place.
+        drives.setDrive(QStringLiteral("c:"));
+        folders.setPath(drives.drive());
+        return false;
+    }
+}
+
 }  // namespace varnox::widgets

@@ -108,4 +108,9 @@ private:
     bool pressChangedRow_ = false;
 };
 
+// The drive-list change of the browsing windows: `folders` moves to the drive `drives` shows.
+// A drive that cannot be read sends both lists to drive c: instead, without a message, and
+// the result is false. When drive c: itself cannot be read, its failure is thrown.
+bool followDrive(DriveList& drives, FolderList& folders);
+
 }  // namespace varnox::widgets

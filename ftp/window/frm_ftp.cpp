@@ -18,11 +18,25 @@
 #include "platform/failure.h"
 #include "platform/guard.h"
 #include "widgets/classic.h"
+#include "widgets/controls.h"
 #include "widgets/file_lists.h"
 
 namespace varnox::ftpwin {
 
 namespace {
+
+using widgets::checkBox;
+using widgets::commandButton;
+using widgets::optionButton;
+using widgets::passwordBox;
+using widgets::textBox;
+
+// The captions beside the fields keep to one line.
+QLabel* plainLabel(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                   int width, int height) {
+    return widgets::plainLabel(parent, name, caption, left, top, width, height,
+                               widgets::Wrap::None);
+}
 
 // Texts travel as the system's 8-bit bytes, as the settings file and the server have them.
 std::string bytes(const QString& text) {
@@ -38,41 +52,6 @@ const QString kRoot = QStringLiteral("root");
 const QString kOpen = QStringLiteral("open");
 const QString kClosed = QStringLiteral("closed");
 const QString kLeaf = QStringLiteral("leaf");
-
-QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, int left,
-                           int top, int width, int height) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    widgets::placeInTwips(button, left, top, width, height);
-    widgets::clickOnEnterWhenFocused(button);
-    return button;
-}
-
-QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    widgets::placeInTwips(box, left, top, width, height);
-    return box;
-}
-
-QLabel* plainLabel(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                   int width, int height) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    widgets::placeInTwips(label, left, top, width, height);
-    return label;
-}
-
-QRadioButton* optionButton(QWidget* parent, const char* name, const QString& caption, int left,
-                           int top, int width, int height) {
-    auto* option = new QRadioButton(caption, parent);
-    option->setObjectName(name);
-    widgets::placeInTwips(option, left, top, width, height);
-    return option;
-}
 
 }  // namespace
 
@@ -112,17 +91,13 @@ void frmFTP::buildControls() {
                                    2280, 240, 1935, 495);
     txtServer_ = textBox(this, "txtServer", 1680, 1080, 1455, 270);
     txtUser_ = textBox(this, "txtUser", 4680, 1080, 1095, 240);
-    txtPassword_ = textBox(this, "txtPassword", 6960, 1080, 1095, 240);
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    // Every character shows as "*", whatever the style's own mask character is.
-    txtPassword_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    txtPassword_ = passwordBox(this, "txtPassword", 6960, 1080, 1095, 240);
     cmdConnect_ = commandButton(this, "cmdConnect", QStringLiteral("Connect to Server"), 750, 1680,
                                 2175, 495);
     cmdDisconnect_ =
         commandButton(this, "cmdDisconnect", QStringLiteral("Disconnect"), 6150, 1680, 1815, 495);
-    chkPassive_ = new QCheckBox(QStringLiteral("Passive FTP syntax"), this);
-    chkPassive_->setObjectName(QStringLiteral("chkPassive"));
-    widgets::placeInTwips(chkPassive_, 3510, 1800, 1935, 255);
+    chkPassive_ =
+        checkBox(this, "chkPassive", QStringLiteral("Passive FTP syntax"), 3510, 1800, 1935, 255);
 
     Drive1_ = new widgets::DriveList(services_.drives, this);
     Drive1_->setObjectName(QStringLiteral("Drive1"));
@@ -536,9 +511,9 @@ void frmFTP::onPut() {
 
 void frmFTP::onDriveChange() {
     try {
-        Dir1_->setPath(Drive1_->drive());
+        widgets::followDrive(*Drive1_, *Dir1_);
     } catch (const Failure&) {
-        fallBackToDriveC();
+        // When drive c: fails too, the lists stay where they were.
     }
 }
 

@@ -1,5 +1,8 @@
 // Draws each window of the program into a PNG file, for the README and for checking the
-// layout by eye: screenshots OUTPUT_FOLDER [GAME_FOLDER]
+// layout by eye: screenshots OUTPUT_FOLDER [PROGRAM_FOLDER]
+//
+// PROGRAM_FOLDER stands for the folder that holds the program and its config.txt (by default
+// the folder of this tool), so the windows can be drawn on a prepared demo.
 //
 // The FTP window is drawn twice: as it opens, and connected to a small local FTP server
 // (the test server script, run with /usr/bin/python3) with one folder opened. Without
@@ -122,7 +125,7 @@ bool saveFtpWindows(varnox::platform::Services& services,
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::cerr << "usage: screenshots OUTPUT_FOLDER\n";
+        std::cerr << "usage: screenshots OUTPUT_FOLDER [PROGRAM_FOLDER]\n";
         return 2;
     }
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/varnox/varnox.png")));
@@ -133,8 +136,8 @@ int main(int argc, char** argv) {
     auto drives = varnox::platform::DriveTable::fromSystem();
     varnox::platform::ScriptedMessageBoxes boxes;
     varnox::platform::SystemProcessRunner processes;
-    varnox::platform::Services services{drives, boxes, processes, varnox::platform::programFolder(),
-                                        [] {}};
+    std::string programFolder = argc > 2 ? argv[2] : varnox::platform::programFolder();
+    varnox::platform::Services services{drives, boxes, processes, programFolder, [] {}};
 
     bool ok = true;
     varnox::mainwin::frmBrindle main(services);

@@ -9,6 +9,7 @@
 
 #include "uz/byte_reader.h"
 #include "uz/error.h"
+#include "uz/fill_progress.h"
 #include "uz/parallel.h"
 
 namespace varnox::uz {
@@ -93,12 +94,13 @@ void checkChain(const BlockRef& block, const std::uint32_t* links, std::uint32_t
 void linkBlock(const BlockRef& block, std::uint32_t* links) {
     const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
     const std::uint8_t* bytes = block.bytes.data();
+    const std::uint32_t last = block.last;
     std::array<std::uint32_t, 257> next{};
     for (std::uint32_t i = 0; i <= n; ++i) {
         ++next[bytes[i]];
     }
     // Entry Last counts as a 257th symbol after every byte value.
-    --next[bytes[block.last]];
+    --next[bytes[last]];
     ++next[256];
     std::uint32_t total = 0;
     for (auto& slot : next) {
@@ -106,10 +108,14 @@ void linkBlock(const BlockRef& block, std::uint32_t* links) {
         slot = total;
         total += count;
     }
-    for (std::uint32_t i = 0; i <= n; ++i) {
-        const unsigned symbol = i == block.last ? 256u : bytes[i];
-        links[next[symbol]++] = (i << 8) | bytes[i];
-    }
+    auto place = [&](std::uint32_t from, std::uint32_t to) {
+        for (std::uint32_t i = from; i < to; ++i) {
+            links[next[bytes[i]]++] = (i << 8) | bytes[i];
+        }
+    };
+    place(0, last);
+    links[next[256]] = (last << 8) | bytes[last];
+    place(last + 1, n + 1);
 }
 
 // Restores up to two blocks, following both chains in the same loop so that the memory
@@ -168,37 +174,52 @@ std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
     return out;
 }
 
+namespace {
+
+// Reads and checks one block at the reader's position; `streamOffset` is where the reader's
+// data starts in the stream, for messages.
+BlockRef readBlock(ByteReader& reader, std::size_t streamOffset, std::size_t number,
+                   std::size_t outOffset) {
+    const std::string where = "BWT block " + std::to_string(number) + " (offset " +
+                              std::to_string(streamOffset + reader.position()) + ")";
+    const std::uint32_t n = reader.u32("a BWT block header");
+    const std::uint32_t first = reader.u32("a BWT block header");
+    const std::uint32_t last = reader.u32("a BWT block header");
+    if (n == 0 || n > kBwtBlockSize) {
+        throw Error(error::kInvalidFormat,
+                    where + " claims " + std::to_string(n) + " bytes (1 to 262144 allowed)");
+    }
+    if (first > n || last > n || first == last) {
+        throw Error(error::kInvalidFormat, where + " has First " + std::to_string(first) +
+                                               " and Last " + std::to_string(last) +
+                                               ", not two different values in 0.." +
+                                               std::to_string(n));
+    }
+    if (reader.remaining() < std::size_t{n} + 1) {
+        throw Error(error::kInputPastEnd, "the data ends inside " + where);
+    }
+    const auto bytes = reader.bytes(std::size_t{n} + 1, "a BWT block");
+    // Both entries hold the block's first byte: the one before position 1, and the one the
+    // format stores for position 0.
+    if (bytes[first] != bytes[last]) {
+        throw Error(error::kInvalidFormat, where + " holds different bytes at First and Last");
+    }
+    return {bytes, first, last, outOffset, number};
+}
+
+std::uint32_t peekU32(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in) {
     std::vector<BlockRef> blocks;
     ByteReader reader(in);
     std::size_t outSize = 0;
     while (reader.remaining() > 0) {
-        const std::string where = "BWT block " + std::to_string(blocks.size() + 1) + " (offset " +
-                                  std::to_string(reader.position()) + ")";
-        const std::uint32_t n = reader.u32("a BWT block header");
-        const std::uint32_t first = reader.u32("a BWT block header");
-        const std::uint32_t last = reader.u32("a BWT block header");
-        if (n == 0 || n > kBwtBlockSize) {
-            throw Error(error::kInvalidFormat,
-                        where + " claims " + std::to_string(n) + " bytes (1 to 262144 allowed)");
-        }
-        if (first > n || last > n || first == last) {
-            throw Error(error::kInvalidFormat, where + " has First " + std::to_string(first) +
-                                                   " and Last " + std::to_string(last) +
-                                                   ", not two different values in 0.." +
-                                                   std::to_string(n));
-        }
-        if (reader.remaining() < std::size_t{n} + 1) {
-            throw Error(error::kInputPastEnd, "the data ends inside " + where);
-        }
-        const auto bytes = reader.bytes(std::size_t{n} + 1, "a BWT block");
-        // Both entries hold the block's first byte: the one before position 1, and the one
-        // the format stores for position 0.
-        if (bytes[first] != bytes[last]) {
-            throw Error(error::kInvalidFormat, where + " holds different bytes at First and Last");
-        }
-        blocks.push_back({bytes, first, last, outSize, blocks.size() + 1});
-        outSize += n;
+        blocks.push_back(readBlock(reader, 0, blocks.size() + 1, outSize));
+        outSize += blocks.back().bytes.size() - 1;
     }
 
     std::vector<std::uint8_t> out(outSize);
@@ -215,6 +236,47 @@ std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in) {
                      links[2 * worker + 1].get());
     });
     return out;
+}
+
+std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& progress,
+                              std::uint8_t* out) {
+    std::unique_ptr<std::uint32_t[]> links0(new std::uint32_t[kBwtBlockSize + 1]);
+    std::unique_ptr<std::uint32_t[]> links1(new std::uint32_t[kBwtBlockSize + 1]);
+    std::size_t offset = 0;
+    std::size_t outSize = 0;
+    std::size_t number = 0;
+    // The stream offset just past the block starting at `at`, if its header is there and
+    // its size is one a block can have; `at` itself otherwise.
+    auto blockEnd = [&](std::size_t at, std::size_t filled) {
+        if (filled < at + kBwtBlockHeader) {
+            return at;
+        }
+        const std::uint32_t n = peekU32(in.data() + at);
+        return (n >= 1 && n <= kBwtBlockSize) ? at + kBwtBlockHeader + n + 1 : at;
+    };
+    for (;;) {
+        std::size_t filled = progress.waitFor(offset + kBwtBlockHeader);
+        if (filled == offset) {
+            break;  // the writer finished at a block boundary
+        }
+        filled = progress.waitFor(std::max(blockEnd(offset, filled), offset + 1));
+        BlockRef blocks[2];
+        std::size_t count = 0;
+        // This block, and the next one too when it is already complete: the two are
+        // restored together.
+        for (; count < 2; ++count) {
+            const std::size_t end = blockEnd(offset, filled);
+            if (count == 1 && (end == offset || end > filled)) {
+                break;
+            }
+            ByteReader reader(in.subspan(offset, filled - offset));
+            blocks[count] = readBlock(reader, offset, ++number, outSize);
+            outSize += blocks[count].bytes.size() - 1;
+            offset += reader.position();
+        }
+        decodeBlocks(blocks, count, out, links0.get(), links1.get());
+    }
+    return outSize;
 }
 
 std::vector<std::int32_t> bwtSuffixOrder(std::span<const std::uint8_t> block) {

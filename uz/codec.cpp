@@ -19,6 +19,11 @@ namespace varnox::uz {
 
 namespace {
 
+// Gives a buffer's memory back at once (clear() and assigning {} keep the capacity).
+void release(std::vector<std::uint8_t>& buffer) {
+    std::vector<std::uint8_t>().swap(buffer);
+}
+
 void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -41,7 +46,7 @@ std::vector<std::uint8_t> header(std::string_view storedName, Signature signatur
 std::vector<std::uint8_t> finishEncoding(std::vector<std::uint8_t> out,
                                          std::vector<std::uint8_t> runs, Signature signature) {
     std::vector<std::uint8_t> stream = bwtEncode(runs);
-    runs = {};
+    release(runs);
     mtfEncode(stream);
     if (signature == Signature::DoubleRle) {
         std::vector<std::uint8_t> again = rleEncode(stream);
@@ -155,19 +160,19 @@ std::vector<std::uint8_t> decodeBody(std::span<const std::uint8_t> body, Signatu
         huffman.decode(coded);
         huffman.finish();
         if (fileToDrop != nullptr) {
-            std::vector<std::uint8_t>().swap(*fileToDrop);
+            release(*fileToDrop);
         }
         stream = rleDecode(coded, sizeLimit);
-        coded = {};
+        release(coded);
         fill = [&](const std::function<void(std::size_t)>& filledUpTo) {
             inSteps(
                 stream, [&](std::span<std::uint8_t> part) { mtf.decode(part); }, filledUpTo);
         };
     }
     std::vector<std::uint8_t> runs = restoreBlocks(stream, fill);
-    stream = {};
+    release(stream);
     if (fileToDrop != nullptr) {
-        std::vector<std::uint8_t>().swap(*fileToDrop);
+        release(*fileToDrop);
     }
     return rleDecode(runs, sizeLimit);
 }
@@ -184,7 +189,7 @@ std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::strin
                                  Signature signature) {
     auto out = header(storedName, signature);
     std::vector<std::uint8_t> runs = rleEncode(package);
-    std::vector<std::uint8_t>().swap(package);
+    release(package);
     return finishEncoding(std::move(out), std::move(runs), signature);
 }
 

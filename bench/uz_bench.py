@@ -33,33 +33,34 @@ def measure(command, stdout_path=None):
         return seconds, int(rss.group(1)) * 1024
 
 
-def best_of(repeat, command, stdout_path=None):
-    runs = [measure(command, stdout_path) for _ in range(repeat)]
-    return min(r[0] for r in runs), max(r[1] for r in runs)
-
-
 def bench_input(name, data, work, tool, repeat):
+    """Times both tools on one input. The runs alternate between the tools, so that a
+    change of load on the machine meets both alike; the fastest run of each counts."""
     source = os.path.join(work, name)
     with open(source, "wb") as f:
         f.write(data)
-    result = {"name": name, "size": len(data)}
-
-    result["ours_c"], result["ours_c_rss"] = best_of(repeat, [tool, "compress", source])
-    result["uz_size"] = os.path.getsize(source + ".uz")
-    result["ours_d"], result["ours_d_rss"] = best_of(repeat, [tool, "decompress", source + ".uz"])
     restored = os.path.join(os.path.dirname(tool), name)
+    bz2 = source + ".bz2"
+    unpacked = source + ".bunzip"
+    steps = {
+        "ours_c": ([tool, "compress", source], None),
+        "bz_c": (["bzip2", "-9", "-c", source], bz2),
+        "ours_d": ([tool, "decompress", source + ".uz"], None),
+        "bz_d": (["bzip2", "-d", "-c", bz2], unpacked),
+    }
+    result = {"name": name, "size": len(data)}
+    for _ in range(repeat):
+        for key, (command, stdout_path) in steps.items():
+            seconds, rss = measure(command, stdout_path)
+            result[key] = min(seconds, result.get(key, seconds))
+            result[key + "_rss"] = max(rss, result.get(key + "_rss", 0))
+    result["uz_size"] = os.path.getsize(source + ".uz")
+    result["bz_size"] = os.path.getsize(bz2)
     if not filecmp.cmp(source, restored, shallow=False):
         sys.exit("our round trip of %s differs" % name)
-    os.remove(restored)
-
-    bz2 = source + ".bz2"
-    result["bz_c"], result["bz_c_rss"] = best_of(repeat, ["bzip2", "-9", "-c", source], bz2)
-    result["bz_size"] = os.path.getsize(bz2)
-    unpacked = source + ".bunzip"
-    result["bz_d"], result["bz_d_rss"] = best_of(repeat, ["bzip2", "-d", "-c", bz2], unpacked)
     if not filecmp.cmp(source, unpacked, shallow=False):
         sys.exit("bzip2 round trip of %s differs" % name)
-    for path in (source, source + ".uz", bz2, unpacked):
+    for path in (source, source + ".uz", restored, bz2, unpacked):
         os.remove(path)
     return result
 
@@ -130,7 +131,8 @@ def main():
                         help="the ucc program to measure (default: build/bin/ucc)")
     parser.add_argument("--size-mib", type=int, default=16, help="size of each input")
     parser.add_argument("--repeat", type=int, default=3,
-                        help="runs of each command; the fastest counts (default 3)")
+                        help="runs of each command, alternating between the tools; the "
+                             "fastest counts (default 3)")
     parser.add_argument("--large", action="store_true",
                         help="also a 100 MiB package-like round trip")
     args = parser.parse_args()
@@ -156,10 +158,11 @@ def main():
         ]
         if args.large:
             inputs.append(("package-like-100", lambda: uz_bench_data.package_like(100 * MIB, 77)))
-        print("ucc: %s; %d cores; best of %d runs each" % (args.ucc, os.cpu_count(), args.repeat))
+        print("ucc: %s; %d cores; fastest of %d alternating runs each; load average %.2f"
+              % (args.ucc, os.cpu_count(), args.repeat, os.getloadavg()[0]))
         results = []
         for name, make in inputs:
-            print("  %s ..." % name, file=sys.stderr)
+            print("  measuring %s ..." % name, flush=True)
             results.append(bench_input(name, make(), work, tool, args.repeat))
         print()
         print_table(results)

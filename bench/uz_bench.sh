@@ -3,7 +3,8 @@
 # (a package-like mix, random bytes, one short pattern repeated, zero bytes), reported as
 # throughput, ratio ours/bzip2, compressed sizes and peak memory (/usr/bin/time -v).
 # Builds nothing: it measures build/bin/ucc (or --ucc PATH). --large adds a 100 MiB
-# package-like round trip; --repeat N takes the fastest of N runs (default 3).
+# package-like round trip; --repeat N takes the fastest of N runs of each tool, which
+# alternate so that both meet the same load (default 3).
 # Exits with 1 when a target is missed:
 #   compress >= 1.5x and decompress >= 2x the speed of bzip2 on the package-like input,
 #   no input more than 3x slower per byte than random bytes,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "uz/buffer.h"
 #include "uz/byte_reader.h"
 #include "uz/error.h"
 #include "uz/fill_progress.h"
@@ -95,9 +96,22 @@ void linkBlock(const BlockRef& block, std::uint32_t* links) {
     const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
     const std::uint8_t* bytes = block.bytes.data();
     const std::uint32_t last = block.last;
+    // BWT output runs of equal bytes, so one counter incremented byte after byte would wait
+    // on its own last store; four counters, one per byte position modulo 4, do not.
+    std::array<std::array<std::uint32_t, 256>, 4> counts{};
+    std::uint32_t i = 0;
+    for (; i + 4 <= n + 1; i += 4) {
+        ++counts[0][bytes[i]];
+        ++counts[1][bytes[i + 1]];
+        ++counts[2][bytes[i + 2]];
+        ++counts[3][bytes[i + 3]];
+    }
+    for (; i <= n; ++i) {
+        ++counts[0][bytes[i]];
+    }
     std::array<std::uint32_t, 257> next{};
-    for (std::uint32_t i = 0; i <= n; ++i) {
-        ++next[bytes[i]];
+    for (int b = 0; b < 256; ++b) {
+        next[b] = counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
     }
     // Entry Last counts as a 257th symbol after every byte value.
     --next[bytes[last]];
@@ -109,8 +123,8 @@ void linkBlock(const BlockRef& block, std::uint32_t* links) {
         total += count;
     }
     auto place = [&](std::uint32_t from, std::uint32_t to) {
-        for (std::uint32_t i = from; i < to; ++i) {
-            links[next[bytes[i]]++] = (i << 8) | bytes[i];
+        for (std::uint32_t k = from; k < to; ++k) {
+            links[next[bytes[k]]++] = (k << 8) | bytes[k];
         }
     };
     place(0, last);
@@ -118,14 +132,17 @@ void linkBlock(const BlockRef& block, std::uint32_t* links) {
     place(last + 1, n + 1);
 }
 
-// Restores up to two blocks, following both chains in the same loop so that the memory
-// waits of one overlap those of the other.
+// How many blocks one thread restores together. Following a block's chain is one memory
+// wait after another; following several chains in the same loop overlaps their waits.
+constexpr std::size_t kChains = 4;
+
+// Restores up to kChains blocks; `links` holds a scratch array for each.
 void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
-                  std::uint32_t* links0, std::uint32_t* links1) {
-    std::uint32_t* links[2] = {links0, links1};
-    std::uint32_t at[2] = {0, 0};
-    std::uint32_t length[2] = {0, 0};
-    std::uint8_t* dest[2] = {nullptr, nullptr};
+                  std::uint32_t* const* links) {
+    std::uint32_t at[kChains] = {};
+    std::uint32_t length[kChains] = {};
+    std::uint8_t* dest[kChains] = {};
+    std::uint32_t shortest = 0;
     for (std::size_t c = 0; c < count; ++c) {
         const BlockRef& block = blocks[c];
         linkBlock(block, links[c]);
@@ -133,17 +150,16 @@ void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
         dest[c] = out + block.outOffset;
         dest[c][0] = block.bytes[block.first];
         at[c] = block.first;
+        shortest = c == 0 ? length[c] : std::min(shortest, length[c]);
     }
     std::uint32_t k = 1;
-    if (count == 2) {
-        const std::uint32_t both = std::min(length[0], length[1]);
-        for (; k < both; ++k) {
-            const std::uint32_t e0 = links0[at[0]];
-            const std::uint32_t e1 = links1[at[1]];
-            dest[0][k] = static_cast<std::uint8_t>(e0);
-            dest[1][k] = static_cast<std::uint8_t>(e1);
-            at[0] = e0 >> 8;
-            at[1] = e1 >> 8;
+    if (count == kChains) {
+        for (; k < shortest; ++k) {
+            for (std::size_t c = 0; c < kChains; ++c) {
+                const std::uint32_t e = links[c][at[c]];
+                dest[c][k] = static_cast<std::uint8_t>(e);
+                at[c] = e >> 8;
+            }
         }
     }
     for (std::size_t c = 0; c < count; ++c) {
@@ -156,11 +172,27 @@ void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
     }
 }
 
+// Scratch arrays for one thread's decodeBlocks.
+struct LinkScratch {
+    std::unique_ptr<std::uint32_t[]> arrays[kChains];
+    std::uint32_t* pointers[kChains] = {};
+
+    std::uint32_t* const* get(std::size_t count) {
+        for (std::size_t c = 0; c < count; ++c) {
+            if (!arrays[c]) {
+                arrays[c].reset(new std::uint32_t[kBwtBlockSize + 1]);
+                pointers[c] = arrays[c].get();
+            }
+        }
+        return pointers;
+    }
+};
+
 }  // namespace
 
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
     const std::size_t blocks = (in.size() + kBwtBlockSize - 1) / kBwtBlockSize;
-    std::vector<std::uint8_t> out(in.size() + blocks * (kBwtBlockHeader + 1));
+    std::vector<std::uint8_t> out = stageBuffer(in.size() + blocks * (kBwtBlockHeader + 1));
     std::vector<std::unique_ptr<SortScratch>> scratch(workerCount(blocks));
     forEachTask(blocks, [&](unsigned worker, std::size_t b) {
         if (!scratch[worker]) {
@@ -222,26 +254,19 @@ std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in) {
         outSize += blocks.back().bytes.size() - 1;
     }
 
-    std::vector<std::uint8_t> out(outSize);
-    const std::size_t pairs = (blocks.size() + 1) / 2;
-    std::vector<std::unique_ptr<std::uint32_t[]>> links(2 * workerCount(pairs));
-    forEachTask(pairs, [&](unsigned worker, std::size_t pair) {
-        const std::size_t count = std::min<std::size_t>(2, blocks.size() - 2 * pair);
-        for (std::size_t c = 0; c < count; ++c) {
-            if (!links[2 * worker + c]) {
-                links[2 * worker + c].reset(new std::uint32_t[kBwtBlockSize + 1]);
-            }
-        }
-        decodeBlocks(&blocks[2 * pair], count, out.data(), links[2 * worker].get(),
-                     links[2 * worker + 1].get());
+    std::vector<std::uint8_t> out = stageBuffer(outSize);
+    const std::size_t groups = (blocks.size() + kChains - 1) / kChains;
+    std::vector<LinkScratch> scratch(workerCount(groups));
+    forEachTask(groups, [&](unsigned worker, std::size_t group) {
+        const std::size_t count = std::min(kChains, blocks.size() - kChains * group);
+        decodeBlocks(&blocks[kChains * group], count, out.data(), scratch[worker].get(count));
     });
     return out;
 }
 
 std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& progress,
                               std::uint8_t* out) {
-    std::unique_ptr<std::uint32_t[]> links0(new std::uint32_t[kBwtBlockSize + 1]);
-    std::unique_ptr<std::uint32_t[]> links1(new std::uint32_t[kBwtBlockSize + 1]);
+    LinkScratch scratch;
     std::size_t offset = 0;
     std::size_t outSize = 0;
     std::size_t number = 0;
@@ -259,14 +284,16 @@ std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& pr
         if (filled == offset) {
             break;  // the writer finished at a block boundary
         }
-        filled = progress.waitFor(std::max(blockEnd(offset, filled), offset + 1));
-        BlockRef blocks[2];
+        // Wait until kChains blocks are there (all blocks but the last have the same size),
+        // or the stream has ended, so that they can be restored together.
+        filled = progress.waitFor(
+            std::max(offset + kChains * (kBwtBlockHeader + 1 + kBwtBlockSize), offset + 1));
+        // This block, and the ones after it that are complete, restored together.
+        BlockRef blocks[kChains];
         std::size_t count = 0;
-        // This block, and the next one too when it is already complete: the two are
-        // restored together.
-        for (; count < 2; ++count) {
+        for (; count < kChains; ++count) {
             const std::size_t end = blockEnd(offset, filled);
-            if (count == 1 && (end == offset || end > filled)) {
+            if (count > 0 && (end == offset || end > filled)) {
                 break;
             }
             ByteReader reader(in.subspan(offset, filled - offset));
@@ -274,7 +301,7 @@ std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& pr
             outSize += blocks[count].bytes.size() - 1;
             offset += reader.position();
         }
-        decodeBlocks(blocks, count, out, links0.get(), links1.get());
+        decodeBlocks(blocks, count, out, scratch.get(count));
     }
     return outSize;
 }

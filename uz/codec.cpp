@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "uz/buffer.h"
 #include "uz/bwt.h"
 #include "uz/byte_reader.h"
 #include "uz/fill_progress.h"
@@ -91,7 +92,8 @@ std::vector<std::uint8_t> restoreBlocks(std::vector<std::uint8_t>& stream, const
         fill([](std::size_t) {});
         return bwtDecode(stream);
     }
-    std::vector<std::uint8_t> out(stream.size());  // a stream restores to fewer bytes
+    // A stream restores to fewer bytes than it has.
+    std::vector<std::uint8_t> out = stageBuffer(stream.size());
     FillProgress progress;
     std::size_t restored = 0;
     std::exception_ptr restoreError;
@@ -144,7 +146,7 @@ std::vector<std::uint8_t> decodeBody(std::span<const std::uint8_t> body, Signatu
     Filler fill;
     if (signature == Signature::Standard) {
         // Huffman and move-to-front decoding in one pass, step by step.
-        stream.resize(huffman.size());
+        stream = stageBuffer(huffman.size());
         fill = [&](const std::function<void(std::size_t)>& filledUpTo) {
             inSteps(
                 stream,
@@ -156,7 +158,7 @@ std::vector<std::uint8_t> decodeBody(std::span<const std::uint8_t> body, Signatu
             huffman.finish();
         };
     } else {
-        std::vector<std::uint8_t> coded(huffman.size());
+        std::vector<std::uint8_t> coded = stageBuffer(huffman.size());
         huffman.decode(coded);
         huffman.finish();
         if (fileToDrop != nullptr) {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "uz/buffer.h"
 #include "uz/byte_reader.h"
 #include "uz/error.h"
 
@@ -482,7 +483,7 @@ void HuffmanDecoder::finish() {
 
 std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
     HuffmanDecoder decoder(in, sizeLimit);
-    std::vector<std::uint8_t> out(decoder.size());
+    std::vector<std::uint8_t> out = stageBuffer(decoder.size());
     decoder.decode(out);
     decoder.finish();
     return out;

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "uz/buffer.h"
 #include "uz/error.h"
 
 namespace varnox::uz {
@@ -136,7 +137,7 @@ std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
     splitRuns(
         in, [&](std::size_t, std::size_t length) { size += length; },
         [&](std::uint8_t, std::size_t) { size += kRunLead + 1; });
-    std::vector<std::uint8_t> out(size);
+    std::vector<std::uint8_t> out = stageBuffer(size);
     std::uint8_t* p = out.data();
     splitRuns(
         in,
@@ -161,7 +162,7 @@ std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::size_
                                           " bytes, more than the limit of " +
                                           std::to_string(sizeLimit));
     }
-    std::vector<std::uint8_t> out(size);
+    std::vector<std::uint8_t> out = stageBuffer(size);
     std::uint8_t* p = out.data();
     walkRuns(
         in,

@@ -20,6 +20,15 @@ std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in);
 // uz::Error naming the block otherwise.
 std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in);
 
+class FillProgress;
+
+// The same as bwtDecode for a stream that another thread is still writing: restores each
+// block as soon as `progress` shows all its bytes, into `out` (room for in.size() bytes),
+// and returns how many bytes it restored once the writer has finished. The checks and
+// errors are those of bwtDecode.
+std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& progress,
+                              std::uint8_t* out);
+
 // The sorted order of the n + 1 suffixes of one block (position n is the empty suffix), as
 // the encoder uses it: bytes compare as unsigned values over the shorter suffix's length,
 // and of two suffixes where one is a prefix of the other the longer comes first.

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "uz/buffer.h"
 #include "uz/error.h"
 
 namespace varnox::uz {
@@ -84,7 +85,7 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::vector<std::uint8_t> bytes = stageBuffer(static_cast<std::size_t>(info.st_size));
     std::size_t filled = 0;
     for (;;) {
         ssize_t got;
@@ -156,9 +157,6 @@ void ReplacingFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 void ReplacingFile::commit() {
-    if (::fsync(fd_) != 0) {
-        fail(errno, "Cannot write");
-    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {

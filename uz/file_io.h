@@ -14,7 +14,8 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file);
 // Writes a file in place of `target` without ever leaving a partial or clobbered file: the
 // bytes go to a temporary file in the target's folder, which replaces the target in one
 // rename on commit() and is removed if the object goes away uncommitted. Failures raise
-// uz::Error naming the target.
+// uz::Error naming the target. Like the game's tool, it leaves flushing the data to the
+// disk to the system: a crash of the whole machine right after commit() may lose it.
 class ReplacingFile {
   public:
     explicit ReplacingFile(std::filesystem::path target);
@@ -23,7 +24,7 @@ class ReplacingFile {
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
     void write(std::span<const std::uint8_t> bytes);
-    // Flushes the data to disk and renames the temporary file over the target.
+    // Closes the temporary file and renames it over the target.
     void commit();
 
   private:

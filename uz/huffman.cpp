@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "uz/buffer.h"
 #include "uz/byte_reader.h"
 #include "uz/error.h"
 
@@ -275,14 +276,23 @@ std::vector<DecodeNode> readTree(BitSource& bits) {
     return nodes;
 }
 
-// First-level lookup on the next kTableBits bits: a leaf entry holds the code length and
-// the byte; a far entry holds the node reached after kTableBits bits, from which the
-// decoder walks on bit by bit (codes longer than kTableBits are rare by construction).
+// Lookup on the next kTableBits bits. An entry holds a code's length (bits 8 to 15) and
+// its byte (bits 0 to 7). Where the first kTableBits bits are not yet a whole code, the
+// entry's length is kFar, longer than any word of bits, and the node reached after those
+// bits is kept aside; the decoder walks on from it bit by bit (codes that long are rare by
+// construction).
 constexpr int kTableBits = 11;
-constexpr std::uint32_t kFar = 0x80000000u;
+constexpr std::uint16_t kFar = 0xff;
 
-std::vector<std::uint32_t> buildTable(const std::vector<DecodeNode>& nodes) {
-    std::vector<std::uint32_t> table(std::size_t{1} << kTableBits, 0);
+struct LookupTable {
+    std::vector<std::uint16_t> entries;
+    std::vector<std::int32_t> farNodes;
+};
+
+LookupTable buildTable(const std::vector<DecodeNode>& nodes) {
+    LookupTable table;
+    table.entries.assign(std::size_t{1} << kTableBits, 0);
+    table.farNodes.assign(std::size_t{1} << kTableBits, -1);
     struct Visit {
         std::int32_t node;
         std::uint32_t path;
@@ -294,12 +304,13 @@ std::vector<std::uint32_t> buildTable(const std::vector<DecodeNode>& nodes) {
         const DecodeNode& node = nodes[v.node];
         const int depth = node.depth;
         if (node.child0 < 0) {
-            const std::uint32_t entry = static_cast<std::uint32_t>(depth) << 8 | node.symbol;
+            const auto entry = static_cast<std::uint16_t>(depth << 8 | node.symbol);
             for (std::uint32_t high = 0; high < (1u << (kTableBits - depth)); ++high) {
-                table[v.path | (high << depth)] = entry;
+                table.entries[v.path | (high << depth)] = entry;
             }
         } else if (depth == kTableBits) {
-            table[v.path] = kFar | static_cast<std::uint32_t>(v.node);
+            table.entries[v.path] = kFar << 8;
+            table.farNodes[v.path] = v.node;
         } else {
             stack.push_back({node.child0, v.path});
             stack.push_back({node.child1, v.path | (1u << depth)});
@@ -308,68 +319,67 @@ std::vector<std::uint32_t> buildTable(const std::vector<DecodeNode>& nodes) {
     return table;
 }
 
-// Decodes out.size() symbols. While eight whole bytes lie ahead, one 64-bit load serves
-// as many codes as fit in its 57 sure bits; near the end every code is checked against
-// the end of the data.
-void decodeSymbols(const std::vector<DecodeNode>& nodes, BitSource& bits,
-                   std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out) {
-    const std::vector<std::uint32_t> table = buildTable(nodes);
+// Decodes one code on the checked path: at the end of the data, or longer than the table.
+std::uint8_t decodeOne(const std::vector<DecodeNode>& nodes, const LookupTable& table,
+                       BitSource& bits) {
     const char* what = "a Huffman code";
+    const auto index = static_cast<std::size_t>(bits.peek() & ((1u << kTableBits) - 1));
+    const std::uint16_t entry = table.entries[index];
+    if ((entry >> 8) != kFar) {
+        bits.skip(entry >> 8, what);
+        return static_cast<std::uint8_t>(entry);
+    }
+    bits.skip(kTableBits, what);
+    std::int32_t node = table.farNodes[index];
+    while (nodes[node].child0 >= 0) {
+        node = bits.bit(what) ? nodes[node].child1 : nodes[node].child0;
+    }
+    return nodes[node].symbol;
+}
+
+// Decodes out.size() symbols. While eight whole bytes lie ahead, one 64-bit load serves
+// every code that fits in its 57 sure bits (a code found with fewer than kTableBits sure
+// bits left is still right when its length fits: the bits after a code do not change it);
+// near the end, and for long codes, every code is checked against the end of the data.
+void decodeSymbols(const std::vector<DecodeNode>& nodes, const LookupTable& table, BitSource& bits,
+                   std::span<const std::uint8_t> data, std::span<std::uint8_t> out) {
     constexpr std::uint64_t mask = (std::uint64_t{1} << kTableBits) - 1;
-    const std::size_t count = out.size();
+    const std::uint16_t* entries = table.entries.data();
     std::uint8_t* o = out.data();
-    std::size_t k = 0;
+    std::uint8_t* const end = o + out.size();
 
     const std::uint8_t* d = data.data();
     const std::uint64_t lastFastByte = data.size() >= 8 ? data.size() - 8 : 0;
     std::uint64_t pos = bits.position();
-    while (data.size() >= 8 && k < count && (pos >> 3) <= lastFastByte) {
+    while (data.size() >= 8 && o < end && (pos >> 3) <= lastFastByte) {
         std::uint64_t word;
         std::memcpy(&word, d + (pos >> 3), 8);
         if constexpr (std::endian::native == std::endian::big) {
             word = __builtin_bswap64(word);
         }
         word >>= pos & 7;
-        int sure = 57;
-        while (sure >= kTableBits && k < count) {
-            const std::uint32_t entry = table[word & mask];
-            const int length = static_cast<int>(entry >> 8);
-            if ((entry & kFar) != 0 || length > sure) {
+        unsigned sure = 57;
+        while (o < end) {
+            const std::uint16_t entry = entries[word & mask];
+            const unsigned length = entry >> 8;
+            if (length > sure) {
                 break;
             }
-            o[k++] = static_cast<std::uint8_t>(entry);
+            *o++ = static_cast<std::uint8_t>(entry);
             word >>= length;
             sure -= length;
-            pos += static_cast<std::uint64_t>(length);
         }
-        if (sure >= kTableBits && k < count) {
-            // A code longer than the table: finish it bit by bit on the checked path.
-            bits.skip(pos - bits.position(), what);
-            const std::uint32_t entry = table[bits.peek() & mask];
-            bits.skip(kTableBits, what);
-            std::int32_t node = static_cast<std::int32_t>(entry & ~kFar);
-            while (nodes[node].child0 >= 0) {
-                node = bits.bit(what) ? nodes[node].child1 : nodes[node].child0;
-            }
-            o[k++] = nodes[node].symbol;
+        pos += 57 - sure;
+        if (o < end && sure >= kTableBits) {
+            // A code longer than the table.
+            bits.skip(pos - bits.position(), "a Huffman code");
+            *o++ = decodeOne(nodes, table, bits);
             pos = bits.position();
         }
     }
-    bits.skip(pos - bits.position(), what);
-
-    for (; k < count; ++k) {
-        const std::uint32_t entry = table[bits.peek() & mask];
-        if ((entry & kFar) == 0) {
-            bits.skip(entry >> 8, what);
-            o[k] = static_cast<std::uint8_t>(entry);
-            continue;
-        }
-        bits.skip(kTableBits, what);
-        std::int32_t node = static_cast<std::int32_t>(entry & ~kFar);
-        while (nodes[node].child0 >= 0) {
-            node = bits.bit(what) ? nodes[node].child1 : nodes[node].child0;
-        }
-        o[k] = nodes[node].symbol;
+    bits.skip(pos - bits.position(), "a Huffman code");
+    while (o < end) {
+        *o++ = decodeOne(nodes, table, bits);
     }
 }
 
@@ -405,7 +415,18 @@ void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& 
     sink.finish();
 }
 
-std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
+struct HuffmanDecoder::State {
+    explicit State(std::span<const std::uint8_t> in) : data(in), bits(in) {}
+
+    std::span<const std::uint8_t> data;
+    BitSource bits;
+    std::size_t count = 0;
+    std::size_t decoded = 0;
+    std::vector<DecodeNode> nodes;
+    LookupTable table;
+};
+
+HuffmanDecoder::HuffmanDecoder(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
     ByteReader reader(in);
     const std::uint32_t count = reader.u32("the Huffman count");
     if (count > sizeLimit) {
@@ -413,33 +434,58 @@ std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in, std::s
                                           " bytes, more than the limit of " +
                                           std::to_string(sizeLimit));
     }
-    const auto data = reader.rest();
-    BitSource bits(data);
-    const std::vector<DecodeNode> nodes = readTree(bits);
-
-    if (nodes.size() == 1) {
+    state_ = std::make_unique<State>(reader.rest());
+    state_->count = count;
+    BitSource& bits = state_->bits;
+    state_->nodes = readTree(bits);
+    if (state_->nodes.size() == 1) {
         // One leaf: every code is empty, so nothing in the data backs the count.
         if (count != 0) {
             throw Error(error::kInvalidFormat, "the Huffman tree is a single leaf but " +
                                                    std::to_string(count) + " bytes are coded");
         }
-    } else if (count > bits.bitsLeft()) {
-        // Every code is at least one bit long.
-        throw Error(error::kInputPastEnd, "the Huffman data codes " + std::to_string(count) +
-                                              " bytes but only " + std::to_string(bits.bitsLeft()) +
-                                              " bits follow the tree");
+    } else {
+        if (count > bits.bitsLeft()) {
+            // Every code is at least one bit long.
+            throw Error(error::kInputPastEnd,
+                        "the Huffman data codes " + std::to_string(count) + " bytes but only " +
+                            std::to_string(bits.bitsLeft()) + " bits follow the tree");
+        }
+        state_->table = buildTable(state_->nodes);
     }
+}
 
-    std::vector<std::uint8_t> out(count);
-    if (nodes.size() > 1) {
-        decodeSymbols(nodes, bits, data, out);
+HuffmanDecoder::~HuffmanDecoder() = default;
+
+std::size_t HuffmanDecoder::size() const {
+    return state_->count;
+}
+
+void HuffmanDecoder::decode(std::span<std::uint8_t> out) {
+    State& s = *state_;
+    if (out.size() > s.count - s.decoded) {
+        throw Error(error::kInvalidValue, "more Huffman bytes asked for than are coded");
     }
+    if (!out.empty()) {
+        decodeSymbols(s.nodes, s.table, s.bits, s.data, out);
+        s.decoded += out.size();
+    }
+}
 
-    const std::uint64_t usedBytes = (bits.position() + 7) / 8;
-    if (usedBytes < data.size()) {
+void HuffmanDecoder::finish() {
+    const State& s = *state_;
+    const std::uint64_t usedBytes = (s.bits.position() + 7) / 8;
+    if (usedBytes < s.data.size()) {
         throw Error(error::kInvalidFormat,
-                    std::to_string(data.size() - usedBytes) + " bytes follow the last code");
+                    std::to_string(s.data.size() - usedBytes) + " bytes follow the last code");
     }
+}
+
+std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
+    HuffmanDecoder decoder(in, sizeLimit);
+    std::vector<std::uint8_t> out = stageBuffer(decoder.size());
+    decoder.decode(out);
+    decoder.finish();
     return out;
 }
 

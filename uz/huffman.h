@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -21,6 +22,26 @@ void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& 
 // writes it for empty input alone.
 std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in,
                                         std::size_t sizeLimit = static_cast<std::size_t>(-1));
+
+// The same decoding in steps, so that a caller can work on the bytes decoded so far while
+// the rest are still to come. The constructor reads the count and the tree; decode() gives
+// the next bytes; finish() checks that no whole bytes follow the last code. Errors as for
+// huffmanDecode.
+class HuffmanDecoder {
+  public:
+    HuffmanDecoder(std::span<const std::uint8_t> in, std::size_t sizeLimit);
+    ~HuffmanDecoder();
+    HuffmanDecoder(const HuffmanDecoder&) = delete;
+    HuffmanDecoder& operator=(const HuffmanDecoder&) = delete;
+
+    std::size_t size() const;  // the count of coded bytes
+    void decode(std::span<std::uint8_t> out);
+    void finish();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // The code length of each byte value under the tree the encoder builds for these counts,
 // -1 for a value left out of the tree. For tests of the tree rule.

@@ -10,43 +10,27 @@ namespace varnox::uz {
 
 namespace {
 
-// The decoder's move-to-front table. Byte streams after the BWT mostly hit the first few
-// entries, so a move within the first 16 entries is one vector blend (SSE2, part of every
-// x86-64) rather than a data-dependent loop.
-class MtfTable {
-  public:
-    MtfTable() {
-        for (int i = 0; i < 256; ++i) {
-            entries_[i] = static_cast<std::uint8_t>(i);
-        }
-    }
-
-    std::uint8_t at(unsigned position) const { return entries_[position]; }
-
-    // Moves the entry at `position`, whose value is `value`, to the front.
-    void moveToFront(unsigned position, std::uint8_t value) {
+// Moves the entry at `position` of the decoder's table, whose value is `value`, to the
+// front. Byte streams after the BWT mostly hit the first few entries, so a move within the
+// first 16 is one vector blend (SSE2, part of every x86-64) rather than a loop whose length
+// depends on the data.
+inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t value) {
 #if defined(__SSE2__)
-        if (position < 16) {
-            const __m128i lanes =
-                _mm_set_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-            auto* front = reinterpret_cast<__m128i*>(entries_);
-            const __m128i old = _mm_load_si128(front);
-            // Lanes 0..position take their left neighbour; lane 0 then takes the value.
-            const __m128i moved =
-                _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(position + 1)), lanes);
-            const __m128i merged = _mm_or_si128(_mm_and_si128(moved, _mm_slli_si128(old, 1)),
-                                                _mm_andnot_si128(moved, old));
-            _mm_store_si128(front, _mm_or_si128(merged, _mm_cvtsi32_si128(value)));
-            return;
-        }
-#endif
-        std::memmove(entries_ + 1, entries_, position);
-        entries_[0] = value;
+    if (position < 16) {
+        const __m128i lanes = _mm_set_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        auto* front = reinterpret_cast<__m128i*>(table);
+        const __m128i old = _mm_load_si128(front);
+        // Lanes 0..position take their left neighbour; lane 0 then takes the value.
+        const __m128i moved = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(position + 1)), lanes);
+        const __m128i merged = _mm_or_si128(_mm_and_si128(moved, _mm_slli_si128(old, 1)),
+                                            _mm_andnot_si128(moved, old));
+        _mm_store_si128(front, _mm_or_si128(merged, _mm_cvtsi32_si128(value)));
+        return;
     }
-
-  private:
-    alignas(16) std::uint8_t entries_[256];
-};
+#endif
+    std::memmove(table + 1, table, position);
+    table[0] = value;
+}
 
 }  // namespace
 
@@ -76,18 +60,25 @@ void mtfEncode(std::span<std::uint8_t> data) {
     }
 }
 
-void mtfDecode(std::span<std::uint8_t> data) {
-    MtfTable table;
+MtfDecoder::MtfDecoder() {
+    for (int i = 0; i < 256; ++i) {
+        table_[i] = static_cast<std::uint8_t>(i);
+    }
+}
+
+void MtfDecoder::decode(std::span<std::uint8_t> data) {
     for (std::uint8_t& b : data) {
         const unsigned position = b;
-        if (position == 0) {
-            b = table.at(0);
-            continue;
+        const std::uint8_t value = table_[position];
+        if (position != 0) {
+            moveToFront(table_, position, value);
         }
-        const std::uint8_t value = table.at(position);
-        table.moveToFront(position, value);
         b = value;
     }
+}
+
+void mtfDecode(std::span<std::uint8_t> data) {
+    MtfDecoder().decode(data);
 }
 
 }  // namespace varnox::uz

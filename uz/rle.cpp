@@ -4,6 +4,11 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "uz/buffer.h"
 #include "uz/error.h"
 
 namespace varnox::uz {
@@ -12,6 +17,54 @@ namespace {
 
 constexpr std::size_t kRunLead = 5;
 constexpr std::size_t kLongestRun = 255;
+
+// The first j >= from (below n) where d[j] equals d[j - 1], or n. Most data has few equal
+// neighbours, so 16 pairs at a time are compared while none is found.
+inline std::size_t nextEqualPair(const std::uint8_t* d, std::size_t from, std::size_t n) {
+    std::size_t j = from;
+#if defined(__SSE2__)
+    while (j + 16 <= n) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + j));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + j - 1));
+        const int equal = _mm_movemask_epi8(_mm_cmpeq_epi8(here, before));
+        if (equal != 0) {
+            return j + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(equal)));
+        }
+        j += 16;
+    }
+#endif
+    while (j < n && d[j] != d[j - 1]) {
+        ++j;
+    }
+    return j;
+}
+
+// The index of the fifth of five equal bytes in a row, searching from `from` (whose byte
+// starts a new count), or n when there is none.
+inline std::size_t fifthEqualByte(const std::uint8_t* d, std::size_t from, std::size_t n) {
+    std::size_t j = from + 1;
+    for (;;) {
+        j = nextEqualPair(d, j, n);
+        if (j >= n) {
+            return n;
+        }
+        // d[j - 1] == d[j]: count the stretch from j - 1 on.
+        std::size_t equal = 2;
+        while (equal < kRunLead && j + 1 < n && d[j + 1] == d[j]) {
+            ++j;
+            ++equal;
+        }
+        if (equal == kRunLead) {
+            return j;
+        }
+        // The stretch ended short of five; a new one can start at its last byte at the
+        // earliest, but it may not reach back past `from`.
+        j += 1;
+        if (j >= n) {
+            return n;
+        }
+    }
+}
 
 // Splits the input into literal stretches (bytes outside any run of five or more, which
 // the stage copies as they are) and runs of 5 to 255 equal bytes, in order:
@@ -23,16 +76,7 @@ void splitRuns(std::span<const std::uint8_t> in, Literal&& literal, Run&& run) {
     std::size_t start = 0;  // first byte not yet handed out
     std::size_t i = 0;      // where the search for the next run goes on
     while (i < n) {
-        // Find the fifth byte of a stretch of equal bytes.
-        std::size_t equal = 1;
-        std::size_t j = i + 1;
-        for (; j < n; ++j) {
-            if (d[j] != d[j - 1]) {
-                equal = 1;
-            } else if (++equal == kRunLead) {
-                break;
-            }
-        }
+        const std::size_t j = fifthEqualByte(d, i, n);
         if (j >= n) {
             break;
         }
@@ -63,15 +107,7 @@ void walkRuns(std::span<const std::uint8_t> in, Literal&& literal, Emit&& emit) 
     while (i < n) {
         // Find the fifth equal byte in a row; everything up to it is copied as it is.
         const std::size_t start = i;
-        std::size_t equal = 1;
-        std::size_t j = i + 1;
-        for (; j < n; ++j) {
-            if (d[j] != d[j - 1]) {
-                equal = 1;
-            } else if (++equal == kRunLead) {
-                break;
-            }
-        }
+        const std::size_t j = fifthEqualByte(d, i, n);
         if (j >= n) {
             literal(start, n - start);
             return;
@@ -101,7 +137,7 @@ std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
     splitRuns(
         in, [&](std::size_t, std::size_t length) { size += length; },
         [&](std::uint8_t, std::size_t) { size += kRunLead + 1; });
-    std::vector<std::uint8_t> out(size);
+    std::vector<std::uint8_t> out = stageBuffer(size);
     std::uint8_t* p = out.data();
     splitRuns(
         in,
@@ -126,7 +162,7 @@ std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::size_
                                           " bytes, more than the limit of " +
                                           std::to_string(sizeLimit));
     }
-    std::vector<std::uint8_t> out(size);
+    std::vector<std::uint8_t> out = stageBuffer(size);
     std::uint8_t* p = out.data();
     walkRuns(
         in,

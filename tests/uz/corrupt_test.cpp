@@ -117,6 +117,44 @@ TEST(CorruptInput, EndsInAClearError) {
     }
 }
 
+// Streams of more than two blocks are restored by a second thread while the first is still
+// decoding the Huffman codes; faults in later blocks, and in the codes after them, must
+// come out the same way.
+TEST(CorruptInput, FaultsDeepInALargeFileEndInAClearError) {
+    const Bytes blocks = bwtEncode(randomBytes(5 * kBwtBlockSize, 31));
+    const std::size_t third = 2 * (kBwtBlockSize + 13);  // where block 3 starts
+    auto withBlocks = [](Bytes stream) { return fileWithBwtStream(std::move(stream)); };
+    auto setU32 = [](Bytes b, std::size_t at, std::uint32_t v) {
+        const Bytes le = le32(v);
+        std::copy(le.begin(), le.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+        return b;
+    };
+    Bytes swapped = blocks;
+    std::swap(swapped[third + 100], swapped[third + 200000]);
+    Bytes trailing = withBlocks(blocks);
+    trailing.push_back(0x55);
+    Bytes tooShort = withBlocks(Bytes(blocks.begin(), blocks.end() - 1000));
+
+    const CorruptCase cases[] = {
+        {"block 3 too long", withBlocks(setU32(blocks, third, 0x40001)), error::kInvalidFormat},
+        {"block 3 First out of range", withBlocks(setU32(blocks, third + 4, 0x40001)),
+         error::kInvalidFormat},
+        {"block 3 does not restore", withBlocks(swapped), error::kInvalidFormat},
+        {"last block cut short", tooShort, error::kInputPastEnd},
+        {"bytes after the codes", trailing, error::kInvalidFormat},
+    };
+    for (const auto& c : cases) {
+        try {
+            decode(c.file);
+            ADD_FAILURE() << c.label << ": decoded";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), c.number) << c.label << ": " << e.what();
+        }
+    }
+    // Intact, the same stream decodes.
+    EXPECT_EQ(decode(withBlocks(blocks)).package, rleDecode(randomBytes(5 * kBwtBlockSize, 31)));
+}
+
 TEST(CorruptInput, EveryTruncationFails) {
     for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz", "1234/text.bin.uz",
                              "5678/runs.bin.uz", "1234/empty.bin.uz"}) {

@@ -1,0 +1,175 @@
+"""Benchmark of our ucc against bzip2 on four 16 MiB inputs (see uz_bench.sh)."""
+
+import argparse
+import filecmp
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import uz_bench_data
+
+MIB = 1 << 20
+
+
+def measure(command, stdout_path=None):
+    """Runs a command under /usr/bin/time -v; returns (seconds, peak RSS in bytes)."""
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as stats:
+        out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
+        try:
+            start = time.perf_counter()
+            done = subprocess.run(["/usr/bin/time", "-v", "-o", stats.name] + command,
+                                  stdout=out, stderr=subprocess.PIPE)
+            seconds = time.perf_counter() - start
+        finally:
+            if stdout_path:
+                out.close()
+        if done.returncode != 0:
+            sys.exit("failed: %s\n%s" % (" ".join(command), done.stderr.decode(errors="replace")))
+        rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", stats.read())
+        return seconds, int(rss.group(1)) * 1024
+
+
+def bench_input(name, data, work, tool, repeat):
+    """Times both tools on one input. The runs alternate between the tools, so that a
+    change of load on the machine meets both alike; the fastest run of each counts."""
+    source = os.path.join(work, name)
+    with open(source, "wb") as f:
+        f.write(data)
+    restored = os.path.join(os.path.dirname(tool), name)
+    bz2 = source + ".bz2"
+    unpacked = source + ".bunzip"
+    steps = {
+        "ours_c": ([tool, "compress", source], None),
+        "bz_c": (["bzip2", "-9", "-c", source], bz2),
+        "ours_d": ([tool, "decompress", source + ".uz"], None),
+        "bz_d": (["bzip2", "-d", "-c", bz2], unpacked),
+    }
+    result = {"name": name, "size": len(data)}
+    for _ in range(repeat):
+        for key, (command, stdout_path) in steps.items():
+            seconds, rss = measure(command, stdout_path)
+            result[key] = min(seconds, result.get(key, seconds))
+            result[key + "_rss"] = max(rss, result.get(key + "_rss", 0))
+    result["uz_size"] = os.path.getsize(source + ".uz")
+    result["bz_size"] = os.path.getsize(bz2)
+    if not filecmp.cmp(source, restored, shallow=False):
+        sys.exit("our round trip of %s differs" % name)
+    if not filecmp.cmp(source, unpacked, shallow=False):
+        sys.exit("bzip2 round trip of %s differs" % name)
+    for path in (source, source + ".uz", restored, bz2, unpacked):
+        os.remove(path)
+    return result
+
+
+def mb_per_s(size, seconds):
+    return size / MIB / seconds
+
+
+def print_table(results):
+    header = ("input", "ours c MiB/s", "bzip2 -9", "c ratio", "ours d MiB/s", "bzip2 -d",
+              "d ratio", ".uz bytes", ".bz2 bytes", "peak c MiB", "peak d MiB")
+    rows = []
+    for r in results:
+        rows.append((
+            "%s (%d MiB)" % (r["name"], r["size"] // MIB),
+            "%.1f" % mb_per_s(r["size"], r["ours_c"]),
+            "%.1f" % mb_per_s(r["size"], r["bz_c"]),
+            "%.2fx" % (r["bz_c"] / r["ours_c"]),
+            "%.1f" % mb_per_s(r["size"], r["ours_d"]),
+            "%.1f" % mb_per_s(r["size"], r["bz_d"]),
+            "%.2fx" % (r["bz_d"] / r["ours_d"]),
+            "%d" % r["uz_size"],
+            "%d" % r["bz_size"],
+            "%.0f" % (r["ours_c_rss"] / MIB),
+            "%.0f" % (r["ours_d_rss"] / MIB),
+        ))
+    widths = [max(len(str(x)) for x in column) for column in zip(header, *rows)]
+    line = lambda cells: "| " + " | ".join(str(c).ljust(w) for c, w in zip(cells, widths)) + " |"
+    print(line(header))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for row in rows:
+        print(line(row))
+
+
+def check_targets(results):
+    """Prints each target with its outcome; returns True when all are met."""
+    by_name = {r["name"]: r for r in results}
+    checks = []
+    package = by_name.get("package-like")
+    if package:
+        ratio = package["bz_c"] / package["ours_c"]
+        checks.append(("compress >= 1.5x bzip2 -9 on package-like", ratio >= 1.5, "%.2fx" % ratio))
+        ratio = package["bz_d"] / package["ours_d"]
+        checks.append(("decompress >= 2x bzip2 -d on package-like", ratio >= 2.0, "%.2fx" % ratio))
+    random_input = by_name.get("random")
+    if random_input:
+        for key, label in (("ours_c", "compress"), ("ours_d", "decompress")):
+            base = random_input[key] / random_input["size"]
+            worst = max(results, key=lambda r: r[key] / r["size"])
+            factor = (worst[key] / worst["size"]) / base
+            checks.append(("%s: no input > 3x slower per byte than random" % label,
+                           factor <= 3.0, "worst %s at %.2fx" % (worst["name"], factor)))
+    worst_memory = max(
+        (max(r["ours_c_rss"], r["ours_d_rss"]) / (3 * r["size"] + 64 * MIB), r["name"])
+        for r in results)
+    checks.append(("peak memory <= 3x package + 64 MiB", worst_memory[0] <= 1.0,
+                   "worst %s at %.0f%% of the limit" % (worst_memory[1], 100 * worst_memory[0])))
+    print()
+    for label, ok, detail in checks:
+        print("%-58s %-4s (%s)" % (label, "met" if ok else "MISSED", detail))
+    return all(ok for _, ok, _ in checks)
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--ucc", default=os.path.join(root, "build", "bin", "ucc"),
+                        help="the ucc program to measure (default: build/bin/ucc)")
+    parser.add_argument("--size-mib", type=int, default=16, help="size of each input")
+    parser.add_argument("--repeat", type=int, default=3,
+                        help="runs of each command, alternating between the tools; the "
+                             "fastest counts (default 3)")
+    parser.add_argument("--large", action="store_true",
+                        help="also a 100 MiB package-like round trip")
+    args = parser.parse_args()
+    if not os.access(args.ucc, os.X_OK):
+        sys.exit("no ucc at %s: build it first (cmake --build --preset ci)" % args.ucc)
+    for needed in ("bzip2", "/usr/bin/time"):
+        if not shutil.which(needed):
+            sys.exit("needs %s" % needed)
+
+    work = tempfile.mkdtemp(prefix="uz-bench-")
+    try:
+        # The tool writes decompressed packages and its log into its own folder.
+        system = os.path.join(work, "System")
+        os.mkdir(system)
+        tool = os.path.join(system, "UCC.exe")
+        shutil.copy2(args.ucc, tool)
+        size = args.size_mib * MIB
+        inputs = [
+            ("package-like", lambda: uz_bench_data.package_like(size)),
+            ("random", lambda: uz_bench_data.random_bytes(size)),
+            ("pattern", lambda: uz_bench_data.repeated_pattern(size)),
+            ("zeros", lambda: uz_bench_data.zero_bytes(size)),
+        ]
+        if args.large:
+            inputs.append(("package-like-100", lambda: uz_bench_data.package_like(100 * MIB, 77)))
+        print("ucc: %s; %d cores; fastest of %d alternating runs each; load average %.2f"
+              % (args.ucc, os.cpu_count(), args.repeat, os.getloadavg()[0]))
+        results = []
+        for name, make in inputs:
+            print("  measuring %s ..." % name, flush=True)
+            results.append(bench_input(name, make(), work, tool, args.repeat))
+        print()
+        print_table(results)
+        return 0 if check_targets(results) else 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -39,7 +39,7 @@ struct ConnectionSettings {
 // it). Each method returns 0 or an error number of ftp/errors.h. One call at a time: the
 // caller holds busy() around each call. cancel() may come from any thread.
 class Connection {
-  public:
+public:
     explicit Connection(ConnectionSettings settings);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -65,7 +65,7 @@ class Connection {
     const ReplyLog& replies() const { return replies_; }
     const std::string& currentDirectory() const { return directory_; }
 
-  private:
+private:
     struct Request;
     std::uint32_t perform(const std::string& urlPath, Request& request);
     int run();

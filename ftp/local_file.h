@@ -17,7 +17,7 @@ std::uint32_t localError(int err, bool reading);
 // so a failed or cancelled download leaves an existing file untouched and no partial file
 // behind (the destructor removes the temporary file unless it was committed).
 class PendingDownload {
-  public:
+public:
     PendingDownload(std::filesystem::path target, bool failIfExists);
     ~PendingDownload();
     PendingDownload(const PendingDownload&) = delete;
@@ -34,7 +34,7 @@ class PendingDownload {
     // Closes the temporary file and puts it in the target's place. Returns 0 or the error.
     std::uint32_t commit();
 
-  private:
+private:
     void discard();
 
     std::filesystem::path target_;
@@ -48,7 +48,7 @@ class PendingDownload {
 // read as a lone LF: libcurl turns each LF into the wire's CRLF, and without this a CRLF
 // would go out as CR CR LF and leave a stray CR on the server.
 class UploadSource {
-  public:
+public:
     explicit UploadSource(std::filesystem::path file, bool asText = false)
         : file_(std::move(file)), asText_(asText) {}
     ~UploadSource();
@@ -62,7 +62,7 @@ class UploadSource {
     long read(char* data, std::size_t size);
     std::uint32_t readError() const { return readError_; }
 
-  private:
+private:
     long readRaw(char* data, std::size_t size);
 
     std::filesystem::path file_;

@@ -10,7 +10,7 @@ namespace varnox::ftp {
 // them over line by line, or in any other pieces) and keeps the last complete one: every
 // line of a multi-line reply ("550-...", ..., "550 ..."), each ending in CRLF.
 class ReplyLog {
-  public:
+public:
     void feed(std::string_view bytes);
 
     // The last complete reply, empty before the first.
@@ -20,7 +20,7 @@ class ReplyLog {
     // How many complete replies have arrived, to tell whether a call got any.
     std::uint64_t count() const { return count_; }
 
-  private:
+private:
     void line(std::string_view text);
 
     std::string partial_;  // bytes of a line whose end has not arrived

@@ -46,7 +46,7 @@ constexpr std::uint32_t kTransferBinary = 2;
 std::uint32_t lastError();
 
 class Transport {
-  public:
+public:
     explicit Transport(Timeouts timeouts = {});
     ~Transport();
     Transport(const Transport&) = delete;
@@ -124,7 +124,7 @@ class Transport {
     // or a find. kInvalidHandle for 0 or a handle that is not open.
     bool internetCloseHandle(Handle handle);
 
-  private:
+private:
     struct Session;
     struct Find;
     struct Slot;

@@ -17,7 +17,7 @@ namespace {
 // The new file until it has been renamed into place: closed and removed when the write
 // does not get that far.
 class PendingFile {
-  public:
+public:
     PendingFile() = default;
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
@@ -55,7 +55,7 @@ class PendingFile {
     // The file now lives under its final name and must stay.
     void keep() { path_.clear(); }
 
-  private:
+private:
     void closeQuietly() {
         if (fd_ >= 0) {
             ::close(fd_);

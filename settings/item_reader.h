@@ -27,7 +27,7 @@
 namespace varnox::settings {
 
 class ItemReader {
-  public:
+public:
     // The reader keeps a view of `text`; the text must outlive it.
     explicit ItemReader(std::string_view text);
 
@@ -37,7 +37,7 @@ class ItemReader {
     // The next item with its separator consumed; the empty text once atEnd().
     std::string next();
 
-  private:
+private:
     void skipBlanks();
     void skipBlanksAndBlankLines();
     bool atLineEnd() const;

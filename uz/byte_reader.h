@@ -9,7 +9,7 @@ namespace varnox::uz {
 // Reads little-endian fields from a byte range and raises uz::Error (input past end) naming
 // the field when the range holds too few bytes for it. Never reads outside the range.
 class ByteReader {
-  public:
+public:
     explicit ByteReader(std::span<const std::uint8_t> data) : data_(data) {}
 
     std::size_t position() const { return pos_; }
@@ -21,7 +21,7 @@ class ByteReader {
     // Everything not read yet; the reader is then at the end.
     std::span<const std::uint8_t> rest();
 
-  private:
+private:
     void need(std::size_t count, const char* what) const;
 
     std::span<const std::uint8_t> data_;

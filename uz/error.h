@@ -18,7 +18,7 @@ constexpr int kInvalidValue = failure::kInvalidValue;
 // format cannot hold, a package too large, and (from the file functions) a file that cannot
 // be read or written. The file functions put the file's path into the description.
 class Error : public Failure {
-  public:
+public:
     using Failure::Failure;
 };
 

@@ -17,7 +17,7 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file);
 // uz::Error naming the target. Like the game's tool, it leaves flushing the data to the
 // disk to the system: a crash of the whole machine right after commit() may lose it.
 class ReplacingFile {
-  public:
+public:
     explicit ReplacingFile(std::filesystem::path target);
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
@@ -27,7 +27,7 @@ class ReplacingFile {
     // Closes the temporary file and renames it over the target.
     void commit();
 
-  private:
+private:
     [[noreturn]] void fail(int errnum, const char* action);
 
     std::filesystem::path target_;

@@ -9,7 +9,7 @@ namespace varnox::uz {
 // How far one thread has filled a buffer from its front, for another thread that reads the
 // filled part while the rest is still being written.
 class FillProgress {
-  public:
+public:
     // The first `filled` bytes are written and will not change.
     void publish(std::size_t filled) {
         {
@@ -41,7 +41,7 @@ class FillProgress {
         return filled_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t filled_ = 0;

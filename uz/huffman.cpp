@@ -110,7 +110,7 @@ TreeLayout layOut(const CodeTree& tree) {
 
 // Writes bits into a buffer sized beforehand to the exact bit count, four bytes at a time.
 class BitSink {
-  public:
+public:
     explicit BitSink(std::uint8_t* out) : out_(out) {}
 
     // Writes the low `length` (at most 32) bits of `bits`, which must be clear above them.
@@ -150,7 +150,7 @@ class BitSink {
         }
     }
 
-  private:
+private:
     std::uint8_t* out_;
     std::uint64_t acc_ = 0;
     int filled_ = 0;
@@ -183,7 +183,7 @@ struct DecodeNode {
 
 // Reads bits from the coded data; every read is checked against the end.
 class BitSource {
-  public:
+public:
     explicit BitSource(std::span<const std::uint8_t> data)
         : data_(data), totalBits_(static_cast<std::uint64_t>(data.size()) * 8) {}
 
@@ -232,7 +232,7 @@ class BitSource {
         }
     }
 
-  private:
+private:
     std::span<const std::uint8_t> data_;
     std::uint64_t totalBits_;
     std::uint64_t pos_ = 0;

@@ -28,7 +28,7 @@ std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in,
 // the next bytes; finish() checks that no whole bytes follow the last code. Errors as for
 // huffmanDecode.
 class HuffmanDecoder {
-  public:
+public:
     HuffmanDecoder(std::span<const std::uint8_t> in, std::size_t sizeLimit);
     ~HuffmanDecoder();
     HuffmanDecoder(const HuffmanDecoder&) = delete;
@@ -38,7 +38,7 @@ class HuffmanDecoder {
     void decode(std::span<std::uint8_t> out);
     void finish();
 
-  private:
+private:
     struct State;
     std::unique_ptr<State> state_;
 };

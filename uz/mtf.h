@@ -11,11 +11,11 @@ void mtfDecode(std::span<std::uint8_t> data);
 
 // The decoding in steps: each call goes on with the table the previous one left.
 class MtfDecoder {
-  public:
+public:
     MtfDecoder();
     void decode(std::span<std::uint8_t> data);
 
-  private:
+private:
     alignas(16) std::uint8_t table_[256];
 };
 

@@ -8,7 +8,7 @@ namespace varnox::ftp::test {
 namespace {
 
 class DirectoryTest : public ServerTest {
-  protected:
+protected:
     void SetUp() override {
         // /            Maps/ root.txt
         // /Maps        uz/ DM-Deck16.unr

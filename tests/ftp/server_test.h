@@ -76,7 +76,7 @@ inline std::set<std::string> namesOf(const std::vector<FindData>& entries) {
 
 // A server over a fresh folder with one account, a session and a connection to it.
 class ServerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         server_ = std::make_unique<FtpServer>(kUser, kPassword, root_.path());
         session_ = transport_.internetOpen(kAgent, kAccessDirect, "", "", 0);

@@ -29,7 +29,7 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder) {
 
 // Each transfer test runs in passive and in active mode.
 class TransferTest : public ServerTest, public ::testing::WithParamInterface<std::uint32_t> {
-  protected:
+protected:
     void SetUp() override {
         ServerTest::SetUp();
         connection_ = connect(GetParam());

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "platform/failure.h"
-#include "tests/support/permission_checks.h"
 #include "tests/support/files.h"
+#include "tests/support/permission_checks.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnox::settings {

@@ -37,7 +37,7 @@ struct FtpServerOptions {
 // The constructor returns once the server listens; the destructor stops it. Throws
 // std::runtime_error when the server cannot be started.
 class FtpServer {
-  public:
+public:
     explicit FtpServer(FtpServerOptions options);
     // One account with every permission over home.
     FtpServer(const std::string& user, const std::string& password,
@@ -52,7 +52,7 @@ class FtpServer {
     // Freezes the server: connections stay open, nothing is answered any more.
     void stopAnswering();
 
-  private:
+private:
     void start(const FtpServerOptions& options);
 
     std::filesystem::path workDir_;
@@ -64,7 +64,7 @@ class FtpServer {
 // A TCP listener on 127.0.0.1 that completes connections and never sends a byte, standing
 // in for a server that hangs.
 class SilentServer {
-  public:
+public:
     SilentServer();
     ~SilentServer();
     SilentServer(const SilentServer&) = delete;
@@ -72,7 +72,7 @@ class SilentServer {
 
     std::uint16_t port() const { return port_; }
 
-  private:
+private:
     int fd_ = -1;
     std::uint16_t port_ = 0;
 };
@@ -80,7 +80,7 @@ class SilentServer {
 // A port on 127.0.0.1 that refuses connections: it stays bound (so nothing else takes it)
 // but never listens, for as long as the object lives.
 class ClosedPort {
-  public:
+public:
     ClosedPort();
     ~ClosedPort();
     ClosedPort(const ClosedPort&) = delete;
@@ -88,7 +88,7 @@ class ClosedPort {
 
     std::uint16_t port() const { return port_; }
 
-  private:
+private:
     int fd_ = -1;
     std::uint16_t port_ = 0;
 };

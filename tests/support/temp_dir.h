@@ -8,7 +8,7 @@ namespace varnox::test {
 // A fresh folder under the system's temporary folder, removed with everything in it
 // when the object goes away.
 class TempDir {
-  public:
+public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +21,7 @@ class TempDir {
     // The path as text, for code that takes strings.
     std::string str() const { return path_.string(); }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

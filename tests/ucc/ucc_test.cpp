@@ -32,7 +32,7 @@ std::string randomText(std::size_t size, unsigned seed) {
 }
 
 class Ucc : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { varnox::test::makeGameFolder(game_.path()); }
 
     fs::path game(const std::string& relative) const { return game_ / relative; }

@@ -83,7 +83,7 @@ TEST(GoldenFiles, MatchTheirChecksums) {
 
 // The real file is a game file: it is read from beside the repository and not kept in it.
 class RealFile : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         path_ = varnox::test::sharedVectorsDir() / "real" / "UTCredits.unr.uz";
         if (!std::filesystem::exists(path_)) {

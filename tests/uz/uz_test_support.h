@@ -24,7 +24,7 @@ Bytes mixedBytes(std::size_t size, std::uint64_t seed);
 
 // Bits written from each byte's least significant bit, as the Huffman stage writes them.
 class BitWriter {
-  public:
+public:
     void bit(unsigned b);
     void bits(unsigned value, int count);  // least significant first
     void leaf(std::uint8_t value) {
@@ -33,7 +33,7 @@ class BitWriter {
     }
     const Bytes& bytes() const { return bytes_; }
 
-  private:
+private:
     Bytes bytes_;
     int used_ = 8;
 };

@@ -29,7 +29,7 @@ int failureNumber(const std::function<void()>& action) {
 
 // Drives c: and d: over temporary folders, and e: whose folder does not exist.
 class ListsTest : public ::testing::Test {
-  protected:
+protected:
     ListsTest()
         : drives_({{'c', (dir_ / "c").string()},
                    {'d', (dir_ / "d").string()},

@@ -35,7 +35,7 @@ std::string lowerCase(std::string text) {
 
 // One run of the tool: the log and the two output streams, and what each path needs.
 class Run {
-  public:
+public:
     Run(const ToolPlace& place, std::ostream& out, std::ostream& err)
         : place_(place), log_(place.folder / kLogName), out_(out), err_(err) {
         if (!log_.opened()) {
@@ -84,7 +84,7 @@ class Run {
         result("Decompressed " + path + " -> " + name);
     }
 
-  private:
+private:
     const ToolPlace& place_;
     UccLog log_;
     std::ostream& out_;

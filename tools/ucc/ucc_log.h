@@ -12,7 +12,7 @@ namespace varnox::ucc {
 // the text would split the entry, so CR and LF in it become '?'. When the file cannot be
 // written, lines are dropped and opened() says so; the tool's work goes on.
 class UccLog {
-  public:
+public:
     explicit UccLog(const std::filesystem::path& file);
 
     bool opened() const { return out_.is_open() && out_.good(); }
@@ -21,7 +21,7 @@ class UccLog {
     // The text as it appears in a line.
     static std::string clean(std::string_view text);
 
-  private:
+private:
     std::ofstream out_;
 };
 

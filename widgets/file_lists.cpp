@@ -180,6 +180,7 @@ void FolderList::show(const std::string& folder, const std::vector<std::string>&
         auto* item =
             parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(this, {text});
         item->setData(0, Qt::UserRole, fromBytes(p));
+        item->setToolTip(0, fromBytes(p));  // narrow lists cut long names short
         item->setIcon(0, open);
         parent = item;
     }
@@ -187,6 +188,7 @@ void FolderList::show(const std::string& folder, const std::vector<std::string>&
     for (const auto& name : subFolders) {
         auto* item = new QTreeWidgetItem(current, {fromBytes(name)});
         item->setData(0, Qt::UserRole, fromBytes(platform::joinPath(folder, name)));
+        item->setToolTip(0, item->data(0, Qt::UserRole).toString());
         item->setIcon(0, closed);
     }
     expandAll();

@@ -125,73 +125,46 @@ TEST_P(TransferTest, LocalProblemsHaveTheirOwnNumbers) {
     EXPECT_EQ(namesIn(local_.path()), (Files{"file", "folder"}));
 }
 
-// A 4 MiB file served at 256 KiB/s, downloaded over an existing local file by a worker.
-class SlowDownload : public ServerTest {
-protected:
-    void start() {
-        writeFile(root_ / "big.bin", std::string(4 << 20, 'x'));
-        FtpServerOptions options;
-        options.throttleBytesPerSecond = 256 * 1024;
-        serve(options);
+using SlowDownload = ServerTest;
+
+// A download from a slow server (4 MiB at 256 KiB/s) over an older local file ends when
+// another thread closes the connection, and after the stall time when the server stops
+// sending; either way the older file stays as it was, with no partial file beside it.
+TEST_F(SlowDownload, EndsWhenClosedOrStalledAndKeepsTheOlderFile) {
+    writeFile(root_ / "big.bin", std::string(4 << 20, 'x'));
+    writeFile(local_ / "big.bin", "older copy");
+    FtpServerOptions options;
+    options.throttleBytesPerSecond = 256 * 1024;
+    serve(options);
+    transport_.setTimeouts(Timeouts{5s, 5s, 1s});
+    for (bool stall : {false, true}) {
         connection_ = connect();
-        writeFile(local_ / "big.bin", "older copy");
-        worker_ = std::thread([this] {
-            result_ = get("big.bin", local_ / "big.bin");
-            error_ = lastError();
+        bool result = true;
+        std::uint32_t error = 0;
+        std::thread worker([&] {
+            result = get("big.bin", local_ / "big.bin");
+            error = lastError();
         });
-    }
-    // Waits until the download has created its temporary file beside the older copy.
-    bool started() {
+        // Until the download has created its temporary file.
         auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (namesIn(local_.path()).size() == 1) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
+        while (namesIn(local_.path()).size() == 1 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
         }
-        return true;
-    }
-    void TearDown() override {
-        if (worker_.joinable()) {
-            transport_.internetCloseHandle(connection_);
-            worker_.join();
+        EXPECT_EQ(namesIn(local_.path()).size(), 2u) << "the download started";
+        if (stall) {
+            server().stopAnswering();
+        } else {
+            EXPECT_TRUE(failsWith(cd("/"), error::kTransferInProgress)) << "busy meanwhile";
+            EXPECT_TRUE(transport_.internetCloseHandle(connection_));
         }
+        auto ending = std::chrono::steady_clock::now();
+        worker.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - ending, 30s);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(error, stall ? error::kTimeout : error::kOperationCancelled);
+        EXPECT_EQ(readFile(local_ / "big.bin"), "older copy");
+        EXPECT_EQ(namesIn(local_.path()), Files{"big.bin"});
     }
-
-    std::thread worker_;
-    bool result_ = true;
-    std::uint32_t error_ = 0;
-};
-
-// A download whose server stops sending ends after the stall time and leaves the older
-// local file as it was, with no partial file beside it.
-TEST_F(SlowDownload, AStalledDownloadTimesOut) {
-    transport_.setTimeouts(Timeouts{5s, 5s, 1s});
-    start();
-    ASSERT_TRUE(started());
-    server().stopAnswering();
-    auto frozen = std::chrono::steady_clock::now();
-    worker_.join();
-    EXPECT_FALSE(result_);
-    EXPECT_EQ(error_, error::kTimeout);
-    EXPECT_LT(std::chrono::steady_clock::now() - frozen, 30s);
-    EXPECT_EQ(readFile(local_ / "big.bin"), "older copy");
-    EXPECT_EQ(namesIn(local_.path()), Files{"big.bin"});
-}
-
-// Closing a connection from another thread ends the transfer running on it; the connection
-// refuses a second caller meanwhile.
-TEST_F(SlowDownload, ClosingTheConnectionEndsARunningDownload) {
-    start();
-    ASSERT_TRUE(started());
-    EXPECT_TRUE(failsWith(cd("/"), error::kTransferInProgress));
-    EXPECT_TRUE(transport_.internetCloseHandle(connection_));
-    worker_.join();
-    EXPECT_FALSE(result_);
-    EXPECT_EQ(error_, error::kOperationCancelled);
-    EXPECT_EQ(readFile(local_ / "big.bin"), "older copy");
-    EXPECT_EQ(namesIn(local_.path()), Files{"big.bin"});
-    EXPECT_TRUE(failsWith(cd("/"), error::kInvalidHandle));
 }
 
 }  // namespace

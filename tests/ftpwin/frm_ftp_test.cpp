@@ -15,6 +15,7 @@
 #include "ftp/window/image_list.h"
 #include "ftp/window/remote_tree.h"
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -360,6 +361,9 @@ TEST_F(FtpWindow, LoadReportsAMissingPictureAndMakesTheGreyOfTheOthersTransparen
     expectBoxes({"Error 53: File not found: " + (dir_ / "program" / "leaf.bmp").string()});
     EXPECT_TRUE(window_->isVisible());
     EXPECT_EQ(enabledControls(), kIdle);
+    // Empty settings leave the fields empty and the lists where they are.
+    EXPECT_EQ(fieldTexts(), Texts(4));
+    EXPECT_EQ(control<widgets::FolderList>("Dir1")->path(), q(platform::currentFolder()));
     auto* images = control<ftpwin::ImageList>("ImageList1");
     EXPECT_EQ(images->count(), 3);
     for (const char* key : {"open", "closed", "root"}) {

@@ -70,59 +70,52 @@ TEST_P(TransferTest, MovesTheBytesTheTransferTypeSays) {
     }
 }
 
-TEST_P(TransferTest, AFailedGetKeepsTheLocalFileAndLeavesNoTemporaryFile) {
+// A failed get leaves an existing local file as it was and no temporary file; local
+// problems have their own numbers.
+TEST_P(TransferTest, AFailedTransferChangesNothing) {
     writeFile(root_ / "map.unr", "server copy");
     std::filesystem::create_directory(root_ / "Maps");
     writeFile(local_ / "map.unr", "local copy");
-    struct Case {
+    std::filesystem::create_directory(local_ / "folder");
+    struct Get {
         const char* name;
+        std::filesystem::path target;
         bool failIfExists;
         std::uint32_t error;
     };
-    const Case cases[] = {
-        {"map.unr", true, error::kFileExists},
-        {"missing.unr", false, error::kExtendedError},
-        {"Maps", false, error::kExtendedError},  // a folder is no file to get
+    const Get gets[] = {
+        {"map.unr", local_ / "map.unr", true, error::kFileExists},
+        {"missing.unr", local_ / "map.unr", false, error::kExtendedError},
+        {"Maps", local_ / "map.unr", false, error::kExtendedError},  // a folder is no file
+        {"map.unr", local_ / "nowhere" / "map.unr", false, error::kPathNotFound},
+        {"map.unr", local_ / "map.unr" / "x", false, error::kPathNotFound},
+        {"map.unr", local_ / "folder", false, error::kAccessDenied},
+        {"map.unr", local_ / "folder" / ".", false, error::kInvalidParameter},
+        {"map.unr", local_ / "folder" / "..", false, error::kInvalidParameter},
+        {"map.unr", local_ / "folder" / "", false, error::kInvalidParameter},
     };
-    for (const Case& c : cases) {
-        EXPECT_TRUE(failsWith(get(c.name, local_ / "map.unr", c.failIfExists), c.error)) << c.name;
+    for (const Get& c : gets) {
+        EXPECT_TRUE(failsWith(get(c.name, c.target, c.failIfExists), c.error)) << c.target;
         if (c.error == error::kExtendedError) {
             EXPECT_EQ(lastResponse(transport_).rfind("550 ", 0), 0u) << lastResponse(transport_);
         }
-        EXPECT_EQ(readFile(local_ / "map.unr"), "local copy");
-        EXPECT_EQ(namesIn(local_.path()), Files{"map.unr"});
     }
-    ASSERT_TRUE(get("map.unr", local_ / "map.unr"));
-    EXPECT_EQ(readFile(local_ / "map.unr"), "server copy");
-    EXPECT_EQ(namesIn(local_.path()), Files{"map.unr"});
-}
-
-TEST_P(TransferTest, LocalProblemsHaveTheirOwnNumbers) {
-    writeFile(root_ / "pkg.uz", "data");
-    std::filesystem::create_directory(local_ / "folder");
-    writeFile(local_ / "file", "not a folder");
-    struct Case {
-        bool upload;
-        std::filesystem::path local;
-        std::uint32_t error;
+    const std::pair<std::filesystem::path, std::uint32_t> puts[] = {
+        {local_ / "absent.uz", error::kFileNotFound},
+        {local_ / "nowhere" / "absent.uz", error::kPathNotFound},
+        {local_ / "folder", error::kAccessDenied},
     };
-    const Case cases[] = {
-        {false, local_ / "nowhere" / "pkg.uz", error::kPathNotFound},
-        {false, local_ / "file" / "pkg.uz", error::kPathNotFound},
-        {false, local_ / "folder", error::kAccessDenied},
-        {false, local_ / "folder" / ".", error::kInvalidParameter},
-        {false, local_ / "folder" / "..", error::kInvalidParameter},
-        {false, local_ / "folder" / "", error::kInvalidParameter},
-        {true, local_ / "absent.uz", error::kFileNotFound},
-        {true, local_ / "nowhere" / "absent.uz", error::kPathNotFound},
-        {true, local_ / "folder", error::kAccessDenied},
-    };
-    for (const Case& c : cases) {
-        bool done = c.upload ? put(c.local, "x.uz") : get("pkg.uz", c.local);
-        EXPECT_TRUE(failsWith(done, c.error)) << c.local;
+    for (const auto& [source, code] : puts) {
+        EXPECT_TRUE(failsWith(put(source, "x.uz"), code)) << source;
     }
     EXPECT_FALSE(std::filesystem::exists(root_ / "x.uz"));
-    EXPECT_EQ(namesIn(local_.path()), (Files{"file", "folder"}));
+    EXPECT_EQ(readFile(local_ / "map.unr"), "local copy");
+    EXPECT_EQ(namesIn(local_.path()), (Files{"folder", "map.unr"}));
+    EXPECT_TRUE(std::filesystem::is_empty(local_ / "folder"));
+
+    ASSERT_TRUE(get("map.unr", local_ / "map.unr"));
+    EXPECT_EQ(readFile(local_ / "map.unr"), "server copy");
+    EXPECT_EQ(namesIn(local_.path()), (Files{"folder", "map.unr"}));
 }
 
 using SlowDownload = ServerTest;

@@ -460,24 +460,6 @@ TEST_F(FtpWindow, DoubleClicksOpenAndCloseFoldersAndListThemAnewEachTime) {
     EXPECT_TRUE(takeBoxes().empty());
 }
 
-TEST_F(FtpWindow, ANameListedTwiceGetsOneNode) {
-    FtpServerOptions options;
-    options.cannedListing =
-        "drwxr-xr-x   2 owner    group        4096 Jan 01 12:00 maps\r\n"
-        "-rw-r--r--   1 owner    group           5 Jan 01 12:00 a.txt\r\n"
-        "-rw-r--r--   1 owner    group           5 Jan 01 12:00 a.txt\r\n"
-        "drwxr-xr-x   2 owner    group        4096 Jan 01 12:00 maps\r\n";
-    startServer(options);
-    auto& window = open();
-    connectToServer();
-    EXPECT_EQ(window.listing().size(), 4u);
-    EXPECT_EQ(children(), (Texts{"a.txt leaf", "maps closed"}));
-    // The same listing below maps: every name is new there.
-    doubleClick("maps");
-    EXPECT_EQ(children("maps"), (Texts{"a.txt leaf", "maps closed"}));
-    EXPECT_TRUE(takeBoxes().empty());
-}
-
 // 32767 entries are listed whole; one more is cut off with a message.
 TEST_F(FtpWindow, AListingOfMoreThan32767EntriesStopsThereAndSaysSo) {
     for (int count : {32767, 32768}) {
@@ -500,32 +482,30 @@ TEST_F(FtpWindow, AListingOfMoreThan32767EntriesStopsThereAndSaysSo) {
 
 // ---- Transfers ----------------------------------------------------------------------------
 
-TEST_F(FtpWindow, GetFetchesFromTheNodesFolderIntoTheLocalFolderOverAnOlderFile) {
-    startServer();
-    writeFile(local_ / "readme.txt", "old and longer contents");
-    open();
-    connectToServer();
-    doubleClick("maps");
-    get("readme.txt");
-    get("maps/b.uz");
-    EXPECT_TRUE(takeBoxes().empty());
-    EXPECT_EQ(readFile(local_ / "readme.txt"), "read me\n");
-    EXPECT_EQ(readFile(local_ / "b.uz"), "map b");
-    EXPECT_EQ(localFiles(), (Names{"b.uz", "readme.txt", "x.uz"})) << "the list shows them";
-}
-
-TEST_F(FtpWindow, NamesThatCouldLeaveTheLocalFolderAreNotDownloaded) {
+// A name listed twice gets one node; names that could lead out of the local folder are shown
+// but not downloaded.
+TEST_F(FtpWindow, ListedNamesAreTakenOnceAndOddOnesNotDownloaded) {
     fs::create_directories(local_ / "inner");
     FtpServerOptions options;
     options.cannedListing =
+        "drwxr-xr-x   2 owner    group        4096 Jan 01 12:00 maps\r\n"
         "-rw-r--r--   1 owner    group           5 Jan 01 12:00 ..\r\n"
         "-rw-r--r--   1 owner    group           5 Jan 01 12:00 .\r\n"
         "-rw-r--r--   1 owner    group           5 Jan 01 12:00 ..\\up.txt\r\n"
-        "-rw-r--r--   1 owner    group           8 Jan 01 12:00 readme.txt\r\n";
+        "-rw-r--r--   1 owner    group           8 Jan 01 12:00 readme.txt\r\n"
+        "-rw-r--r--   1 owner    group           8 Jan 01 12:00 readme.txt\r\n"
+        "drwxr-xr-x   2 owner    group        4096 Jan 01 12:00 maps\r\n";
     startServer(options);
-    open();
+    auto& window = open();
     control<widgets::FolderList>("Dir1")->setPath(q(local_ / "inner"));
     connectToServer();
+    EXPECT_EQ(window.listing().size(), 7u);
+    const Texts nodes = {". leaf", ".. leaf", "..\\up.txt leaf", "maps closed", "readme.txt leaf"};
+    EXPECT_EQ(children(), nodes);
+    doubleClick("maps");  // the same listing below maps: every name is new there
+    EXPECT_EQ(children("maps"), nodes);
+    EXPECT_TRUE(takeBoxes().empty());
+
     auto entries = [this] {
         return std::distance(fs::recursive_directory_iterator(dir_.path()), {});
     };
@@ -577,7 +557,7 @@ TEST_F(FtpWindow, TheTransferTypeDecidesTheBytes) {
     const std::string binary = std::string("\x00\r\n\x1a\xff\n", 6);
     startServer();
     writeFile(home_ / "text.txt", text);
-    writeFile(home_ / "binary.bin", binary);
+    writeFile(home_ / "maps" / "binary.bin", binary);
     auto& window = open();
     connectToServer();
     get("text.txt");
@@ -594,10 +574,13 @@ TEST_F(FtpWindow, TheTransferTypeDecidesTheBytes) {
     writeFile(local_ / "lines.txt", text);
     put("lines.txt", "");
     EXPECT_EQ(readFile(home_ / "lines.txt"), "one\ntwo\n");
-    // Binary moves every byte as it is, both ways.
+    // Binary moves every byte as it is, both ways; a get from a folder node fetches from
+    // that folder and the local list shows the file at once.
     button("optBin")->click();
-    get("binary.bin");
+    doubleClick("maps");
+    get("maps/binary.bin");
     EXPECT_EQ(readFile(local_ / "binary.bin"), binary);
+    EXPECT_EQ(localFiles(), (Names{"binary.bin", "lines.txt", "text.txt", "x.uz"}));
     fs::rename(local_ / "binary.bin", local_ / "back.bin");
     put("back.bin", "");
     EXPECT_EQ(readFile(home_ / "back.bin"), binary);

@@ -69,7 +69,7 @@ inline std::vector<FindData> listAll(Transport& transport, Handle connection) {
 }
 
 // A session, a server over root_ (started by the first connect unless serve() started one
-// with other options) and helpers that act on connection_.
+// with other options) and calls that act on connection_.
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -9,68 +9,55 @@ namespace {
 using HandleTest = ServerTest;
 
 TEST_F(HandleTest, ClosedAndForeignHandlesAreRefused) {
-    Handle connection = connect();
-    FindData data;
     writeFile(root_ / "f", "1");
-    Handle find = transport_.ftpFindFirstFile(connection, "*.*", data, 0, 0);
+    connection_ = connect();
+    FindData data;
+    Handle find = transport_.ftpFindFirstFile(connection_, "*.*", data, 0, 0);
     ASSERT_NE(find, kNoHandle);
+    Handle second = transport_.ftpFindFirstFile(connection_, "*.*", data, 0, 0);
+    ASSERT_NE(second, find) << "two finds on one connection";
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(failsWith(transport_.internetFindNextFile(find, data), error::kNoMoreFiles));
+    }
 
     // Handles of the wrong kind.
-    EXPECT_FALSE(transport_.ftpSetCurrentDirectory(session_, "/"));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_FALSE(transport_.ftpSetCurrentDirectory(find, "/"));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_FALSE(transport_.internetFindNextFile(connection, data));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_EQ(transport_.internetConnect(connection, server_->address(), 0, kUser, kPassword,
-                                         kServiceFtp, kFlagPassive, 0),
-              kNoHandle);
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_FALSE(transport_.internetCloseHandle(kNoHandle));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
+    EXPECT_TRUE(failsWith(transport_.ftpSetCurrentDirectory(session_, "/"), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(transport_.ftpSetCurrentDirectory(find, "/"), error::kInvalidHandle));
+    EXPECT_TRUE(
+        failsWith(transport_.internetFindNextFile(connection_, data), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(transport_.internetCloseHandle(kNoHandle), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(transport_.internetConnect(connection_, server().address(), 0, kUser,
+                                                     kPassword, kServiceFtp, kFlagPassive, 0),
+                          error::kInvalidHandle));
 
-    // Closing the session closes its connection and the connection's find.
+    // Closing a connection closes its finds; closing the session closes its connections.
+    Handle other = connect();
+    ASSERT_TRUE(transport_.internetCloseHandle(find));
+    EXPECT_TRUE(failsWith(transport_.internetCloseHandle(find), error::kInvalidHandle));
+    ASSERT_TRUE(transport_.internetCloseHandle(connection_));
+    EXPECT_TRUE(failsWith(transport_.internetFindNextFile(second, data), error::kInvalidHandle));
     ASSERT_TRUE(transport_.internetCloseHandle(session_));
     EXPECT_EQ(lastError(), 0u);
-    EXPECT_FALSE(transport_.internetCloseHandle(session_));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_FALSE(transport_.internetFindNextFile(find, data));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    const std::filesystem::path target = local_ / "f";
-    EXPECT_FALSE(transport_.ftpGetFile(connection, "f", target, false, 0, kTransferBinary));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_FALSE(transport_.ftpPutFile(connection, target, "f", kTransferBinary));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-    EXPECT_EQ(transport_.ftpFindFirstFile(connection, "*.*", data, 0, 0), kNoHandle);
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
-}
-
-TEST_F(HandleTest, ConnectionsOfOneSessionAreIndependent) {
-    std::filesystem::create_directory(root_ / "Maps");
-    writeFile(root_ / "Maps" / "m.unr", "1");
-    writeFile(root_ / "top.txt", "2");
-    Handle first = connect();
-    Handle second = connect();
-    ASSERT_NE(first, second);
-    ASSERT_TRUE(transport_.ftpSetCurrentDirectory(first, "Maps"));
-    EXPECT_EQ(namesOf(listAll(transport_, first)), std::set<std::string>{"m.unr"});
-    EXPECT_EQ(namesOf(listAll(transport_, second)), (std::set<std::string>{"Maps", "top.txt"}));
-    ASSERT_TRUE(transport_.internetCloseHandle(first));
-    EXPECT_EQ(namesOf(listAll(transport_, second)), (std::set<std::string>{"Maps", "top.txt"}));
+    EXPECT_TRUE(failsWith(transport_.internetCloseHandle(session_), error::kInvalidHandle));
+    connection_ = other;
+    EXPECT_TRUE(failsWith(cd("/"), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(get("f", local_ / "f"), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(put(root_ / "f", "g"), error::kInvalidHandle));
+    EXPECT_TRUE(failsWith(transport_.ftpFindFirstFile(connection_, "*.*", data, 0, 0),
+                          error::kInvalidHandle));
 }
 
 TEST_F(HandleTest, ResponseTextInTheTwoCallForm) {
-    Handle connection = connect();
-    ASSERT_FALSE(transport_.ftpSetCurrentDirectory(connection, "/absent"));
-    ASSERT_EQ(lastError(), error::kExtendedError);
+    connection_ = connect();
+    ASSERT_TRUE(failsWith(cd("/absent"), error::kExtendedError));
     std::string expected = lastResponse(transport_);
     ASSERT_FALSE(expected.empty());
 
     // First call: no buffer, length 0, to learn the length.
     std::uint32_t code = 0;
     std::uint32_t length = 0;
-    EXPECT_FALSE(transport_.internetGetLastResponseInfo(code, nullptr, length));
-    EXPECT_EQ(lastError(), error::kInsufficientBuffer);
+    EXPECT_TRUE(failsWith(transport_.internetGetLastResponseInfo(code, nullptr, length),
+                          error::kInsufficientBuffer));
     EXPECT_EQ(length, expected.size() + 1);
     EXPECT_EQ(code, 550u);
 
@@ -86,20 +73,16 @@ TEST_F(HandleTest, ResponseTextInTheTwoCallForm) {
 }
 
 TEST_F(HandleTest, LastErrorAndResponseBelongToTheThread) {
-    Handle connection = connect();
-    ASSERT_TRUE(transport_.ftpSetCurrentDirectory(connection, "/"));
+    connection_ = connect();
+    ASSERT_TRUE(cd("/"));
     std::string mine = lastResponse(transport_);
-
-    std::uint32_t otherError = 0;
     std::string otherResponse;
     std::thread other([&] {
-        Handle second = connect();
-        transport_.ftpSetCurrentDirectory(second, "/absent");
-        otherError = lastError();
+        EXPECT_TRUE(failsWith(transport_.ftpSetCurrentDirectory(connect(), "/absent"),
+                              error::kExtendedError));
         otherResponse = lastResponse(transport_);
     });
     other.join();
-    EXPECT_EQ(otherError, error::kExtendedError);
     EXPECT_EQ(otherResponse.rfind("550 ", 0), 0u);
     EXPECT_EQ(lastError(), 0u);
     EXPECT_EQ(lastResponse(transport_), mine);

@@ -22,6 +22,7 @@ using varnox::test::FtpServerOptions;
 using varnox::test::readFile;
 using varnox::test::TempDir;
 using varnox::test::writeFile;
+using Names = std::set<std::string>;
 
 inline constexpr const char* kUser = "admin";
 inline constexpr const char* kPassword = "s3cret";
@@ -32,12 +33,13 @@ inline Timeouts testTimeouts() {
     return Timeouts{std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)};
 }
 
-inline FtpAccount account(const std::filesystem::path& home) {
-    FtpAccount a;
-    a.name = kUser;
-    a.password = kPassword;
-    a.home = home;
-    return a;
+// A call's result (a handle or a bool) failed and left error as the thread's last error.
+inline ::testing::AssertionResult failsWith(std::uint32_t result, std::uint32_t error) {
+    if (result == 0 && lastError() == error) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "result " << result << ", error " << lastError() << " instead of " << error;
 }
 
 // The thread's last response text.
@@ -66,30 +68,67 @@ inline std::vector<FindData> listAll(Transport& transport, Handle connection) {
     return entries;
 }
 
-inline std::set<std::string> namesOf(const std::vector<FindData>& entries) {
-    std::set<std::string> names;
-    for (const FindData& e : entries) {
-        names.insert(e.name);
-    }
-    return names;
-}
-
-// A server over a fresh folder with one account, a session and a connection to it.
+// A session, a server over root_ (started by the first connect unless serve() started one
+// with other options) and calls that act on connection_.
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server_ = std::make_unique<FtpServer>(kUser, kPassword, root_.path());
         session_ = transport_.internetOpen(kAgent, kAccessDirect, "", "", 0);
         ASSERT_NE(session_, kNoHandle);
     }
 
-    // Connects in passive mode unless told otherwise.
+    // Starts the server; an account kUser over root_ is added when the options name none.
+    void serve(FtpServerOptions options = {}) {
+        if (options.accounts.empty()) {
+            options.accounts.push_back(account());
+        }
+        server_ = std::make_unique<FtpServer>(std::move(options));
+    }
+    FtpServer& server() {
+        if (!server_) {
+            serve();
+        }
+        return *server_;
+    }
+    FtpAccount account() const {
+        FtpAccount a;
+        a.name = kUser;
+        a.password = kPassword;
+        a.home = root_.path();
+        return a;
+    }
+
+    Handle connectTo(const std::string& name, std::uint16_t port = 0,
+                     const std::string& user = kUser, const std::string& password = kPassword,
+                     std::uint32_t flags = kFlagPassive) {
+        return transport_.internetConnect(session_, name, port, user, password, kServiceFtp, flags,
+                                          0);
+    }
+    // Connects to the server in passive mode unless told otherwise.
     Handle connect(std::uint32_t flags = kFlagPassive) {
-        Handle connection = transport_.internetConnect(session_, server_->address(), 0, kUser,
-                                                       kPassword, kServiceFtp, flags, 0);
+        Handle connection = connectTo(server().address(), 0, kUser, kPassword, flags);
         EXPECT_NE(connection, kNoHandle)
             << "error " << lastError() << ": " << lastResponse(transport_);
         return connection;
+    }
+
+    Names names(Handle connection = kNoHandle) {
+        Names names;
+        for (const FindData& e : listAll(transport_, connection ? connection : connection_)) {
+            names.insert(e.name);
+        }
+        return names;
+    }
+    bool cd(const std::string& directory) {
+        return transport_.ftpSetCurrentDirectory(connection_, directory);
+    }
+    bool get(const std::string& name, const std::filesystem::path& target,
+             bool failIfExists = false, std::uint32_t type = kTransferBinary) {
+        return transport_.ftpGetFile(connection_, name, target, failIfExists, 0, type);
+    }
+    bool put(const std::filesystem::path& source, const std::string& name,
+             std::uint32_t type = kTransferBinary) {
+        return transport_.ftpPutFile(connection_, source, name, type);
     }
 
     TempDir root_;   // the server's folder
@@ -97,6 +136,7 @@ protected:
     std::unique_ptr<FtpServer> server_;
     Transport transport_{testTimeouts()};
     Handle session_ = kNoHandle;
+    Handle connection_ = kNoHandle;
 };
 
 }  // namespace varnox::ftp::test

@@ -8,18 +8,11 @@
 namespace varnox::ftp::test {
 namespace {
 
-std::string allByteValues() {
-    std::string bytes;
-    for (int round = 0; round < 3; ++round) {
-        for (int value = 0; value < 256; ++value) {
-            bytes += static_cast<char>(value);
-        }
-    }
-    return bytes + "\r\n\n\r";
-}
+using namespace std::chrono_literals;
+using Files = std::vector<std::string>;
 
-std::vector<std::string> namesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
+Files namesIn(const std::filesystem::path& folder) {
+    Files names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
@@ -35,8 +28,6 @@ protected:
         connection_ = connect(GetParam());
         ASSERT_NE(connection_, kNoHandle);
     }
-
-    Handle connection_ = kNoHandle;
 };
 
 INSTANTIATE_TEST_SUITE_P(Modes, TransferTest, ::testing::Values(kFlagPassive, 0u),
@@ -44,220 +35,129 @@ INSTANTIATE_TEST_SUITE_P(Modes, TransferTest, ::testing::Values(kFlagPassive, 0u
                              return std::string(info.param != 0 ? "Passive" : "Active");
                          });
 
-TEST_P(TransferTest, BinaryKeepsEveryByte) {
-    const std::string bytes = allByteValues();
-    writeFile(local_ / "all.bin", bytes);
-    ASSERT_TRUE(transport_.ftpPutFile(connection_, local_ / "all.bin", "all.bin", kTransferBinary))
-        << lastError() << " " << lastResponse(transport_);
-    EXPECT_EQ(readFile(root_ / "all.bin"), bytes);
-
-    ASSERT_TRUE(transport_.ftpGetFile(connection_, "all.bin", local_ / "back.bin", false,
-                                      0x80000000, kTransferBinary));
-    EXPECT_EQ(readFile(local_ / "back.bin"), bytes);
-
-    // Flags 0 is binary too; an empty file is a file.
-    writeFile(root_ / "empty", "");
-    ASSERT_TRUE(transport_.ftpGetFile(connection_, "empty", local_ / "empty", false, 0, 0));
-    EXPECT_EQ(readFile(local_ / "empty"), "");
-}
-
 // What ASCII mode does to line ends with pyftpdlib on Linux:
 // put  - the file's line ends (LF or CRLF) go out as CRLF, the server stores LF; a lone CR
 //        inside a line stays.
 // get  - the server sends CRLF for LF (CRLF stays), libcurl stores LF for CRLF and for a
 //        lone CR as well.
-TEST_P(TransferTest, AsciiTurnsLineEndsIntoLf) {
-    writeFile(local_ / "text.ini", "one\ntwo\r\nthree\rfour\n");
-    ASSERT_TRUE(transport_.ftpPutFile(connection_, local_ / "text.ini", "text.ini", kTransferAscii))
-        << lastError() << " " << lastResponse(transport_);
-    EXPECT_EQ(readFile(root_ / "text.ini"), "one\ntwo\nthree\rfour\n");
-
-    writeFile(root_ / "server.txt", "one\ntwo\r\nthree\rfour\n");
-    ASSERT_TRUE(transport_.ftpGetFile(connection_, "server.txt", local_ / "server.txt", false, 0,
-                                      kTransferAscii));
-    EXPECT_EQ(readFile(local_ / "server.txt"), "one\ntwo\nthree\nfour\n");
-
-    // Binary after ASCII on the same connection is binary again.
-    ASSERT_TRUE(transport_.ftpGetFile(connection_, "server.txt", local_ / "raw.txt", false, 0,
-                                      kTransferBinary));
-    EXPECT_EQ(readFile(local_ / "raw.txt"), "one\ntwo\r\nthree\rfour\n");
-}
-
-TEST_P(TransferTest, FailIfExistsKeepsTheLocalFile) {
-    writeFile(root_ / "map.unr", "server copy");
-    writeFile(local_ / "map.unr", "local copy");
-    EXPECT_FALSE(transport_.ftpGetFile(connection_, "map.unr", local_ / "map.unr", true, 0,
-                                       kTransferBinary));
-    EXPECT_EQ(lastError(), error::kFileExists);
-    EXPECT_EQ(readFile(local_ / "map.unr"), "local copy");
-
-    ASSERT_TRUE(transport_.ftpGetFile(connection_, "map.unr", local_ / "map.unr", false, 0,
-                                      kTransferBinary));
-    EXPECT_EQ(readFile(local_ / "map.unr"), "server copy");
-    EXPECT_EQ(namesIn(local_.path()), std::vector<std::string>{"map.unr"});
-}
-
-TEST_P(TransferTest, FailedGetLeavesTheLocalFileAlone) {
-    writeFile(local_ / "keep.unr", "precious");
-    EXPECT_FALSE(transport_.ftpGetFile(connection_, "missing.unr", local_ / "keep.unr", false, 0,
-                                       kTransferBinary));
-    EXPECT_EQ(lastError(), error::kExtendedError);
-    EXPECT_EQ(lastResponse(transport_).rfind("550 ", 0), 0u) << lastResponse(transport_);
-    EXPECT_EQ(readFile(local_ / "keep.unr"), "precious");
-    EXPECT_EQ(namesIn(local_.path()), std::vector<std::string>{"keep.unr"});
-
-    // A folder is no file to get either.
-    std::filesystem::create_directory(root_ / "Maps");
-    EXPECT_FALSE(
-        transport_.ftpGetFile(connection_, "Maps", local_ / "keep.unr", false, 0, kTransferBinary));
-    EXPECT_EQ(lastError(), error::kExtendedError);
-    EXPECT_EQ(readFile(local_ / "keep.unr"), "precious");
-    EXPECT_EQ(namesIn(local_.path()), std::vector<std::string>{"keep.unr"});
-}
-
-TEST_P(TransferTest, LocalProblemsHaveTheirOwnNumbers) {
-    writeFile(root_ / "pkg.uz", "data");
-    std::filesystem::create_directory(local_ / "folder");
-    struct GetCase {
-        const char* what;
-        std::filesystem::path target;
-        std::uint32_t error;
-    };
-    const GetCase gets[] = {
-        {"missing folder", local_ / "nowhere" / "pkg.uz", error::kPathNotFound},
-        {"onto a folder", local_ / "folder", error::kAccessDenied},
-        {"dot", local_ / "folder" / ".", error::kInvalidParameter},
-        {"dot dot", local_ / "folder" / "..", error::kInvalidParameter},
-    };
-    for (const GetCase& c : gets) {
-        EXPECT_FALSE(
-            transport_.ftpGetFile(connection_, "pkg.uz", c.target, false, 0, kTransferBinary))
-            << c.what;
-        EXPECT_EQ(lastError(), c.error) << c.what;
+TEST_P(TransferTest, MovesTheBytesTheTransferTypeSays) {
+    std::string bytes;
+    for (int value = 0; value < 3 * 256; ++value) {
+        bytes += static_cast<char>(value);
     }
-    struct PutCase {
-        const char* what;
-        std::filesystem::path source;
+    bytes += "\r\n\n\r";
+    const std::string text = "one\ntwo\r\nthree\rfour\n";
+    struct Case {
+        std::string sent;
+        std::uint32_t type;
+        std::string stored;  // on the server after a put
+        std::string got;     // locally after a get
+    };
+    const Case cases[] = {
+        {bytes, kTransferBinary, bytes, bytes},
+        {bytes, 0, bytes, bytes},  // 0 is binary too
+        {"", kTransferBinary, "", ""},
+        {text, kTransferAscii, "one\ntwo\nthree\rfour\n", "one\ntwo\nthree\nfour\n"},
+        {text, kTransferBinary, text, text},  // binary again after ASCII
+    };
+    for (const Case& c : cases) {
+        writeFile(local_ / "up", c.sent);
+        ASSERT_TRUE(put(local_ / "up", "file", c.type)) << lastError() << lastResponse(transport_);
+        EXPECT_EQ(readFile(root_ / "file"), c.stored) << c.type;
+        writeFile(root_ / "file", c.sent);
+        ASSERT_TRUE(get("file", local_ / "down", false, c.type));
+        EXPECT_EQ(readFile(local_ / "down"), c.got) << c.type;
+    }
+}
+
+// A failed get leaves an existing local file as it was and no temporary file; local
+// problems have their own numbers.
+TEST_P(TransferTest, AFailedTransferChangesNothing) {
+    writeFile(root_ / "map.unr", "server copy");
+    std::filesystem::create_directory(root_ / "Maps");
+    writeFile(local_ / "map.unr", "local copy");
+    std::filesystem::create_directory(local_ / "folder");
+    struct Get {
+        const char* name;
+        std::filesystem::path target;
+        bool failIfExists;
         std::uint32_t error;
     };
-    const PutCase puts[] = {
-        {"missing file", local_ / "absent.uz", error::kFileNotFound},
-        {"missing folder", local_ / "nowhere" / "absent.uz", error::kPathNotFound},
-        {"a folder", local_ / "folder", error::kAccessDenied},
+    const Get gets[] = {
+        {"map.unr", local_ / "map.unr", true, error::kFileExists},
+        {"missing.unr", local_ / "map.unr", false, error::kExtendedError},
+        {"Maps", local_ / "map.unr", false, error::kExtendedError},  // a folder is no file
+        {"map.unr", local_ / "nowhere" / "map.unr", false, error::kPathNotFound},
+        {"map.unr", local_ / "map.unr" / "x", false, error::kPathNotFound},
+        {"map.unr", local_ / "folder", false, error::kAccessDenied},
+        {"map.unr", local_ / "folder" / ".", false, error::kInvalidParameter},
+        {"map.unr", local_ / "folder" / "..", false, error::kInvalidParameter},
+        {"map.unr", local_ / "folder" / "", false, error::kInvalidParameter},
     };
-    for (const PutCase& c : puts) {
-        EXPECT_FALSE(transport_.ftpPutFile(connection_, c.source, "x.uz", kTransferBinary))
-            << c.what;
-        EXPECT_EQ(lastError(), c.error) << c.what;
+    for (const Get& c : gets) {
+        EXPECT_TRUE(failsWith(get(c.name, c.target, c.failIfExists), c.error)) << c.target;
+        if (c.error == error::kExtendedError) {
+            EXPECT_EQ(lastResponse(transport_).rfind("550 ", 0), 0u) << lastResponse(transport_);
+        }
+    }
+    const std::pair<std::filesystem::path, std::uint32_t> puts[] = {
+        {local_ / "absent.uz", error::kFileNotFound},
+        {local_ / "nowhere" / "absent.uz", error::kPathNotFound},
+        {local_ / "folder", error::kAccessDenied},
+    };
+    for (const auto& [source, code] : puts) {
+        EXPECT_TRUE(failsWith(put(source, "x.uz"), code)) << source;
     }
     EXPECT_FALSE(std::filesystem::exists(root_ / "x.uz"));
-    EXPECT_EQ(namesIn(local_.path()), std::vector<std::string>{"folder"});
+    EXPECT_EQ(readFile(local_ / "map.unr"), "local copy");
+    EXPECT_EQ(namesIn(local_.path()), (Files{"folder", "map.unr"}));
+    EXPECT_TRUE(std::filesystem::is_empty(local_ / "folder"));
+
+    ASSERT_TRUE(get("map.unr", local_ / "map.unr"));
+    EXPECT_EQ(readFile(local_ / "map.unr"), "server copy");
+    EXPECT_EQ(namesIn(local_.path()), (Files{"folder", "map.unr"}));
 }
 
-TEST_P(TransferTest, RefusesNamesThatWouldInjectCommands) {
-    writeFile(root_ / "victim", "still here");
-    writeFile(local_ / "pkg.uz", "data");
-    const std::string names[] = {"x\r\nDELE victim", "x\nDELE victim", std::string("x\0y", 3), "",
-                                 "dir/"};
-    for (const std::string& name : names) {
-        EXPECT_FALSE(transport_.ftpPutFile(connection_, local_ / "pkg.uz", name, kTransferBinary));
-        EXPECT_EQ(lastError(), error::kInvalidParameter);
-        EXPECT_FALSE(
-            transport_.ftpGetFile(connection_, name, local_ / "out", false, 0, kTransferBinary));
-        EXPECT_EQ(lastError(), error::kInvalidParameter);
-    }
-    EXPECT_EQ(readFile(root_ / "victim"), "still here");
-    EXPECT_FALSE(transport_.ftpPutFile(connection_, local_ / "pkg.uz", "pkg.uz", 3));
-    EXPECT_EQ(lastError(), error::kInvalidParameter);
-}
+using SlowDownload = ServerTest;
 
-// Waits until a download into folder has created its temporary file.
-bool downloadStarted(const std::filesystem::path& folder, std::size_t filesBefore) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (namesIn(folder).size() == filesBefore) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
+// A download from a slow server (4 MiB at 256 KiB/s) over an older local file ends when
+// another thread closes the connection, and after the stall time when the server stops
+// sending; either way the older file stays as it was, with no partial file beside it.
+TEST_F(SlowDownload, EndsWhenClosedOrStalledAndKeepsTheOlderFile) {
+    writeFile(root_ / "big.bin", std::string(4 << 20, 'x'));
+    writeFile(local_ / "big.bin", "older copy");
+    FtpServerOptions options;
+    options.throttleBytesPerSecond = 256 * 1024;
+    serve(options);
+    transport_.setTimeouts(Timeouts{5s, 5s, 1s});
+    for (bool stall : {false, true}) {
+        connection_ = connect();
+        bool result = true;
+        std::uint32_t error = 0;
+        std::thread worker([&] {
+            result = get("big.bin", local_ / "big.bin");
+            error = lastError();
+        });
+        // Until the download has created its temporary file.
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (namesIn(local_.path()).size() == 1 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
         }
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-// A download whose server stops sending ends after the stall time and leaves the older
-// local file as it was, with no partial file beside it.
-TEST(Stall, StalledDownloadTimesOut) {
-    TempDir root;
-    TempDir local;
-    writeFile(root / "big.bin", std::string(4 << 20, 'x'));
-    writeFile(local / "big.bin", "older copy");
-    FtpServerOptions options;
-    options.accounts.push_back(account(root.path()));
-    options.throttleBytesPerSecond = 256 * 1024;
-    FtpServer server(options);
-    Transport transport(
-        Timeouts{std::chrono::seconds(5), std::chrono::seconds(5), std::chrono::seconds(1)});
-    Handle session = transport.internetOpen(kAgent, kAccessDirect);
-    Handle connection = transport.internetConnect(session, server.address(), 0, kUser, kPassword,
-                                                  kServiceFtp, kFlagPassive, 0);
-    ASSERT_NE(connection, kNoHandle);
-
-    bool result = true;
-    std::uint32_t error = 0;
-    std::thread worker([&] {
-        result = transport.ftpGetFile(connection, "big.bin", local / "big.bin", false, 0,
-                                      kTransferBinary);
-        error = lastError();
-    });
-    bool started = downloadStarted(local.path(), 1);
-    server.stopAnswering();
-    auto frozen = std::chrono::steady_clock::now();
-    worker.join();
-    ASSERT_TRUE(started);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(error, error::kTimeout);
-    EXPECT_LT(std::chrono::steady_clock::now() - frozen, std::chrono::seconds(30));
-    EXPECT_EQ(readFile(local / "big.bin"), "older copy");
-    EXPECT_EQ(namesIn(local.path()), std::vector<std::string>{"big.bin"});
-}
-
-// Closing a connection from another thread ends the transfer running on it; the download
-// leaves nothing behind, and the connection refuses a second caller meanwhile.
-TEST(Cancel, ClosingTheConnectionEndsARunningDownload) {
-    TempDir root;
-    TempDir local;
-    writeFile(root / "big.bin", std::string(4 << 20, 'x'));
-    FtpServerOptions options;
-    options.accounts.push_back(account(root.path()));
-    options.throttleBytesPerSecond = 256 * 1024;
-    FtpServer server(options);
-    Transport transport(testTimeouts());
-    Handle session = transport.internetOpen(kAgent, kAccessDirect);
-    Handle connection = transport.internetConnect(session, server.address(), 0, kUser, kPassword,
-                                                  kServiceFtp, kFlagPassive, 0);
-    ASSERT_NE(connection, kNoHandle);
-
-    bool result = true;
-    std::uint32_t error = 0;
-    std::thread worker([&] {
-        result = transport.ftpGetFile(connection, "big.bin", local / "big.bin", false, 0,
-                                      kTransferBinary);
-        error = lastError();
-    });
-    if (!downloadStarted(local.path(), 0)) {
-        transport.internetCloseHandle(connection);
+        EXPECT_EQ(namesIn(local_.path()).size(), 2u) << "the download started";
+        if (stall) {
+            server().stopAnswering();
+        } else {
+            EXPECT_TRUE(failsWith(cd("/"), error::kTransferInProgress)) << "busy meanwhile";
+            EXPECT_TRUE(transport_.internetCloseHandle(connection_));
+        }
+        auto ending = std::chrono::steady_clock::now();
         worker.join();
-        FAIL() << "the download did not start: " << error;
+        EXPECT_LT(std::chrono::steady_clock::now() - ending, 30s);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(error, stall ? error::kTimeout : error::kOperationCancelled);
+        EXPECT_EQ(readFile(local_ / "big.bin"), "older copy");
+        EXPECT_EQ(namesIn(local_.path()), Files{"big.bin"});
     }
-    EXPECT_FALSE(transport.ftpSetCurrentDirectory(connection, "/"));
-    EXPECT_EQ(lastError(), error::kTransferInProgress);
-
-    EXPECT_TRUE(transport.internetCloseHandle(connection));
-    worker.join();
-    EXPECT_FALSE(result);
-    EXPECT_EQ(error, error::kOperationCancelled);
-    EXPECT_TRUE(namesIn(local.path()).empty());
-    EXPECT_FALSE(transport.ftpSetCurrentDirectory(connection, "/"));
-    EXPECT_EQ(lastError(), error::kInvalidHandle);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// The FTP button of the main window.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
@@ -21,7 +22,13 @@ protected:
         }
     }
 
-    // The FTP windows that exist (and are not about to be deleted).
+    // Clicks the button; there is exactly one FTP window (not about to be deleted) then.
+    frmFTP* clickFtp() {
+        button("cmdFtp")->click();
+        auto windows = ftpWindows();
+        EXPECT_EQ(windows.size(), 1u);
+        return windows.empty() ? nullptr : windows.front();
+    }
     static std::vector<frmFTP*> ftpWindows() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         std::vector<frmFTP*> found;
@@ -32,66 +39,40 @@ protected:
         }
         return found;
     }
-
-    frmFTP* clickFtp() {
-        button("cmdFtp")->click();
-        auto windows = ftpWindows();
-        EXPECT_EQ(windows.size(), 1u);
-        return windows.empty() ? nullptr : windows.front();
-    }
-
-    static QString field(frmFTP* window, const char* name) {
-        return window->findChild<QLineEdit*>(name)->text();
-    }
+    static QLineEdit* server(frmFTP* window) { return window->findChild<QLineEdit*>("txtServer"); }
 };
 
-TEST_F(MainWindowFtp, TheFtpButtonOpensOneWindowBesideTheMainWindow) {
+TEST_F(MainWindowFtp, TheFtpButtonKeepsOneWindowUntilItIsClosedThenLoadsItAnew) {
+    TempDir home;
+    FtpServer ftpServer("admin", "pw", home.path());
     auto game = dir_ / "c" / "UT";
     fs::create_directories(game);
-    writeConfig(game.string(), "c:", "ftp.example.net", "admin", "pw");
+    writeConfig(game.string(), "c:", ftpServer.address(), "admin", "pw");
     auto& main = start();
-    frmFTP* ftp = clickFtp();
-    ASSERT_NE(ftp, nullptr);
+    QPointer<frmFTP> ftp = clickFtp();
+    ASSERT_FALSE(ftp.isNull());
     EXPECT_TRUE(ftp->isVisible());
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(ftp->parentWidget(), nullptr) << "a window of its own";
-    EXPECT_EQ(field(ftp, "txtServer"), "ftp.example.net");
-    EXPECT_EQ(field(ftp, "txtUser"), "admin");
-    EXPECT_EQ(field(ftp, "txtPassword"), "pw");
+    EXPECT_EQ(server(ftp)->text(), q(ftpServer.address()));
     EXPECT_EQ(ftp->findChild<widgets::FolderList*>("Dir1")->path(), q(game));
-
-    ftp->findChild<QLineEdit*>("txtServer")->setText("typed");
+    server(ftp)->setText("typed");
     EXPECT_EQ(clickFtp(), ftp) << "the second click shows the same window";
-    EXPECT_EQ(field(ftp, "txtServer"), "typed");
-    EXPECT_TRUE(boxes_.shown().empty());
-}
+    EXPECT_EQ(server(ftp)->text(), "typed");
 
-TEST_F(MainWindowFtp, CloseUnloadsTheWindowAndTheNextClickLoadsItAnew) {
-    writeConfig((dir_ / "c").string(), "c:", "ftp.example.net", "admin", "pw");
-    start();
-    QPointer<frmFTP> first = clickFtp();
-    first->findChild<QLineEdit*>("txtServer")->setText("typed");
-    first->findChild<QAbstractButton*>("cmdClose")->click();
+    ftp->findChild<QAbstractButton*>("cmdClose")->click();
     EXPECT_TRUE(ftpWindows().empty());
-    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(ftp.isNull());
+    ftp = clickFtp();
+    ASSERT_FALSE(ftp.isNull());
+    EXPECT_EQ(server(ftp)->text(), q(ftpServer.address())) << "loaded from the record again";
 
-    frmFTP* second = clickFtp();
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(field(second, "txtServer"), "ftp.example.net") << "loaded from the record again";
-}
-
-TEST_F(MainWindowFtp, TheCloseBoxEndsTheConnectionAndUnloadsTheWindow) {
-    TempDir home;
-    FtpServer server("admin", "pw", home.path());
-    writeConfig((dir_ / "c").string(), "c:", server.address(), "admin", "pw");
-    start();
-    QPointer<frmFTP> ftp = clickFtp();
+    // The close box ends the connection and unloads the window.
     ftp->findChild<QAbstractButton*>("cmdInternetOpen")->click();
     ftp->findChild<QAbstractButton*>("cmdConnect")->click();
     ASSERT_TRUE(ftp->connected());
-    EXPECT_TRUE(ftp->close());  // as the close box does
+    EXPECT_TRUE(ftp->close());
     ASSERT_FALSE(ftp.isNull()) << "deleted later, from the event loop";
-    EXPECT_FALSE(ftp->connected());
     EXPECT_FALSE(ftp->sessionOpen());
     EXPECT_TRUE(ftpWindows().empty());
     EXPECT_EQ(boxes_.texts(), std::vector<QString>{"This directory is empty!"});

@@ -52,13 +52,7 @@ std::string configJson(const FtpServerOptions& options, const std::filesystem::p
         json += "\"name\": " + jsonString(a.name);
         json += ", \"password\": " + jsonString(a.password);
         json += ", \"home\": " + jsonString(std::filesystem::absolute(a.home).string());
-        json += ", \"perm\": " + jsonString(a.permissions);
-        json += ", \"read_only\": [";
-        for (std::size_t j = 0; j < a.readOnlyFolders.size(); ++j) {
-            json += (j == 0 ? "" : ", ") +
-                    jsonString(std::filesystem::absolute(a.readOnlyFolders[j]).string());
-        }
-        json += "]}";
+        json += ", \"perm\": " + jsonString(a.permissions) + "}";
     }
     json += "]";
     if (options.cannedListing) {

@@ -17,9 +17,6 @@ struct FtpAccount {
     std::filesystem::path home;
     // pyftpdlib permission letters; the default allows everything.
     std::string permissions = "elradfmwMT";
-    // Folders (inside home) where this account may only list and read. Tests run as root,
-    // so file-system modes cannot make a folder read-only; the server's rules can.
-    std::vector<std::filesystem::path> readOnlyFolders;
 };
 
 struct FtpServerOptions {

@@ -3,9 +3,8 @@
 Usage: /usr/bin/python3 ftp_server.py CONFIG.json
 
 The configuration is a JSON object:
-  accounts        list of {name, password, home, perm, read_only: [folder, ...]}
-                  perm uses pyftpdlib's letters (elradfmwMT gives everything);
-                  read_only folders (absolute, inside home) allow only listing and reading
+  accounts        list of {name, password, home, perm}
+                  perm uses pyftpdlib's letters (elradfmwMT gives everything)
   canned_listing  optional file whose bytes every LIST sends instead of a real listing
   login_refusal   optional text of the 530 reply to a wrong password; a text of several
                   lines goes out as a proper multi-line reply
@@ -34,8 +33,6 @@ def main():
     for account in config["accounts"]:
         authorizer.add_user(account["name"], account["password"], account["home"],
                             perm=account.get("perm", "elradfmwMT"))
-        for folder in account.get("read_only", []):
-            authorizer.override_perm(account["name"], folder, "elr", recursive=True)
 
     canned = None
     if config.get("canned_listing"):

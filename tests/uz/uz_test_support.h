@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,8 @@ Bytes bytesOf(std::string_view text);
 Bytes readBytes(const std::filesystem::path& file);
 std::filesystem::path vectorsDir();  // tests/data/uz-vectors in the source tree
 
-// The SHA-256 of the bytes, as lower-case hex.
-std::string sha256Hex(const Bytes& bytes);
+// Runs `action`, which must raise uz::Error with `number`; `label` names the case.
+void expectUzError(const std::string& label, int number, const std::function<void()>& action);
 
 // Deterministic test data from a seed.
 Bytes randomBytes(std::size_t size, std::uint64_t seed, unsigned alphabet = 256);

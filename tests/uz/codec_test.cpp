@@ -104,53 +104,38 @@ TEST(RoundTrip, DecodingRefusesToGrowBeyondASizeLimit) {
 }
 
 TEST(Files, ErrorsCarryANumberNameTheFileAndLeaveNoPartialFile) {
-    using varnox::test::TempDir;
+    varnox::test::TempDir d;
     const fs::path one = vectorsDir() / "1234" / "one.bin.uz";
+    fs::create_directories(d / "Maps.unr");
+    fs::create_directories(d / "one.bin" / "inside");
+    varnox::test::writeFile(d / "text.uz", "hello, world");
     const struct {
-        const char* label;
-        std::function<void(const TempDir&)> run;
+        std::function<void()> run;
         int number;
-        std::string named;
+        fs::path named;
     } cases[] = {
-        {"missing package",
-         [](const TempDir& d) { compressFile(d / "none.unr", d / "none.unr.uz"); },
-         failure::kFileNotFound, "none.unr"},
-        {"missing .uz", [](const TempDir& d) { decompressFile(d / "none.unr.uz", d / "none.unr"); },
-         failure::kFileNotFound, "none.unr.uz"},
-        {"package is a folder",
-         [](const TempDir& d) {
-             fs::create_directory(d / "Maps.unr");
-             compressFile(d / "Maps.unr", d / "Maps.unr.uz");
-         },
-         failure::kPathFileAccessError, "Maps.unr"},
-        {"target folder missing",
-         [&](const TempDir& d) { decompressFile(one, d / "no" / "one.bin"); },
-         failure::kFileNotFound, "one.bin"},
-        {"target is a folder",
-         [&](const TempDir& d) {
-             fs::create_directories(d / "one.bin" / "inside");
-             decompressFile(one, d / "one.bin");
-         },
-         failure::kPathFileAccessError, "one.bin"},
-        {"not a .uz file",
-         [](const TempDir& d) {
-             varnox::test::writeFile(d / "text.uz", "hello, world");
-             decompressFile(d / "text.uz", d / "text");
-         },
-         error::kInvalidFormat, "text.uz"},
+        {[&] { compressFile(d / "none.unr", d / "none.unr.uz"); }, failure::kFileNotFound,
+         d / "none.unr"},
+        {[&] { compressFile(d / "Maps.unr", d / "Maps.unr.uz"); }, failure::kPathFileAccessError,
+         d / "Maps.unr"},
+        {[&] { decompressFile(one, d / "no" / "one.bin"); }, failure::kFileNotFound,
+         d / "no" / "one.bin"},
+        {[&] { decompressFile(one, d / "one.bin"); }, failure::kPathFileAccessError, d / "one.bin"},
+        {[&] { decompressFile(d / "text.uz", d / "text"); }, error::kInvalidFormat, d / "text.uz"},
     };
     for (const auto& c : cases) {
-        TempDir dir;
-        try {
-            c.run(dir);
-            ADD_FAILURE() << c.label;
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), c.number) << c.label << ": " << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
-        }
-        for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
-            EXPECT_NE(e.path().extension(), ".part") << c.label << " left " << e.path();
-        }
+        expectUzError(c.named.string(), c.number, [&] {
+            try {
+                c.run();
+            } catch (const Error& e) {
+                EXPECT_NE(std::string(e.what()).find(c.named.string()), std::string::npos)
+                    << e.what();
+                throw;
+            }
+        });
+    }
+    for (const auto& e : fs::recursive_directory_iterator(d.path())) {
+        EXPECT_NE(e.path().extension(), ".part") << "left " << e.path();
     }
 }
 

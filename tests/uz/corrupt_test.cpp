@@ -67,21 +67,7 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
     const Bytes abra = readBytes(vectorsDir() / "1234" / "abra.bin.uz");
     const Bytes body = Bytes(abra.begin() + 14, abra.end());  // after signature and name
     const Bytes header = le32(k1234);
-    BitWriter deepTree;  // 257 levels
-    for (int d = 0; d < 257; ++d) {
-        deepTree.bit(1);
-    }
-    deepTree.leaf('a');
-    BitWriter twoLeaves;
-    twoLeaves.bit(1);
-    twoLeaves.leaf('a');
-    twoLeaves.leaf('b');
-    BitWriter oneLeaf;
-    oneLeaf.leaf('a');
-    BitWriter unfinished;
-    unfinished.bit(1);
-    unfinished.leaf('a');
-
+    const Bytes twoLeaves = bitsOf("1ab");
     expectEachFails({
         {"empty file", {}, error::kInputPastEnd},
         {"signature cut short", {0xd2, 0x04}, error::kInputPastEnd},
@@ -99,16 +85,17 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
         {"utf16 name without its NUL", join({header, {0x81, 'a', 0}, body}), error::kInvalidFormat},
         {"no Huffman count", uzFile(k1234, "x", {0x18, 0}), error::kInputPastEnd},
         {"no tree", uzFile(k1234, "x", le32(24)), error::kInputPastEnd},
-        {"tree past the end", uzFile(k1234, "x", huffmanBlock(1, unfinished.bytes())),
+        {"tree past the end", uzFile(k1234, "x", huffmanBlock(1, bitsOf("1a"))),
          error::kInputPastEnd},
-        {"tree deeper than 256", uzFile(k1234, "x", huffmanBlock(1, deepTree.bytes())),
+        {"tree deeper than 256",
+         uzFile(k1234, "x", huffmanBlock(1, bitsOf(std::string(257, '1') + "a"))),
          error::kInvalidFormat},
         {"absurd Huffman count",
          uzFile(k1234, "x", join({le32(0xffffffff), Bytes(body.begin() + 4, body.end())})),
          error::kInputPastEnd},
-        {"count beyond the bits", uzFile(k1234, "x", huffmanBlock(20, twoLeaves.bytes())),
+        {"count beyond the bits", uzFile(k1234, "x", huffmanBlock(20, twoLeaves)),
          error::kInputPastEnd},
-        {"one leaf with a count", uzFile(k1234, "x", huffmanBlock(0xffffffff, oneLeaf.bytes())),
+        {"one leaf with a count", uzFile(k1234, "x", huffmanBlock(0xffffffff, bitsOf("a"))),
          error::kInvalidFormat},
         {"codes past the end", Bytes(abra.begin(), abra.end() - 1), error::kInputPastEnd},
         {"bytes after the codes", join({abra, {0}}), error::kInvalidFormat},

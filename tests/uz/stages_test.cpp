@@ -172,32 +172,21 @@ TEST(Huffman, RoundTripsCodesLongerThanTheLookupTableAndThanAWord) {
 
 TEST(Huffman, DecodesAnyFullTreeUpTo256LevelsDeep) {
     // Tree 1[0 'x'][1 [0 'y'][0 'x']]: 'x' has two codes, 0 and 11; 'y' is 10.
-    BitWriter bits;
-    bits.bit(1);
-    bits.leaf('x');
-    bits.bit(1);
-    bits.leaf('y');
-    bits.leaf('x');
-    for (unsigned code : {0u, 1u, 0u, 1u, 1u, 0u}) {  // 0, 10, 11, 0
-        bits.bit(code);
-    }
-    EXPECT_EQ(huffmanDecode(huffmanBlock(4, bits.bytes())), bytesOf("xyxx"));
+    EXPECT_EQ(huffmanDecode(huffmanBlock(4, bitsOf("1x1yx"
+                                                   "0"
+                                                   "10"
+                                                   "11"
+                                                   "0"))),
+              bytesOf("xyxx"));
 
     // A chain 256 levels deep: internal nodes down child 0, a leaf as each child 1, and 'Z'
     // at the bottom with a 256-bit code.
-    BitWriter chain;
-    for (int d = 0; d < 256; ++d) {
-        chain.bit(1);
-    }
-    chain.leaf('Z');
+    std::string chain = std::string(256, '1') + "Z";
     for (int d = 255; d >= 0; --d) {
-        chain.leaf(static_cast<std::uint8_t>('a' + d % 26));
+        chain += static_cast<char>('a' + d % 26);
     }
-    for (int i = 0; i < 256; ++i) {
-        chain.bit(0);  // 'Z'
-    }
-    chain.bit(1);  // 'a'
-    EXPECT_EQ(huffmanDecode(huffmanBlock(2, chain.bytes())), bytesOf("Za"));
+    chain += std::string(256, '0') + "1";  // 'Z', then 'a'
+    EXPECT_EQ(huffmanDecode(huffmanBlock(2, bitsOf(chain))), bytesOf("Za"));
 }
 
 }  // namespace

@@ -72,19 +72,26 @@ Bytes mixedBytes(std::size_t size, std::uint64_t seed) {
     return out;
 }
 
-void BitWriter::bit(unsigned b) {
-    if (used_ == 8) {
-        bytes_.push_back(0);
-        used_ = 0;
+Bytes bitsOf(std::string_view text) {
+    Bytes out;
+    std::size_t used = 0;
+    auto bit = [&](unsigned b) {
+        if (used % 8 == 0) {
+            out.push_back(0);
+        }
+        out.back() |= static_cast<std::uint8_t>((b & 1u) << (used++ % 8));
+    };
+    for (char c : text) {
+        if (c == '0' || c == '1') {
+            bit(c == '1');
+            continue;
+        }
+        bit(0);
+        for (int i = 0; i < 8; ++i) {
+            bit(static_cast<std::uint8_t>(c) >> i);
+        }
     }
-    bytes_.back() |= static_cast<std::uint8_t>((b & 1u) << used_);
-    ++used_;
-}
-
-void BitWriter::bits(unsigned value, int count) {
-    for (int i = 0; i < count; ++i) {
-        bit(value >> i);
-    }
+    return out;
 }
 
 Bytes huffmanBlock(std::uint32_t count, const Bytes& bits) {

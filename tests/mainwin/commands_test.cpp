@@ -1,8 +1,13 @@
-// Compress and Decompress with our ucc as the game tool, in temporary game folders.
+// Compress and Decompress with our ucc as the game tool, in temporary game folders; and the
+// facts about a game folder and the tool's log they rely on.
+#include <sys/stat.h>
+
 #include <QProcess>
 #include <filesystem>
 
+#include "settings/game_layout.h"
 #include "tests/mainwin/command_fixture.h"
+#include "tests/support/permission_checks.h"
 
 namespace varnox::test {
 namespace {
@@ -32,7 +37,7 @@ TEST_F(Commands, CompressMovesTheUzIntoTheUzFolderAndShowsTheToolsResultLine) {
     const auto package = maps() / "DM-Brindle.unr";
     const std::string bytes = packageBytes(60000);
     writeFile(package, bytes);
-    press("cmdCompress", maps() / "DM-Brindle.unr");
+    press("cmdCompress", package);
 
     EXPECT_TRUE(boxes_.texts().empty());
     EXPECT_TRUE(fs::exists(uz() / "DM-Brindle.unr.uz"));
@@ -51,12 +56,6 @@ TEST_F(Commands, CompressMovesTheUzIntoTheUzFolderAndShowsTheToolsResultLine) {
         << "ucc.exe is found whatever its letter case";
     EXPECT_EQ(processes_.starts[0].arguments,
               (std::vector<std::string>{"compress", package.string()}));
-
-    // Back again, into the uz folder with the box unticked: the same bytes.
-    setMoveFiles(false);
-    press("cmdDecompress", uz() / "DM-Brindle.unr.uz");
-    EXPECT_TRUE(boxes_.texts().empty());
-    EXPECT_EQ(readFile(uz() / "DM-Brindle.unr"), bytes);
 }
 
 TEST_F(Commands, TheSecondCompressIsRefusedAndWithoutASelectionNothingStarts) {
@@ -70,7 +69,7 @@ TEST_F(Commands, TheSecondCompressIsRefusedAndWithoutASelectionNothingStarts) {
 
     const auto package = maps() / "DM-Twice.unr";
     writeFile(package, packageBytes(5000));
-    press("cmdCompress", maps() / "DM-Twice.unr");
+    press("cmdCompress", package);
     const std::string first = readFile(uz() / "DM-Twice.unr.uz");
     press("cmdCompress");
     EXPECT_EQ(statuses_, QStringList({"You have selected: " + q(package),
@@ -262,6 +261,78 @@ TEST_F(Commands, AMissingLogOrResultIsReportedWithAnHonestStatus) {
                              "; its log says: Error: cannot write " + uzFile);
     EXPECT_EQ(window_->status(), "File not compressed.");
     EXPECT_FALSE(statuses_.contains("File compressed."));
+}
+
+// The window-level tests route and name the common cases; these are the edges.
+TEST(GameLayout, PackageNamesAndRoutingAtTheEdges) {
+    EXPECT_EQ(settings::packageNameOf("fuzz.buz"), "fuzz.");
+    EXPECT_EQ(settings::packageNameOf("xuz"), "");
+    EXPECT_EQ(settings::packageNameOf("uz"), std::nullopt);
+    EXPECT_EQ(settings::routeFolder("/g", "/u/", "unr"), "/g/Maps/");
+    for (const char* name : {"Map.Unr", "Map.unrx", "Map.unr ", "nr", ""}) {
+        EXPECT_EQ(settings::routeFolder("/g", "/u/", name), "/u/") << '"' << name << '"';
+    }
+}
+
+TEST(ToolLog, ResultTextsAreTheResultItemsFromTheir17thCharacter) {
+    struct {
+        const char* name;
+        std::string log;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"every result in order, other events passed over",
+         "Init: ucc\r\nLog: Compressed a -> a.uz (1%)\r\nWarning: big\r\n"
+         "Log: Compressed b -> b.uz (2%)\r\nExit: done\r\n",
+         {"a -> a.uz (1%)", "b -> b.uz (2%)"}},
+        {"a comma ends the item; the rest is an item of its own and tested too",
+         "Log: Compressed /g/a,Log: Compressed b.unr\r\n",
+         {"/g/a", "b.unr"}},
+        {"a blank in the 17th place is kept", "Log: Compressed  two blanks\r\n", {" two blanks"}},
+        {"16 characters or fewer give the empty text",
+         "Log: Compressed \r\nLog: Compr\n",
+         {"", ""}},
+        {"a quoted item keeps its comma", "  \"Log: Compressed a, b\"\r\n", {"a, b"}},
+        {"the prefix is compared exactly",
+         "log: Compressed x\r\nLog: compressed y\r\nLog:Compr z\nLog: Decompressed a.uz -> a\n",
+         {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::compressResultTexts(c.log), c.texts) << c.name;
+    }
+}
+
+TEST(ToolLog, TheLastErrorLineIsFoundWhole) {
+    EXPECT_EQ(
+        settings::lastToolError("Init: x\r\nError: first, a\r\nLog: y\r\nError: second, b\r\n"),
+        "Error: second, b");
+    EXPECT_EQ(settings::lastToolError("Error: no line end"), "Error: no line end");
+    EXPECT_EQ(
+        settings::lastToolError("Log: Compressed a\r\n  Error: indented\r\nLog: Error: inside\r\n"),
+        std::nullopt);
+    EXPECT_EQ(settings::lastToolError(""), std::nullopt);
+}
+
+TEST(ToolLog, ReadingGivesTheBytesNothingForAFolderOrAFailureNamingIt) {
+    TempDir dir;
+    const auto log = dir / "UCC.log";
+    const std::string bytes("Log: Compressed \xE9t\xE9.unr\r\n\0tail", 30);
+    writeFile(log, bytes);
+    EXPECT_EQ(settings::readToolLog(log.string()), bytes);
+    std::filesystem::create_directories(dir / "folder.log");
+    EXPECT_EQ(settings::readToolLog((dir / "folder.log").string()), std::nullopt);
+
+    ::chmod(log.c_str(), 0);
+    PermissionChecksEnforced enforced;
+    if (!enforced.effective(dir.path())) {
+        GTEST_SKIP() << "file permissions do not bind this process";
+    }
+    try {
+        settings::readToolLog(log.string());
+        FAIL() << "read an unreadable log";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), failure::kPermissionDenied);
+        EXPECT_NE(failure.description().find(log.string()), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <functional>
+#include <QProcess>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,9 @@
 namespace varnox::test {
 
 // The main-window tests' process runner: starts real programs through the system runner and
-// keeps every start. With `endedAtOnce` set it stands for a tool that has done its work and
-// ended before anyone asks: start() runs `endedAtOnce` with the arguments, and every status
-// read reports exit status 0, or fails when the process is not `queryable` (it vanished
-// before it could be opened).
+// keeps every start. With `endedAtOnce` set, a program has done its work and ended before
+// anyone asks: start() runs it to its end, and every status read then reports exit status 0,
+// or fails when the process is not `queryable` (it vanished before it could be opened).
 class RecordingProcessRunner : public platform::ProcessRunner {
 public:
     struct Start {
@@ -23,7 +23,11 @@ public:
 
     int start(const std::string& program, const std::vector<std::string>& arguments) override {
         if (endedAtOnce) {
-            endedAtOnce(arguments);
+            QStringList qArguments;
+            for (const std::string& argument : arguments) {
+                qArguments << QString::fromStdString(argument);
+            }
+            QProcess::execute(QString::fromStdString(program), qArguments);
         }
         const int processId = endedAtOnce ? 4242 : system_.start(program, arguments);
         starts.push_back({program, arguments, processId});
@@ -39,7 +43,7 @@ public:
     }
 
     std::vector<Start> starts;
-    std::function<void(const std::vector<std::string>&)> endedAtOnce;
+    bool endedAtOnce = false;
     bool queryable = true;
     int statusReads = 0;
 

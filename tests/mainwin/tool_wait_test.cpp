@@ -42,36 +42,27 @@ TEST_F(ToolWait, TheDotsRunFromOneToNineAndStartAgainAtOne) {
 }
 
 TEST_F(ToolWait, AToolThatHasAlreadyEndedGivesExactlyOnePass) {
-    startInGame({.withTool = false});
-    RecordingProcessRunner& ended = processes_;
-    ended.endedAtOnce = [this](const std::vector<std::string>& arguments) {
-        const std::string& path = arguments.at(1);
-        if (arguments.at(0) == "compress") {
-            writeFile(path + ".uz", "uz");
-            writeFile(system() / "UCC.log",
-                      "Log: Compressed " + path + " -> " + path + ".uz (100%)\r\n");
-        } else {
-            const std::string name = fs::path(path).filename().string();
-            writeFile(system() / name.substr(0, name.size() - 3), "package");
-        }
-    };
+    startInGame();
+    processes_.endedAtOnce = true;
     setMoveFiles(false);  // Maps holds the packages
     for (bool queryable : {true, false}) {
         SCOPED_TRACE(queryable ? "status read at once" : "process gone before it was opened");
-        ended.queryable = queryable;
-        ended.statusReads = 0;
+        processes_.queryable = queryable;
+        processes_.statusReads = 0;
         const std::string name = queryable ? "DM-Quick.unr" : "DM-Gone.unr";
         const auto package = maps() / name;
-        writeFile(package, "map");
-        press("cmdCompress", maps() / name);
-        EXPECT_EQ(statuses_, compressStart(package) << "Compressing file. Please wait...."
-                                                    << "File compressed." << result(package));
-        EXPECT_EQ(ended.statusReads, 1);
+        writeFile(package, packageBytes(3000));
+        press("cmdCompress", package);
+        ASSERT_EQ(statuses_.size(), 5) << statuses_.join('|').toStdString();
+        EXPECT_EQ(statuses_.mid(0, 4), compressStart(package) << "Compressing file. Please wait...."
+                                                              << "File compressed.");
+        EXPECT_TRUE(resultLine(package).match(statuses_[4]).hasMatch());
+        EXPECT_EQ(processes_.statusReads, 1);
 
-        ended.statusReads = 0;
+        processes_.statusReads = 0;
         press("cmdDecompress", uz() / (name + ".uz"));
         EXPECT_EQ(statuses_, decompressed(uz() / (name + ".uz"), name)) << "no dots";
-        EXPECT_EQ(ended.statusReads, 1);
+        EXPECT_EQ(processes_.statusReads, 1);
         EXPECT_TRUE(boxes_.texts().empty());
     }
 }

@@ -64,15 +64,6 @@ TEST_F(ListsTest, FolderListOpensFoldersAndDrivesAndReportsEachChange) {
     emit list.itemActivated(list.findItems("Maps", Qt::MatchExactly | Qt::MatchRecursive)[0], 0);
     EXPECT_EQ(list.path(), q(ut_ / "Maps"));
     EXPECT_EQ(changed.count(), 2);
-
-    // A drive entry opens that drive's current folder: its root until one is visited.
-    list.setPath("d:");
-    EXPECT_EQ(list.path(), q(dir_ / "d"));
-    list.setPath(q(dir_ / "d" / "Games"));
-    list.setPath("C: [whatever the label says]");
-    EXPECT_EQ(list.path(), q(ut_ / "Maps"));
-    list.setPath("d:");
-    EXPECT_EQ(list.path(), q(dir_ / "d" / "Games"));
 }
 
 TEST_F(ListsTest, FolderListRefusesWhatItCannotOpenAndKeepsItsPlace) {
@@ -98,22 +89,6 @@ TEST_F(ListsTest, FolderListRefusesWhatItCannotOpenAndKeepsItsPlace) {
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(list.path(), q(ut_));
     EXPECT_EQ(changed.count(), 0);
-}
-
-TEST_F(ListsTest, DriveListChangesOnlyWhenTheDriveDoes) {
-    DriveList list(drives_);
-    EXPECT_EQ(list.count(), 3);
-    EXPECT_EQ(list.itemText(1), "d: [" + q(dir_ / "d") + "]");
-    QSignalSpy changed(&list, &DriveList::driveChanged);
-    list.setDrive("D:");
-    list.setDrive("d: [anything]");
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_TRUE(list.drive().startsWith("d: ["));
-    EXPECT_EQ(failureNumber([&] { list.setDrive("z:"); }), failure::kDeviceUnavailable);
-    EXPECT_EQ(failureNumber([&] { list.setDrive("nonsense"); }), failure::kDeviceUnavailable);
-    list.setCurrentIndex(0);  // as the user picks c: from the list
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_TRUE(list.drive().startsWith("c:"));
 }
 
 TEST_F(ListsTest, FileListListsOrdinaryFilesAndReportsEveryChoice) {

@@ -103,6 +103,15 @@ protected:
     }
     void click(const char* name) { field<QAbstractButton>(name)->click(); }
     QString text(const char* name) { return field(name)->text(); }
+    // The five text boxes: the uz folder, server, user name, password and password again.
+    QStringList boxTexts() {
+        QStringList texts;
+        for (const char* name :
+             {"txtUZDrive", "txtServerIp", "txtUserName", "txtUserPwd", "txtUserPwd2"}) {
+            texts << text(name);
+        }
+        return texts;
+    }
     widgets::DriveList* drive2() { return field<widgets::DriveList>("Drive2"); }
     widgets::FolderList* dir2() { return field<widgets::FolderList>("Dir2"); }
     QString messages() { return field<QLabel>("lblMessages")->text(); }
@@ -199,10 +208,7 @@ TEST_F(ConfigWindowTest, WithoutASettingsFileTheListsGoToDriveCAndTheMainWindowH
     configure();
     EXPECT_EQ(field<QLabel>("lblInfo")->text(), frmConfig::kInfoText);
     EXPECT_EQ(messages(), frmConfig::kServerInfoText);
-    for (const char* name :
-         {"txtUZDrive", "txtServerIp", "txtUserName", "txtUserPwd", "txtUserPwd2"}) {
-        EXPECT_TRUE(text(name).isEmpty()) << name;
-    }
+    EXPECT_EQ(boxTexts(), QStringList({"", "", "", "", ""}));
     EXPECT_EQ(drive2()->drive(), entry('c'));
     EXPECT_EQ(dir2()->path(), q(dir_ / "c" / "Tools"));
     EXPECT_TRUE(boxes_.shown().empty());
@@ -218,11 +224,8 @@ TEST_F(ConfigWindowTest, LoadFillsTheWindowFromTheFileAndSaveWritesItBackUnchang
     const std::string before = readFile(configFile());
     start();
     configure();
-    EXPECT_EQ(text("txtServerIp"), "redirect.example.org");
-    EXPECT_EQ(text("txtUserName"), "admin");
-    EXPECT_EQ(text("txtUserPwd"), "Se cret");
-    EXPECT_EQ(text("txtUserPwd2"), "Se cret");
-    EXPECT_EQ(text("txtUZDrive"), q(game) + "/uz");
+    EXPECT_EQ(boxTexts(), QStringList({q(game) + "/uz", "redirect.example.org", "admin", "Se cret",
+                                       "Se cret"}));
     EXPECT_EQ(drive2()->drive(), entry('d'));
     EXPECT_EQ(dir2()->path(), q(game));
     EXPECT_EQ(messages(), frmConfig::kServerInfoText);
@@ -259,8 +262,7 @@ TEST_F(ConfigWindowTest, LoadFallsBackToDriveCWhenTheSavedPlaceCannotBeUsed) {
         start();
         boxes_.clear();  // the main window's own start-up may have reported the setting
         configure();
-        EXPECT_EQ(text("txtServerIp"), "192.0.2.9");
-        EXPECT_EQ(text("txtUZDrive"), q(game) + "/uz");
+        EXPECT_EQ(boxTexts(), QStringList({q(game) + "/uz", "192.0.2.9", "admin", "pw", "pw"}));
         EXPECT_EQ(drive2()->drive(), entry('c'));
         EXPECT_EQ(dir2()->path(), c.listsOnC ? q(dir_ / "c" / "Home") : q(game));
         EXPECT_TRUE(boxes_.shown().empty());
@@ -425,9 +427,7 @@ TEST_F(ConfigWindowTest, DoneThenConfigureShowsTheWindowAsItWasLeft) {
     configure();
     EXPECT_EQ(config_.data(), first) << "the same window";
     EXPECT_EQ(messages(), message) << "the message label keeps the last message";
-    EXPECT_EQ(text("txtServerIp"), "192.0.2.1");
-    EXPECT_EQ(text("txtUserName"), "adminx");
-    EXPECT_EQ(text("txtUserPwd2"), "other");
+    EXPECT_EQ(boxTexts(), QStringList({q(game) + "/uz", "192.0.2.1", "adminx", "pw", "other"}));
     EXPECT_EQ(dir2()->path(), q(game));
     EXPECT_FALSE(window_->isVisible());
 }

@@ -118,6 +118,7 @@ TEST(Files, ErrorsCarryANumberNameTheFileAndLeaveNoPartialFile) {
          d / "none.unr"},
         {[&] { compressFile(d / "Maps.unr", d / "Maps.unr.uz"); }, failure::kPathFileAccessError,
          d / "Maps.unr"},
+        {[&] { decompressFile(d / "none.uz", d / "none"); }, failure::kFileNotFound, d / "none.uz"},
         {[&] { decompressFile(one, d / "no" / "one.bin"); }, failure::kFileNotFound,
          d / "no" / "one.bin"},
         {[&] { decompressFile(one, d / "one.bin"); }, failure::kPathFileAccessError, d / "one.bin"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QStringList>
 #include <filesystem>
 #include <memory>
@@ -62,6 +63,18 @@ protected:
         return found;
     }
     QAbstractButton* button(const char* name) { return control<QAbstractButton>(name); }
+
+    // The top-level windows of type T that exist, shown or hidden.
+    template <typename T>
+    static QList<T*> windowsOf() {
+        QList<T*> found;
+        for (auto* w : QApplication::topLevelWidgets()) {
+            if (auto* t = qobject_cast<T*>(w)) {
+                found << t;
+            }
+        }
+        return found;
+    }
 
     // Selects a file in File1 as a click does.
     void clickFile(const QString& name) {

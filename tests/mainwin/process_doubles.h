@@ -1,6 +1,7 @@
 #pragma once
 
-#include <functional>
+#include <QProcess>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,10 @@
 
 namespace varnox::test {
 
-// The main-window tests' process runner: starts real programs through the system runner, or
-// through a substitute when one is set, and keeps every start.
+// The main-window tests' process runner: starts real programs through the system runner and
+// keeps every start. With `endedAtOnce` set, a program has done its work and ended before
+// anyone asks: start() runs it to its end, and every status read then reports exit status 0,
+// or fails when the process is not `queryable` (it vanished before it could be opened).
 class RecordingProcessRunner : public platform::ProcessRunner {
 public:
     struct Start {
@@ -19,45 +22,33 @@ public:
     };
 
     int start(const std::string& program, const std::vector<std::string>& arguments) override {
-        const int processId = runner().start(program, arguments);
+        if (endedAtOnce) {
+            QStringList qArguments;
+            for (const std::string& argument : arguments) {
+                qArguments << QString::fromStdString(argument);
+            }
+            QProcess::execute(QString::fromStdString(program), qArguments);
+        }
+        const int processId = endedAtOnce ? 4242 : system_.start(program, arguments);
         starts.push_back({program, arguments, processId});
         return processId;
     }
     bool exitStatus(int processId, unsigned& status) override {
-        return runner().exitStatus(processId, status);
-    }
-
-    platform::ProcessRunner* substitute = nullptr;
-    std::vector<Start> starts;
-
-private:
-    platform::ProcessRunner& runner() { return substitute ? *substitute : system_; }
-    platform::SystemProcessRunner system_;
-};
-
-// A tool that has done its work and ended before anyone asks: start() runs `work` with the
-// arguments and returns an id; every status read then reports exit status 0, or fails when
-// the process is not `queryable` (it vanished before it could be opened).
-class EndedProcessRunner : public platform::ProcessRunner {
-public:
-    int start(const std::string&, const std::vector<std::string>& arguments) override {
-        if (work) {
-            work(arguments);
+        if (!endedAtOnce) {
+            return system_.exitStatus(processId, status);
         }
-        return 4242;
-    }
-    bool exitStatus(int, unsigned& status) override {
         ++statusReads;
-        if (!queryable) {
-            return false;
-        }
-        status = 0;
-        return true;
+        status = queryable ? 0 : status;
+        return queryable;
     }
 
-    std::function<void(const std::vector<std::string>&)> work;
+    std::vector<Start> starts;
+    bool endedAtOnce = false;
     bool queryable = true;
     int statusReads = 0;
+
+private:
+    platform::SystemProcessRunner system_;
 };
 
 }  // namespace varnox::test

@@ -1,13 +1,12 @@
 // The wait for the game tool as the main window lives it: stand-in tools that take a known
-// time, and a tool that has ended before it is first asked.
+// time, and a tool that has ended before it is first asked; and the runner on its own.
 #include <signal.h>
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QTimer>
 #include <filesystem>
 
 #include "helpwin/frm_help.h"
+#include "mainwin/tool_runner.h"
 #include "tests/mainwin/command_fixture.h"
 
 namespace varnox::test {
@@ -17,20 +16,12 @@ namespace fs = std::filesystem;
 
 class ToolWait : public CommandTest {
 protected:
-    // Counts the progress texts from `from` on, checking their dots, and returns how many
-    // there were in a row.
-    int progressRun(int from) {
-        int passes = 0;
-        for (int i = from; i < statuses_.size() && statuses_[i].startsWith(kProgress); ++i) {
-            ++passes;
-            EXPECT_EQ(statuses_[i], kProgress + QString((passes - 1) % 9 + 1, '.')) << i;
-        }
-        return passes;
-    }
-
     // Runs `action` once, `milliseconds` after the command below starts waiting.
     static void during(int milliseconds, std::function<void()> action) {
         QTimer::singleShot(milliseconds, action);
+    }
+    static QString result(const fs::path& package) {
+        return q(package) + " -> " + q(package) + ".uz (100%)";
     }
 };
 
@@ -39,99 +30,72 @@ TEST_F(ToolWait, TheDotsRunFromOneToNineAndStartAgainAtOne) {
     installSlowTool("1.5", "0");
     const auto package = maps() / "DM-Slow.unr";
     writeFile(package, "map");
-    select(maps(), "DM-Slow.unr");
-    press("cmdCompress");
+    press("cmdCompress", maps() / "DM-Slow.unr");
 
     ASSERT_GE(statuses_.size(), 2);
-    EXPECT_EQ(statuses_[0], "You have selected: " + q(package));
-    EXPECT_EQ(statuses_[1], "Compressing file... please wait...");
+    EXPECT_EQ(statuses_.mid(0, 2), compressStart(package));
     const int passes = progressRun(2);
     EXPECT_GE(passes, 11) << "the tenth pass shows one dot, the eleventh two";
-    ASSERT_EQ(statuses_.size(), 2 + passes + 2);
-    EXPECT_EQ(statuses_[2 + passes], "File compressed.");
-    EXPECT_EQ(statuses_[3 + passes], q(package) + " -> " + q(package) + ".uz (100%)");
+    EXPECT_EQ(statuses_.mid(2 + passes), QStringList({"File compressed.", result(package)}));
     EXPECT_TRUE(fs::exists(uz() / "DM-Slow.unr.uz"));
     EXPECT_TRUE(boxes_.texts().empty());
 }
 
 TEST_F(ToolWait, AToolThatHasAlreadyEndedGivesExactlyOnePass) {
-    startInGame({.withTool = false});
-    EndedProcessRunner ended;
-    ended.work = [this](const std::vector<std::string>& arguments) {
-        const std::string& path = arguments.at(1);
-        if (arguments.at(0) == "compress") {
-            writeFile(path + ".uz", "uz");
-            writeFile(system() / "UCC.log",
-                      "Log: Compressed " + path + " -> " + path + ".uz (100%)\r\n");
-        } else {
-            const std::string name = fs::path(path).filename().string();
-            writeFile(system() / name.substr(0, name.size() - 3), "package");
-        }
-    };
-    processes_.substitute = &ended;
-    control<QCheckBox>("chkMoveFiles")->setChecked(false);  // Maps holds the packages
+    startInGame();
+    processes_.endedAtOnce = true;
+    setMoveFiles(false);  // Maps holds the packages
     for (bool queryable : {true, false}) {
         SCOPED_TRACE(queryable ? "status read at once" : "process gone before it was opened");
-        ended.queryable = queryable;
-        ended.statusReads = 0;
+        processes_.queryable = queryable;
+        processes_.statusReads = 0;
         const std::string name = queryable ? "DM-Quick.unr" : "DM-Gone.unr";
         const auto package = maps() / name;
-        writeFile(package, "map");
-        select(maps(), QString::fromStdString(name));
-        press("cmdCompress");
-        EXPECT_EQ(statuses_, QStringList({"You have selected: " + q(package),
-                                          "Compressing file... please wait...",
-                                          "Compressing file. Please wait....", "File compressed.",
-                                          q(package) + " -> " + q(package) + ".uz (100%)"}));
-        EXPECT_EQ(ended.statusReads, 1);
+        writeFile(package, packageBytes(3000));
+        press("cmdCompress", package);
+        ASSERT_EQ(statuses_.size(), 5) << statuses_.join('|').toStdString();
+        EXPECT_EQ(statuses_.mid(0, 4), compressStart(package) << "Compressing file. Please wait...."
+                                                              << "File compressed.");
+        EXPECT_TRUE(resultLine(package).match(statuses_[4]).hasMatch());
+        EXPECT_EQ(processes_.statusReads, 1);
 
-        ended.statusReads = 0;
-        select(uz(), QString::fromStdString(name + ".uz"));
-        press("cmdDecompress");
-        EXPECT_EQ(
-            statuses_,
-            QStringList({q(uz() / (name + ".uz")), "decompressing file... please wait...",
-                         "File decompressed.",
-                         "the name of the decompressed file is " + QString::fromStdString(name)}))
-            << "Decompress shows no dots";
-        EXPECT_EQ(ended.statusReads, 1);
+        processes_.statusReads = 0;
+        press("cmdDecompress", uz() / (name + ".uz"));
+        EXPECT_EQ(statuses_, decompressed(uz() / (name + ".uz"), name)) << "no dots";
+        EXPECT_EQ(processes_.statusReads, 1);
         EXPECT_TRUE(boxes_.texts().empty());
     }
 }
 
+// The inner Compress also unticks the box, which the outer Decompress reads after its wait.
 TEST_F(ToolWait, ACompressStartedDuringADecompressWaitFinishesFirst) {
     startInGame({.withTool = false});
     installSlowTool("0.2", "1.3");
     const auto inner = maps() / "DM-Inner.unr";
     writeFile(inner, "inner map");
     writeFile(uz() / "DM-Outer.unr.uz", "outer map");
-    select(uz(), "DM-Outer.unr.uz");
+    select(uz() / "DM-Outer.unr.uz");
     during(300, [&] {
-        select(maps(), "DM-Inner.unr");
+        select(maps() / "DM-Inner.unr");
+        setMoveFiles(false);
         button("cmdCompress")->click();
     });
     press("cmdDecompress");
 
     ASSERT_GE(statuses_.size(), 5);
-    EXPECT_EQ(statuses_[0], q(uz() / "DM-Outer.unr.uz"));
-    EXPECT_EQ(statuses_[1], "decompressing file... please wait...");
-    EXPECT_EQ(statuses_[2], "DM-Inner.unr") << "the file click";
-    EXPECT_EQ(statuses_[3], "You have selected: " + q(inner));
-    EXPECT_EQ(statuses_[4], "Compressing file... please wait...");
+    EXPECT_EQ(statuses_.mid(0, 5),
+              QStringList({q(uz() / "DM-Outer.unr.uz"), "decompressing file... please wait...",
+                           "DM-Inner.unr"})  // the file click
+                  << compressStart(inner));
     const int passes = progressRun(5);
     EXPECT_GE(passes, 1);
-    EXPECT_EQ(
-        statuses_.mid(5 + passes),
-        QStringList({"File compressed.", q(inner) + " -> " + q(inner) + ".uz (100%)",
-                     "File decompressed.", "the name of the decompressed file is DM-Outer.unr"}));
-
+    EXPECT_EQ(statuses_.mid(5 + passes),
+              QStringList({"File compressed.", result(inner), "File decompressed.",
+                           "the name of the decompressed file is DM-Outer.unr"}));
     EXPECT_TRUE(fs::exists(uz() / "DM-Inner.unr.uz"));
-    EXPECT_EQ(readFile(maps() / "DM-Outer.unr"), "outer map")
-        << "the outer command moves the package it was started on";
+    EXPECT_EQ(readFile(uz() / "DM-Outer.unr"), "outer map")
+        << "the outer command moves the package it was started on, by the box as it is now";
     EXPECT_TRUE(boxes_.texts().empty());
-    EXPECT_EQ(window_->stSelectedFile, inner.string()) << "the last run to start wrote it";
-    EXPECT_EQ(window_->stCompressedName, "DM-Inner.unr.uz");
-    EXPECT_EQ(window_->stDecompressedName, "DM-Outer.unr");
     ASSERT_EQ(processes_.starts.size(), 2u);
     EXPECT_EQ(processes_.starts[0].arguments[0], "decompress");
     EXPECT_EQ(processes_.starts[1].arguments[0], "compress");
@@ -142,64 +106,30 @@ TEST_F(ToolWait, TheWindowAnswersDuringTheWaitAndTheRunKeepsItsSelection) {
     installSlowTool("1.3", "0");
     const auto package = maps() / "DM-A.unr";
     writeFile(package, "map");
-    writeFile(game_ / "Sounds" / "Bell.uax", "sound");
-    select(maps(), "DM-A.unr");
+    select(maps() / "DM-A.unr");
     QString statusMidWait;
     bool helpShownMidWait = false;
-    QString filesMidWait;
     during(300, [&] {
         control<widgets::FolderList>("Dir1")->setPath(q(game_ / "Sounds"));
         button("cmdHelp")->click();
         statusMidWait = window_->status();
-        filesMidWait = control<widgets::FileList>("File1")->path();
-        for (auto* w : QApplication::topLevelWidgets()) {
-            helpShownMidWait |= qobject_cast<helpwin::frmHelp*>(w) != nullptr && w->isVisible();
-        }
+        helpShownMidWait = windowsOf<helpwin::frmHelp>().value(0)->isVisible();
     });
     press("cmdCompress");
 
     EXPECT_TRUE(statusMidWait.startsWith(kProgress)) << statusMidWait.toStdString();
     EXPECT_TRUE(helpShownMidWait);
-    EXPECT_EQ(filesMidWait, q(game_ / "Sounds"));
     EXPECT_TRUE(fs::exists(uz() / "DM-A.unr.uz")) << "the package chosen at the start";
-    EXPECT_EQ(window_->status(), q(package) + " -> " + q(package) + ".uz (100%)");
+    EXPECT_EQ(window_->status(), result(package));
     EXPECT_EQ(control<widgets::FileList>("File1")->path(), q(game_ / "Sounds"));
     EXPECT_TRUE(boxes_.texts().empty());
-}
-
-TEST_F(ToolWait, TheMoveFilesBoxIsReadAfterTheWait) {
-    startInGame({.withTool = false});
-    installSlowTool("0", "0.8");
-    writeFile(uz() / "DM-Box.unr.uz", "map");
-    select(uz(), "DM-Box.unr.uz");
-    ASSERT_TRUE(control<QCheckBox>("chkMoveFiles")->isChecked());
-    during(300, [&] { control<QCheckBox>("chkMoveFiles")->setChecked(false); });
-    press("cmdDecompress");
-    EXPECT_TRUE(fs::exists(uz() / "DM-Box.unr"));
-    EXPECT_FALSE(fs::exists(maps() / "DM-Box.unr"));
-    EXPECT_EQ(window_->stDestFolder, uzPath());
-}
-
-TEST_F(ToolWait, AFileThatAppearsInTheUzFolderDuringTheWaitIsNotOverwritten) {
-    startInGame({.withTool = false});
-    installSlowTool("0.8", "0");
-    writeFile(maps() / "DM-A.unr", "map");
-    select(maps(), "DM-A.unr");
-    during(300, [&] { writeFile(uz() / "DM-A.unr.uz", "already here"); });
-    press("cmdCompress");
-    ASSERT_EQ(boxes_.texts().size(), 1u);
-    EXPECT_EQ(boxes_.texts()[0], "Error 58: File already exists: " + q(uz() / "DM-A.unr.uz"));
-    EXPECT_EQ(readFile(uz() / "DM-A.unr.uz"), "already here");
-    EXPECT_EQ(readFile(maps() / "DM-A.unr.uz"), "map") << "the new one stays beside the package";
-    EXPECT_EQ(window_->status(),
-              "File compressed, but not moved into the uz folder: it stays beside the package.");
 }
 
 TEST_F(ToolWait, ExitDuringTheWaitEndsTheProgramAndLeavesTheToolRunning) {
     startInGame({.withTool = false});
     installSlowTool("1.3", "0");
     writeFile(maps() / "DM-A.unr", "map");
-    select(maps(), "DM-A.unr");
+    select(maps() / "DM-A.unr");
     int endsAtExit = -1;
     int signalResult = -1;
     bool madeAtExit = true;
@@ -215,6 +145,44 @@ TEST_F(ToolWait, ExitDuringTheWaitEndsTheProgramAndLeavesTheToolRunning) {
     EXPECT_FALSE(madeAtExit) << "and had not finished";
     // The stand-in for ending returns, so the run goes on: the tool was not stopped.
     EXPECT_TRUE(fs::exists(uz() / "DM-A.unr.uz"));
+}
+
+// Two runs with dots, one inside the other's wait: each counts its own dots, the inner texts
+// form one block, and the outer dots go on after it.
+TEST_F(ToolWait, ARunStartedInsideAWaitEndsFirstAndTheOuterDotsGoOn) {
+    auto script = [this](const char* name, const char* body) {
+        const std::string path = (dir_ / name).string();
+        writeFile(path, std::string("#!/bin/sh\n") + body);
+        ::chmod(path.c_str(), 0755);
+        return path;
+    };
+    const std::string outer = script("outer.sh", "sleep 0.8\n");
+    const std::string inner = script("inner.sh", "sleep 0.3\n");
+    QStringList shown;
+    auto show = [&](const QString& text) { shown << text; };
+    platform::SystemProcessRunner runner;
+    int shownBeforeInner = -1;
+    during(250, [&] {
+        shownBeforeInner = static_cast<int>(shown.size());
+        mainwin::ToolRunner(runner, show).runAndWait(inner, {}, QStringLiteral("Inner"));
+    });
+    mainwin::ToolRunner(runner, show).runAndWait(outer, {}, QStringLiteral("Outer"));
+
+    ASSERT_GE(shownBeforeInner, 1);
+    QStringList expected;
+    int dots[2] = {0, 0};
+    for (const QString& text : shown) {
+        const bool isInner = text.startsWith("Inner");
+        int& count = dots[isInner];
+        count = count % 9 + 1;
+        expected << (isInner ? "Inner" : "Outer") + QString(count, '.');
+    }
+    EXPECT_EQ(shown, expected) << "each run counts its own dots";
+    const int first = static_cast<int>(shown.indexOf(QRegularExpression("Inner.*")));
+    const int last = static_cast<int>(shown.lastIndexOf(QRegularExpression("Inner.*")));
+    EXPECT_EQ(first, shownBeforeInner);
+    EXPECT_EQ(last - first + 1, dots[1]) << "the outer wait is held while the inner one runs";
+    EXPECT_GT(shown.size(), last + 1) << "the outer wait resumed after the inner run";
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,20 +20,13 @@
 namespace varnox::settings {
 
 void PrintTo(const StoredSettings& s, std::ostream* os) {
-    *os << "{utPath=" << testing::PrintToString(s.utPath)
-        << " utDrive=" << testing::PrintToString(s.utDrive)
-        << " serverIp=" << testing::PrintToString(s.serverIp)
-        << " username=" << testing::PrintToString(s.username)
-        << " password=" << testing::PrintToString(s.password) << "}";
+    *os << testing::PrintToString(
+        std::vector<std::string>{s.utPath, s.utDrive, s.serverIp, s.username, s.password});
 }
 
 void PrintTo(const SettingsRecord& r, std::ostream* os) {
-    *os << "{gstUsername=" << testing::PrintToString(r.gstUsername)
-        << " gstPassword=" << testing::PrintToString(r.gstPassword)
-        << " gstServerIp=" << testing::PrintToString(r.gstServerIp)
-        << " gstUTDrive=" << testing::PrintToString(r.gstUTDrive)
-        << " gstUTPath=" << testing::PrintToString(r.gstUTPath)
-        << " gstUZPath=" << testing::PrintToString(r.gstUZPath) << "}";
+    *os << testing::PrintToString(std::vector<std::string>{
+        r.gstUsername, r.gstPassword, r.gstServerIp, r.gstUTDrive, r.gstUTPath, r.gstUZPath});
 }
 
 namespace {
@@ -44,9 +36,10 @@ using namespace std::string_literals;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
+using Names = std::vector<std::string>;
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
+Names namesIn(const fs::path& folder) {
+    Names names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
@@ -56,446 +49,259 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 
 unsigned permissionsOf(const fs::path& file) {
     struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) {
-        throw std::runtime_error("cannot stat " + file.string());
-    }
+    EXPECT_EQ(::stat(file.c_str(), &info), 0) << file;
     return info.st_mode & 07777;
 }
 
-// Runs `action`, which must throw a Failure, and returns that Failure.
-Failure failureOf(const std::function<void()>& action) {
+// Runs `action`, which must throw a Failure with `number` whose text names `file`.
+void expectFailure(int number, const std::string& file, const std::function<void()>& action) {
     try {
         action();
+        ADD_FAILURE() << "no Failure for " << file;
     } catch (const Failure& failure) {
-        return failure;
+        EXPECT_EQ(failure.number(), number) << failure.description();
+        EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
     }
-    ADD_FAILURE() << "no Failure was thrown";
-    return Failure(0, "");
 }
 
-StoredSettings storedPart(const SettingsToWrite& v) {
-    return {v.utPath, v.utDrive, v.serverIp, v.username, v.password};
+// Runs `write`, which must fail as expectFailure says, leaving the old file byte-identical
+// and no other file in its folder.
+void expectRefusedWrite(const std::string& file, int number, const std::function<void()>& write) {
+    const std::string before = readFile(file);
+    expectFailure(number, file, write);
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(namesIn(fs::path(file).parent_path()), Names{"config.txt"});
 }
 
 const SettingsToWrite kTypical{
     "/home/ann/UnrealTournament",   "c: [/]", "redirect.example.org", "ann", "s3cret",
     "/home/ann/UnrealTournament/uz"};
 
-// --- The file as written -------------------------------------------------------------
+// The game tool's log is read with the same reader; the compress command looks for the
+// items that begin with "Log: Compr".
+TEST(ItemReader, ReadsToolLogText) {
+    const std::string log =
+        "Log: Log file open, 12/06/26 19:09:59\r\n"
+        "\r\n"
+        "Log: Compressed /c/My Map, final.unr -> /c/My Map, final.unr.uz (7%)\r\n"
+        "Log: \"quoted, with comma\" and more\r\n"
+        "\"Log: Compressed quoted, kept whole\" tail\n"
+        "Exit: Log file closed\r\n";
+    const Names expected{
+        "Log: Log file open",        "12/06/26 19:09:59",
+        "Log: Compressed /c/My Map", "final.unr -> /c/My Map",
+        "final.unr.uz (7%)",         "Log: \"quoted",
+        "with comma\" and more",     "Log: Compressed quoted, kept whole",
+        "Exit: Log file closed",
+    };
+    EXPECT_EQ(readItems(log), expected);
+}
+
+// --- Writing and reading back --------------------------------------------------------
 
 TEST(SettingsWrite, WritesSixQuotedRecordsEndingInCrLf) {
     const SettingsToWrite values{"/games/ut", "c: [/]", "10.0.0.7", "admin", "", "/games/ut/uz"};
-    const std::string expected =
-        "\"UTpath:\",\"/games/ut\"\r\n"
-        "\"UTDrive:\",\"c: [/]\"\r\n"
-        "\"ServerIP:\",\"10.0.0.7\"\r\n"
-        "\"Username:\",\"admin\"\r\n"
-        "\"Password:\",\"\"\r\n"
-        "\"UZPath:\",\"/games/ut/uz\"\r\n";
-    EXPECT_EQ(formatSettings(values), expected);
-
     TempDir dir;
     const std::string file = settingsFilePath(dir.str());
     writeSettingsFile(file, values);
-    EXPECT_EQ(readFile(file), expected);
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
+    EXPECT_EQ(readFile(file),
+              "\"UTpath:\",\"/games/ut\"\r\n"
+              "\"UTDrive:\",\"c: [/]\"\r\n"
+              "\"ServerIP:\",\"10.0.0.7\"\r\n"
+              "\"Username:\",\"admin\"\r\n"
+              "\"Password:\",\"\"\r\n"
+              "\"UZPath:\",\"/games/ut/uz\"\r\n");
+    EXPECT_EQ(namesIn(dir.path()), Names{"config.txt"});
 }
 
-struct RoundTripCase {
-    const char* name;
-    SettingsToWrite values;
-};
-
-void PrintTo(const RoundTripCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SettingsRoundTrip : public testing::TestWithParam<RoundTripCase> {};
-
-TEST_P(SettingsRoundTrip, ReadsBackWhatWasWritten) {
-    const SettingsToWrite& values = GetParam().values;
-    TempDir dir;
-    writeSettingsFile(settingsFilePath(dir.str()), values);
-
-    EXPECT_EQ(readSettingsFile(settingsFilePath(dir.str())), storedPart(values));
-
-    SettingsRecord record;
-    ASSERT_TRUE(startupRead(dir.str(), record));
-    const SettingsRecord expected{values.username, values.password, values.serverIp,
-                                  values.utDrive,  values.utPath,   values.utPath + "/uz/"};
-    EXPECT_EQ(record, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, SettingsRoundTrip,
-    testing::Values(
-        RoundTripCase{"Typical", kTypical}, RoundTripCase{"AllEmpty", {}},
-        RoundTripCase{"CommasAndBlanks",
-                      {"/media/usb/UT, GOTY edition", "d: [/media/usb]", " host.example , ",
-                       "  user name  ", "pass, word\t", "/media/usb/UT, GOTY edition/uz"}},
-        RoundTripCase{"ValuesThatLookLikeKeys",
-                      {"UZPath:", "UTpath:", ",", "Password:", "Username:", "UTDrive:"}},
-        RoundTripCase{"DriveRoot", {"/", "c: [/]", "", "", "", "//uz"}},
-        RoundTripCase{"EightBitBytes",
-                      {"/home/jos\xE9/UT", "c: [/]", "serveur.example", "Jos\xE9", "\xA7\xFF",
-                       "/home/jos\xE9/UT/uz"}},
-        RoundTripCase{"NulInValue", {"/ut", "c: [/]", "h", "u", "pa\0ss"s, "/ut/uz"}}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
-
-// --- Values that cannot be stored ----------------------------------------------------
-
-TEST(SettingsWrite, NamesTheFirstValueThatCannotBeStored) {
-    struct Field {
-        std::string SettingsToWrite::*member;
-        const char* name;
+TEST(SettingsWrite, ReadsBackWhatWasWritten) {
+    const SettingsToWrite cases[] = {
+        kTypical,
+        {},
+        {"/media/usb/UT, GOTY edition", "d: [/media/usb]", " host.example , ", "  user name  ",
+         "pass, word\t", "/media/usb/UT, GOTY edition/uz"},
+        {"UZPath:", "UTpath:", ",", "Password:", "Username:", "UTDrive:"},
+        {"/home/jos\xE9/UT", "c: [/]", "serveur.example", "Jos\xE9", "\xA7\xFF", "/x"},
+        {"/ut", "c: [/]", "h", "u", "pa\0ss"s, "/ut/uz"},
     };
-    const Field fields[] = {
-        {&SettingsToWrite::utPath, "UTpath"},     {&SettingsToWrite::utDrive, "UTDrive"},
-        {&SettingsToWrite::serverIp, "ServerIP"}, {&SettingsToWrite::username, "Username"},
-        {&SettingsToWrite::password, "Password"}, {&SettingsToWrite::uzPath, "UZPath"},
-    };
-    for (const Field& field : fields) {
-        for (const char* bad : {"a\"b", "\"", "a\rb", "a\nb", "line\r\n"}) {
+    for (const SettingsToWrite& v : cases) {
+        SCOPED_TRACE(v.utPath);
+        TempDir dir;
+        writeSettingsFile(settingsFilePath(dir.str()), v);
+        EXPECT_EQ(readSettingsFile(settingsFilePath(dir.str())),
+                  (StoredSettings{v.utPath, v.utDrive, v.serverIp, v.username, v.password}));
+        SettingsRecord record;
+        ASSERT_TRUE(startupRead(dir.str(), record));
+        EXPECT_EQ(record, (SettingsRecord{v.username, v.password, v.serverIp, v.utDrive, v.utPath,
+                                          v.utPath + "/uz/"}));
+    }
+}
+
+TEST(SettingsWrite, RefusesAValueThatCannotBeStoredAndWritesNothing) {
+    std::string SettingsToWrite::*const members[] = {
+        &SettingsToWrite::utPath,   &SettingsToWrite::utDrive,  &SettingsToWrite::serverIp,
+        &SettingsToWrite::username, &SettingsToWrite::password, &SettingsToWrite::uzPath};
+    const char* const names[] = {"UTpath", "UTDrive", "ServerIP", "Username", "Password", "UZPath"};
+    for (int i = 0; i < 6; ++i) {
+        for (const char* bad : {"a\"b", "a\rb", "line\n"}) {
             SettingsToWrite values = kTypical;
-            values.*field.member = bad;
-            EXPECT_EQ(unstorableField(values), field.name) << testing::PrintToString(bad);
+            values.*members[i] = bad;
+            EXPECT_EQ(unstorableField(values), names[i]) << testing::PrintToString(bad);
         }
     }
-
     SettingsToWrite two = kTypical;
     two.password = "\"";
     two.utDrive = "\n";
-    EXPECT_EQ(unstorableField(two), "UTDrive");
-
-    EXPECT_EQ(unstorableField(kTypical), std::nullopt);
+    EXPECT_EQ(unstorableField(two), "UTDrive") << "the first in file order";
     EXPECT_EQ(unstorableField({"a, b", " ", "\t", "'", "\\", "x\0y"s}), std::nullopt);
-}
 
-TEST(SettingsWrite, RefusesAValueThatCannotBeStoredAndKeepsTheOldFile) {
     TempDir dir;
     const std::string file = settingsFilePath(dir.str());
     writeFile(file, "old content");
-    SettingsToWrite values = kTypical;
-    values.password = "say \"hi\"";
-
-    const Failure failure = failureOf([&] { writeSettingsFile(file, values); });
-    EXPECT_EQ(failure.number(), failure::kInvalidValue);
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
-    EXPECT_NE(failure.description().find("Password"), std::string::npos);
-    EXPECT_EQ(readFile(file), "old content");
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
+    expectRefusedWrite(file, failure::kInvalidValue, [&] { writeSettingsFile(file, two); });
+    SettingsToWrite quoted = kTypical;
+    quoted.password = "say \"hi\"";
+    expectFailure(failure::kInvalidValue, "Password", [&] { writeSettingsFile(file, quoted); });
 }
 
 // --- Hand-made files -----------------------------------------------------------------
 
-struct ReadCase {
-    const char* name;
-    std::string content;
-    StoredSettings expected;
-};
-
-void PrintTo(const ReadCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(SettingsRead, HandMadeFiles) {
+    // Expected values in order: utPath, utDrive, serverIp, username, password.
+    const struct {
+        const char* name;
+        std::string content;
+        StoredSettings expected;
+    } cases[] = {
+        {"empty", "", {}},
+        {"other order",
+         "\"Password:\",\"pw\"\r\n\"UZPath:\",\"/g/uz\"\r\n\"Username:\",\"u\"\r\n"
+         "\"ServerIP:\",\"h\"\r\n\"UTDrive:\",\"c: [/]\"\r\n\"UTpath:\",\"/g\"\r\n",
+         {"/g", "c: [/]", "h", "u", "pw"}},
+        {"key twice, last wins",
+         "\"UTpath:\",\"/first\"\r\n\"Username:\",\"u\"\r\n\"UTpath:\",\"/second\"\r\n",
+         {"/second", "", "", "u", ""}},
+        {"other letter case passed over",
+         "\"utpath:\",\"/a\"\r\n\"UTPath:\",\"/b\"\r\n\"serverip:\",\"h\"\r\n\"Username:\",\"u\"",
+         {"", "", "", "u", ""}},
+        {"missing keys stay empty", "\"ServerIP:\",\"h\"\r\n", {"", "", "h", "", ""}},
+        {"LF, LF CR and CR line ends, none at the end",
+         "\"UTpath:\",\"/g\"\n\r\"Username:\",\"u\"\r\"Password:\",\"pw\"",
+         {"/g", "", "", "u", "pw"}},
+        {"plain items lose trailing blanks",
+         "  UTpath: ,  /games/ut \t\r\nServerIP:\t,10.0.0.1  \r\n",
+         {"/games/ut", "", "10.0.0.1", "", ""}},
+        {"blank lines between records",
+         "\r\n\"UTpath:\",\"/g\"\r\n\r\n   \r\n\"Username:\",\"u\"\r\n\r\n",
+         {"/g", "", "", "u", ""}},
+        {"text after a closing quote ignored",
+         "\"UTpath:\" junk,\"/g\"more\"\r\n\"Username:\"\t,\"u\" \r\n",
+         {"/g", "", "", "u", ""}},
+        {"a lone key shifts the pairing",
+         "\"UTDrive:\"\r\n\"UTpath:\",\"/g\"\r\n\"Username:\",\"u\"\r\n",
+         {"", "UTpath:", "", "", ""}},
+        {"unpaired last key gets empty",
+         "\"Password:\",\"pw\"\r\n\"UTpath:\",\"/g\"\r\n\"Password:\"\r\n",
+         {"/g", "", "", "", ""}},
+        {"unterminated quote runs to the end", "\"UTpath:\",\"/g\r\n", {"/g\r\n", "", "", "", ""}},
+        {"byte order mark skipped", "\xEF\xBB\xBF\"UTpath:\",\"/g\"\r\n", {"/g", "", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeFile(settingsFilePath(dir.str()), c.content);
+        EXPECT_EQ(readSettingsFile(settingsFilePath(dir.str())), c.expected) << c.name;
+    }
 }
 
-class SettingsRead : public testing::TestWithParam<ReadCase> {};
+TEST(SettingsRead, NoOrdinaryFileCountsAsNoFile) {
+    const std::function<void(const fs::path&)> arrangements[] = {
+        [](const fs::path&) {},
+        [](const fs::path& file) { fs::create_directories(file / "inside"); },
+        [](const fs::path& file) { fs::create_symlink(file.parent_path() / "gone", file); },
+        [](const fs::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+    };
+    for (const auto& arrange : arrangements) {
+        SCOPED_TRACE(&arrange - arrangements);
+        TempDir dir;
+        const std::string file = settingsFilePath(dir.str());
+        arrange(file);
+        EXPECT_EQ(readSettingsFile(file), std::nullopt);
+        SettingsRecord record{"u", "p", "s", "d", "t", "z"};
+        EXPECT_FALSE(startupRead(dir.str(), record));
+        EXPECT_EQ(record, (SettingsRecord{"u", "p", "s", "d", "t", "z"}));
+    }
+}
 
-TEST_P(SettingsRead, ReadsTheFiveValues) {
+TEST(SettingsRead, AnUnreadableFileOrFolderIsAFailureNamingTheFile) {
     TempDir dir;
-    const std::string file = settingsFilePath(dir.str());
-    writeFile(file, GetParam().content);
-    EXPECT_EQ(readSettingsFile(file), GetParam().expected);
-}
-
-// Expected values in StoredSettings order: utPath, utDrive, serverIp, username, password.
-INSTANTIATE_TEST_SUITE_P(
-    Files, SettingsRead,
-    testing::Values(
-        ReadCase{"Empty", "", {}}, ReadCase{"OnlyBlankLines", "\r\n\r\n", {}},
-        ReadCase{"OtherOrder",
-                 "\"Password:\",\"pw\"\r\n\"UZPath:\",\"/g/uz\"\r\n\"Username:\",\"u\"\r\n"
-                 "\"ServerIP:\",\"h\"\r\n\"UTDrive:\",\"c: [/]\"\r\n\"UTpath:\",\"/g\"\r\n",
-                 {"/g", "c: [/]", "h", "u", "pw"}},
-        ReadCase{"KeyTwiceLastWins",
-                 "\"UTpath:\",\"/first\"\r\n\"Username:\",\"u\"\r\n\"UTpath:\",\"/second\"\r\n",
-                 {"/second", "", "", "u", ""}},
-        ReadCase{"OtherLetterCasePassedOver",
-                 "\"utpath:\",\"/a\"\r\n\"UTPath:\",\"/b\"\r\n\"serverip:\",\"h\"\r\n"
-                 "\"UTdrive:\",\"d:\"\r\n\"Username:\",\"u\"\r\n",
-                 {"", "", "", "u", ""}},
-        ReadCase{"MissingKeysStayEmpty", "\"ServerIP:\",\"h\"\r\n", {"", "", "h", "", ""}},
-        ReadCase{"UZPathPassedOverWhateverItHolds",
-                 "\"UTpath:\",\"/g\"\r\n\"UZPath:\",\"UTpath:\"\r\n\"UZPath:\",\"/x, y\"\r\n"
-                 "\"UZPath:\",\"\"\r\n",
-                 {"/g", "", "", "", ""}},
-        ReadCase{"KeysWithoutColonPassedOver", "\"UTpath\",\"/g\"\r\n", {}},
-        ReadCase{"QuotedKeyWithBlankPassedOver", "\" UTpath:\",\"/g\"\r\n", {}},
-        ReadCase{
-            "LineFeedsOnly", "\"UTpath:\",\"/g\"\n\"Username:\",\"u\"\n", {"/g", "", "", "u", ""}},
-        ReadCase{"NoFinalLineEnd",
-                 "\"UTpath:\",\"/g\"\r\n\"Password:\",\"pw\"",
-                 {"/g", "", "", "", "pw"}},
-        ReadCase{"PlainItemsTrimmed",
-                 "  UTpath: ,  /games/ut \t\r\nServerIP:\t,10.0.0.1  \r\n",
-                 {"/games/ut", "", "10.0.0.1", "", ""}},
-        ReadCase{"BlankLinesBetweenRecords",
-                 "\r\n\"UTpath:\",\"/g\"\r\n\r\n   \r\n\"Username:\",\"u\"\r\n\r\n",
-                 {"/g", "", "", "u", ""}},
-        ReadCase{"TextAfterClosingQuoteIgnored",
-                 "\"UTpath:\" junk,\"/g\"more\"\r\n\"Username:\"\t,\"u\" \r\n",
-                 {"/g", "", "", "u", ""}},
-        ReadCase{"KeyAndValueOnSeparateLines", "\"UTpath:\"\r\n\"/g\"\r\n", {"/g", "", "", "", ""}},
-        ReadCase{"LoneKeyShiftsThePairing",
-                 "\"UTDrive:\"\r\n\"UTpath:\",\"/g\"\r\n\"Username:\",\"u\"\r\n",
-                 {"", "UTpath:", "", "", ""}},
-        ReadCase{"LastKeyWithoutValueGetsEmpty",
-                 "\"Password:\",\"pw\"\r\n\"UTpath:\",\"/g\"\r\n\"Password:\"\r\n",
-                 {"/g", "", "", "", ""}},
-        ReadCase{"TrailingCommaGivesEmptyValue",
-                 "\"Username:\",\"u\"\r\n\"Username:\",",
-                 {"", "", "", "", ""}},
-        ReadCase{"MissingClosingQuoteTakesTheNextQuote",
-                 "\"UTpath:\",\"/g\"\r\n\"Password:\",\"abc\r\n\"Username:\",\"u\"\r\n",
-                 {"/g", "", "", "", "abc\r\n"}},
-        ReadCase{
-            "UnterminatedQuoteRunsToTheEnd", "\"UTpath:\",\"/g\r\n", {"/g\r\n", "", "", "", ""}},
-        ReadCase{"NulInKeyMatchesNothing",
-                 "\"UTpath:\0\",\"/a\"\r\n\"Username:\",\"u\0v\"\r\n"s,
-                 {"", "", "", "u\0v"s, ""}},
-        ReadCase{
-            "ByteOrderMarkSkipped", "\xEF\xBB\xBF\"UTpath:\",\"/g\"\r\n", {"/g", "", "", "", ""}}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
-
-// --- Whether a file is there ---------------------------------------------------------
-
-struct AbsentCase {
-    const char* name;
-    // Puts something that is not an ordinary file at the returned settings-file path.
-    std::string (*arrange)(const fs::path& dir);
-};
-
-void PrintTo(const AbsentCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SettingsFileAbsent : public testing::TestWithParam<AbsentCase> {};
-
-TEST_P(SettingsFileAbsent, CountsAsNoFile) {
-    TempDir dir;
-    const std::string file = GetParam().arrange(dir.path());
-    EXPECT_EQ(readSettingsFile(file), std::nullopt);
-
-    SettingsRecord record{"u", "p", "s", "d", "t", "z"};
-    const SettingsRecord before = record;
-    EXPECT_FALSE(startupRead(fs::path(file).parent_path().string(), record));
-    EXPECT_EQ(record, before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Things, SettingsFileAbsent,
-    testing::Values(AbsentCase{"Nothing",
-                               [](const fs::path& dir) { return (dir / "config.txt").string(); }},
-                    AbsentCase{"Folder",
-                               [](const fs::path& dir) {
-                                   fs::create_directories(dir / "config.txt" / "inside");
-                                   return (dir / "config.txt").string();
-                               }},
-                    AbsentCase{"DanglingLink",
-                               [](const fs::path& dir) {
-                                   fs::create_symlink(dir / "gone.txt", dir / "config.txt");
-                                   return (dir / "config.txt").string();
-                               }},
-                    AbsentCase{"LinkToFolder",
-                               [](const fs::path& dir) {
-                                   fs::create_directory(dir / "elsewhere");
-                                   fs::create_directory_symlink(dir / "elsewhere",
-                                                                dir / "config.txt");
-                                   return (dir / "config.txt").string();
-                               }},
-                    AbsentCase{"ProgramFolderIsAFile",
-                               [](const fs::path& dir) {
-                                   writeFile(dir / "program", "not a folder");
-                                   return (dir / "program" / "config.txt").string();
-                               }},
-                    AbsentCase{"Pipe",
-                               [](const fs::path& dir) {
-                                   const fs::path pipe = dir / "config.txt";
-                                   if (::mkfifo(pipe.c_str(), 0600) != 0) {
-                                       throw std::runtime_error("cannot make a pipe");
-                                   }
-                                   return pipe.string();
-                               }}),
-    [](const testing::TestParamInfo<AbsentCase>& info) { return std::string(info.param.name); });
-
-TEST(SettingsFile, PathAddsTheSeparatorAlways) {
-    EXPECT_EQ(settingsFilePath("/opt/varnox"), "/opt/varnox/config.txt");
-    EXPECT_EQ(settingsFilePath("/opt/varnox/"), "/opt/varnox//config.txt");
-    EXPECT_EQ(settingsFilePath("/"), "//config.txt");
-}
-
-TEST(SettingsFile, LinkToAFileIsFollowed) {
-    TempDir dir;
-    writeFile(dir / "real.txt", "\"UTpath:\",\"/g\"\r\n");
-    fs::create_symlink(dir / "real.txt", dir / "config.txt");
-    ASSERT_TRUE(readSettingsFile(settingsFilePath(dir.str())).has_value());
-    EXPECT_EQ(readSettingsFile(settingsFilePath(dir.str()))->utPath, "/g");
-}
-
-TEST(SettingsFile, UnreadableFileIsAFailureNamingTheFile) {
-    TempDir dir;
-    const std::string file = settingsFilePath(dir.str());
-    writeFile(file, "\"UTpath:\",\"/g\"\r\n");
-    fs::permissions(file, fs::perms::none);
+    writeFile(dir / "a" / "config.txt", "\"UTpath:\",\"/g\"\r\n");
+    writeFile(dir / "b" / "config.txt", "\"UTpath:\",\"/g\"\r\n");
+    fs::permissions(dir / "a" / "config.txt", fs::perms::none);
+    fs::permissions(dir / "b", fs::perms::owner_read | fs::perms::owner_write);
     test::PermissionChecksEnforced enforced;
     if (!enforced.effective(dir.path())) {
         GTEST_SKIP() << "file permissions do not bind this process";
     }
-
-    const Failure failure = failureOf([&] { readSettingsFile(file); });
-    EXPECT_EQ(failure.number(), failure::kPermissionDenied);
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
-
-    SettingsRecord record{"u", "p", "s", "d", "t", "z"};
-    const SettingsRecord before = record;
-    EXPECT_THROW(startupRead(dir.str(), record), Failure);
-    EXPECT_EQ(record, before);
-}
-
-TEST(SettingsFile, FolderThatCannotBeSearchedIsAFailure) {
-    TempDir dir;
-    const fs::path program = dir / "program";
-    writeFile(program / "config.txt", "\"UTpath:\",\"/g\"\r\n");
-    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_write);
-    test::PermissionChecksEnforced enforced;
-    if (!enforced.effective(dir.path())) {
-        GTEST_SKIP() << "file permissions do not bind this process";
+    for (const char* folder : {"a", "b"}) {
+        const std::string file = settingsFilePath((dir / folder).string());
+        expectFailure(failure::kPermissionDenied, file, [&] { readSettingsFile(file); });
+        SettingsRecord record{"u", "p", "s", "d", "t", "z"};
+        EXPECT_THROW(startupRead((dir / folder).string(), record), Failure);
+        EXPECT_EQ(record, (SettingsRecord{"u", "p", "s", "d", "t", "z"}));
     }
-
-    const std::string file = settingsFilePath(program.string());
-    const Failure failure = failureOf([&] { readSettingsFile(file); });
-    EXPECT_EQ(failure.number(), failure::kPermissionDenied);
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
 }
 
 // --- Start-up read -------------------------------------------------------------------
 
-struct StartupCase {
-    const char* name;
-    std::string content;
-    SettingsRecord expected;
-};
-
-void PrintTo(const StartupCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class StartupRead : public testing::TestWithParam<StartupCase> {};
-
-TEST_P(StartupRead, FillsTheRecord) {
-    TempDir dir;
-    writeFile(settingsFilePath(dir.str()), GetParam().content);
-    SettingsRecord record;
-    EXPECT_TRUE(startupRead(dir.str(), record));
-    EXPECT_EQ(record, GetParam().expected);
-}
-
-// Expected records in member order: gstUsername, gstPassword, gstServerIp, gstUTDrive,
-// gstUTPath, gstUZPath.
-INSTANTIATE_TEST_SUITE_P(
-    Files, StartupRead,
-    testing::Values(StartupCase{"EmptyFile", "", {"", "", "", "", "", "/uz/"}},
-                    StartupCase{"Saved",
-                                formatSettings(kTypical),
-                                {"ann", "s3cret", "redirect.example.org", "c: [/]",
-                                 "/home/ann/UnrealTournament", "/home/ann/UnrealTournament/uz/"}},
-                    StartupCase{"NoGameFolder",
-                                "\"UTDrive:\",\"c: [/]\"\r\n\"ServerIP:\",\"h\"\r\n"
-                                "\"UZPath:\",\"/g/uz\"\r\n",
-                                {"", "", "h", "c: [/]", "", "/uz/"}},
-                    StartupCase{"DriveRootAsGameFolder",
-                                formatSettings({"/", "c: [/]", "", "", "", "//uz"}),
-                                {"", "", "", "c: [/]", "/", "//uz/"}},
-                    StartupCase{"UZPathRecordIgnored",
-                                "\"UZPath:\",\"/somewhere/else\"\r\n\"UTpath:\",\"/g/\"\r\n",
-                                {"", "", "", "", "/g/", "/g//uz/"}}),
-    [](const testing::TestParamInfo<StartupCase>& info) { return std::string(info.param.name); });
-
-TEST(StartupReadKeys, MissingKeyLeavesItsMemberAsItWas) {
-    TempDir dir;
-    writeFile(settingsFilePath(dir.str()), "\"UTpath:\",\"/g\"\r\n");
-    SettingsRecord record;
-    record.gstPassword = "kept";
-    ASSERT_TRUE(startupRead(dir.str(), record));
-    EXPECT_EQ(record.gstPassword, "kept");
-    EXPECT_EQ(record.gstUTPath, "/g");
-    EXPECT_EQ(record.gstUZPath, "/g/uz/");
-}
-
-TEST(StartupReadKeys, ProgramFolderWithTrailingSlashStillFindsTheFile) {
-    TempDir dir;
-    writeSettingsFile(settingsFilePath(dir.str()), kTypical);
-    SettingsRecord record;
-    ASSERT_TRUE(startupRead(dir.str() + "/", record));
-    EXPECT_EQ(record.gstUTPath, kTypical.utPath);
+TEST(StartupRead, FillsTheRecordAndLeavesMissingKeysAlone) {
+    // Expected records in member order: gstUsername, gstPassword, gstServerIp, gstUTDrive,
+    // gstUTPath, gstUZPath. The record starts with the password "kept".
+    const struct {
+        std::string content;
+        SettingsRecord expected;
+    } cases[] = {
+        {"", {"", "kept", "", "", "", "/uz/"}},
+        {formatSettings({"/", "c: [/]", "", "", "", "//uz"}), {"", "", "", "c: [/]", "/", "//uz/"}},
+        {"\"UTDrive:\",\"c: [/]\"\r\n\"ServerIP:\",\"h\"\r\n\"UZPath:\",\"/g/uz\"\r\n",
+         {"", "kept", "h", "c: [/]", "", "/uz/"}},
+        {"\"UZPath:\",\"/somewhere/else\"\r\n\"UTpath:\",\"/g/\"\r\n",
+         {"", "kept", "", "", "/g/", "/g//uz/"}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeFile(settingsFilePath(dir.str()), c.content);
+        SettingsRecord record;
+        record.gstPassword = "kept";
+        EXPECT_TRUE(startupRead(dir.str(), record));
+        EXPECT_EQ(record, c.expected) << c.content;
+    }
 }
 
 // --- Writing: permissions and failures -----------------------------------------------
 
-// Sets the process's file-creation mask for the life of the object.
-class Umask {
-public:
-    explicit Umask(mode_t mask) : old_(::umask(mask)) {}
-    ~Umask() { ::umask(old_); }
-    Umask(const Umask&) = delete;
-    Umask& operator=(const Umask&) = delete;
-
-private:
-    mode_t old_;
-};
-
-TEST(SettingsWrite, NewFileIsOwnerOnly) {
+TEST(SettingsWrite, TheFileIsOwnerOnlyWhenCreatedAndWhenReplaced) {
     TempDir dir;
     const std::string file = settingsFilePath(dir.str());
-    {
-        Umask noMask(0);
-        writeSettingsFile(file, kTypical);
-    }
+    const mode_t oldMask = ::umask(0);
+    writeSettingsFile(file, kTypical);
+    ::umask(oldMask);
     EXPECT_EQ(permissionsOf(file), 0600u);
-}
 
-TEST(SettingsWrite, ReplacedFileBecomesOwnerOnly) {
-    for (const fs::perms wider : {fs::perms::owner_read | fs::perms::owner_write |
-                                      fs::perms::group_read | fs::perms::others_read,
-                                  fs::perms::all, fs::perms::owner_read}) {
-        TempDir dir;
-        const std::string file = settingsFilePath(dir.str());
+    for (const fs::perms wider : {fs::perms::all, fs::perms::owner_read}) {
         writeFile(file, "old content");
         fs::permissions(file, wider);
         writeSettingsFile(file, kTypical);
         EXPECT_EQ(permissionsOf(file), 0600u) << static_cast<unsigned>(wider);
         EXPECT_EQ(readFile(file), formatSettings(kTypical));
-        EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
+        EXPECT_EQ(namesIn(dir.path()), Names{"config.txt"});
     }
-}
-
-// Checks the outcome of a write that had to fail: a Failure with `number` naming the file,
-// the old file byte-identical and no new file left in the folder.
-void expectRefusedWrite(const std::string& file, int number, const std::function<void()>& write) {
-    const fs::path folder = fs::path(file).parent_path();
-    const std::string before = readFile(file);
-    const Failure failure = failureOf(write);
-    EXPECT_EQ(failure.number(), number) << failure.description();
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
-    EXPECT_EQ(readFile(file), before);
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"config.txt"});
 }
 
 TEST(SettingsWriteFailure, ReadOnlyFolder) {
     TempDir dir;
-    const fs::path program = dir / "program";
-    const std::string file = settingsFilePath(program.string());
+    const std::string file = settingsFilePath((dir / "program").string());
     writeFile(file, formatSettings(kTypical));
-    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(dir / "program", fs::perms::owner_read | fs::perms::owner_exec);
     test::PermissionChecksEnforced enforced;
     if (!enforced.effective(dir.path())) {
         GTEST_SKIP() << "file permissions do not bind this process";
@@ -512,46 +318,41 @@ TEST(SettingsWriteFailure, DiskFullHalfWay) {
     writeFile(file, "\"UTpath:\",\"/old\"\r\n");
     SettingsToWrite changed = kTypical;
     changed.utPath = std::string(200, 'x');
-
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction previousAction {};
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previousAction), 0);
-    rlimit previousLimit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
-    rlimit small = previousLimit;
-    small.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    const Failure failure = failureOf([&] { writeSettingsFile(file, changed); });
-
-    ::setrlimit(RLIMIT_FSIZE, &previousLimit);
-    ::sigaction(SIGXFSZ, &previousAction, nullptr);
-
-    EXPECT_EQ(failure.number(), failure::kDiskFull) << failure.description();
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
-    EXPECT_EQ(readFile(file), "\"UTpath:\",\"/old\"\r\n");
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
+    struct FileSizeLimit {
+        struct sigaction ignore {
+        }, previousAction{};
+        rlimit previous{}, small{};
+        FileSizeLimit() {
+            ignore.sa_handler = SIG_IGN;
+            ::sigaction(SIGXFSZ, &ignore, &previousAction);
+            ::getrlimit(RLIMIT_FSIZE, &previous);
+            small = previous;
+            small.rlim_cur = 64;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        ~FileSizeLimit() {
+            ::setrlimit(RLIMIT_FSIZE, &previous);
+            ::sigaction(SIGXFSZ, &previousAction, nullptr);
+        }
+    };
+    expectRefusedWrite(file, failure::kDiskFull, [&] {
+        FileSizeLimit limit;
+        writeSettingsFile(file, changed);
+    });
 }
 
-TEST(SettingsWriteFailure, MissingFolder) {
+TEST(SettingsWriteFailure, MissingFolderOrAFolderInTheFilesPlace) {
     TempDir dir;
-    const std::string file = settingsFilePath((dir / "missing").string());
-    const Failure failure = failureOf([&] { writeSettingsFile(file, kTypical); });
-    EXPECT_EQ(failure.number(), failure::kPathNotFound);
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
+    const std::string missing = settingsFilePath((dir / "missing").string());
+    expectFailure(failure::kPathNotFound, missing, [&] { writeSettingsFile(missing, kTypical); });
     EXPECT_TRUE(namesIn(dir.path()).empty());
-}
 
-TEST(SettingsWriteFailure, FolderNamedLikeTheFile) {
-    TempDir dir;
-    const std::string file = settingsFilePath(dir.str());
-    writeFile(fs::path(file) / "inside.txt", "kept");
-    const Failure failure = failureOf([&] { writeSettingsFile(file, kTypical); });
-    EXPECT_EQ(failure.number(), failure::kPathFileAccessError);
-    EXPECT_NE(failure.description().find(file), std::string::npos) << failure.description();
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
-    EXPECT_EQ(readFile(fs::path(file) / "inside.txt"), "kept");
+    const std::string folder = settingsFilePath(dir.str());
+    writeFile(fs::path(folder) / "inside.txt", "kept");
+    expectFailure(failure::kPathFileAccessError, folder,
+                  [&] { writeSettingsFile(folder, kTypical); });
+    EXPECT_EQ(namesIn(dir.path()), Names{"config.txt"});
+    EXPECT_EQ(readFile(fs::path(folder) / "inside.txt"), "kept");
 }
 
 }  // namespace

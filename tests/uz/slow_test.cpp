@@ -1,5 +1,5 @@
 // A 100 MiB package through both directions: hundreds of blocks, sorted and restored in
-// parallel, with the package's buffer handed over to the encoder.
+// parallel, with each buffer handed over to the next step.
 #include <gtest/gtest.h>
 
 #include "tests/uz/uz_test_support.h"
@@ -10,13 +10,9 @@ namespace {
 
 TEST(LargePackage, HundredMebibytesRoundTrip) {
     const std::size_t size = std::size_t{100} << 20;
-    Bytes package = mixedBytes(size, 100);
-    const std::string hash = sha256Hex(package);
-    Bytes file = encode(std::move(package), "Huge.unr");
+    Bytes file = encode(mixedBytes(size, 100), "Huge.unr");
     EXPECT_LT(file.size(), size);
-    const Decoded decoded = decode(std::move(file));
-    EXPECT_EQ(decoded.package.size(), size);
-    EXPECT_EQ(sha256Hex(decoded.package), hash);
+    EXPECT_TRUE(decode(std::move(file)).package == mixedBytes(size, 100));
 }
 
 }  // namespace

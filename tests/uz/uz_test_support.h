@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,30 +15,18 @@ Bytes bytesOf(std::string_view text);
 Bytes readBytes(const std::filesystem::path& file);
 std::filesystem::path vectorsDir();  // tests/data/uz-vectors in the source tree
 
-// The SHA-256 of the bytes, as lower-case hex.
-std::string sha256Hex(const Bytes& bytes);
+// Runs `action`, which must raise uz::Error with `number`; `label` names the case.
+void expectUzError(const std::string& label, int number, const std::function<void()>& action);
 
 // Deterministic test data from a seed.
 Bytes randomBytes(std::size_t size, std::uint64_t seed, unsigned alphabet = 256);
 // A mix of runs, repeated phrases, small-alphabet stretches and noise, like a package.
 Bytes mixedBytes(std::size_t size, std::uint64_t seed);
 
-// Bits written from each byte's least significant bit, as the Huffman stage writes them.
-class BitWriter {
-public:
-    void bit(unsigned b);
-    void bits(unsigned value, int count);  // least significant first
-    void leaf(std::uint8_t value) {
-        bit(0);
-        bits(value, 8);
-    }
-    const Bytes& bytes() const { return bytes_; }
-
-private:
-    Bytes bytes_;
-    int used_ = 8;
-};
-
+// Bits packed from each byte's least significant bit on, as the Huffman stage writes them:
+// '0' and '1' stand for one bit each, any other character for a code-tree leaf (a 0 bit,
+// then the character's eight bits, least significant first).
+Bytes bitsOf(std::string_view text);
 // A Huffman stage block: the 32-bit count, then the given bit stream.
 Bytes huffmanBlock(std::uint32_t count, const Bytes& bits);
 // A whole .uz file around a body.

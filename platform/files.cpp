@@ -19,36 +19,9 @@ namespace varnox::platform {
 
 namespace {
 
-std::string systemReason(int error) {
-    return std::strerror(error);
-}
-
 // The failure for an errno value met while working on `path`.
 Failure failureFor(int error, const std::string& what, const std::string& path) {
-    int number = failure::kPathFileAccessError;
-    switch (error) {
-        case ENOENT:
-            number = failure::kPathNotFound;
-            break;
-        case EEXIST:
-            number = failure::kFileAlreadyExists;
-            break;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            number = failure::kPermissionDenied;
-            break;
-        case ENOSPC:
-        case EDQUOT:
-            number = failure::kDiskFull;
-            break;
-        case ENAMETOOLONG:
-            number = failure::kBadFileName;
-            break;
-        default:
-            break;
-    }
-    return Failure(number, what + " " + path + ": " + systemReason(error));
+    return systemFailure(error, what + " " + path);
 }
 
 bool lessIgnoringCase(const std::string& a, const std::string& b) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "settings/file_failure.h"
+#include "platform/failure.h"
 
 namespace varnox::settings {
 
@@ -120,7 +120,7 @@ void writeFileAtomically(const std::string& file, std::string_view bytes) {
         error = errno;
     }
     if (error != 0) {
-        throw fileFailure(error, "write", file);
+        throw systemFailure(error, "Cannot write " + file);
     }
     pending.keep();
     syncFolder(folderOf(file));

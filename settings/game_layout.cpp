@@ -7,7 +7,7 @@
 #include <array>
 #include <cerrno>
 
-#include "settings/file_failure.h"
+#include "platform/failure.h"
 #include "settings/item_reader.h"
 
 namespace varnox::settings {
@@ -105,13 +105,13 @@ std::optional<std::string> readToolLog(const std::string& file) {
         if (error == ENOENT || error == ENOTDIR) {
             return std::nullopt;
         }
-        throw fileFailure(error, "read", file);
+        throw systemFailure(error, "Cannot read " + file);
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        throw fileFailure(error, "read", file);
+        throw systemFailure(error, "Cannot read " + file);
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -127,7 +127,7 @@ std::optional<std::string> readToolLog(const std::string& file) {
         if (got < 0) {
             const int error = errno;
             ::close(fd);
-            throw fileFailure(error, "read", file);
+            throw systemFailure(error, "Cannot read " + file);
         }
         if (got == 0) {
             break;

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <string_view>
 
+#include "platform/failure.h"
 #include "settings/atomic_file.h"
-#include "settings/file_failure.h"
 
 namespace varnox::settings {
 
@@ -67,7 +67,7 @@ std::optional<std::string> readOrdinaryFile(const std::string& file) {
         if (meansNoFile(error)) {
             return std::nullopt;
         }
-        throw fileFailure(error, "read", file);
+        throw systemFailure(error, "Cannot read " + file);
     }
     if (!S_ISREG(info.st_mode)) {
         return std::nullopt;
@@ -80,7 +80,7 @@ std::optional<std::string> readOrdinaryFile(const std::string& file) {
         if (meansNoFile(error)) {
             return std::nullopt;
         }
-        throw fileFailure(error, "read", file);
+        throw systemFailure(error, "Cannot read " + file);
     }
     std::string content;
     int error = 0;
@@ -106,7 +106,7 @@ std::optional<std::string> readOrdinaryFile(const std::string& file) {
     }
     ::close(fd);
     if (error != 0) {
-        throw fileFailure(error, "read", file);
+        throw systemFailure(error, "Cannot read " + file);
     }
     return content;
 }

@@ -16,12 +16,9 @@ namespace varnox::uz {
 
 namespace {
 
-std::string reason(int errnum) {
-    return std::strerror(errnum);
-}
-
 [[noreturn]] void raise(int errnum, const std::string& what) {
-    throw Error(failureNumberFor(errnum), what + ": " + reason(errnum));
+    throw Error(failureNumberForSystemError(errnum, failure::kFileNotFound),
+                what + ": " + std::strerror(errnum));
 }
 
 std::string randomSuffix() {
@@ -35,32 +32,6 @@ std::string randomSuffix() {
 }
 
 }  // namespace
-
-int failureNumberFor(int errnum) {
-    switch (errnum) {
-        case ENOENT:
-            return failure::kFileNotFound;
-        case ENOTDIR:
-            return failure::kPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return failure::kPermissionDenied;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return failure::kDiskFull;
-        case ENAMETOOLONG:
-            return failure::kBadFileName;
-        case ENXIO:
-        case ENODEV:
-            return failure::kDeviceUnavailable;
-        case EEXIST:
-            return failure::kFileAlreadyExists;
-        default:
-            return failure::kPathFileAccessError;
-    }
-}
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     const std::string what = "Cannot read " + file.string();

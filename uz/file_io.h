@@ -35,7 +35,4 @@ private:
     int fd_ = -1;
 };
 
-// The classic error number for an errno value.
-int failureNumberFor(int errnum);
-
 }  // namespace varnox::uz

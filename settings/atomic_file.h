@@ -11,8 +11,8 @@ namespace varnox::settings {
 // created readable and writable by its owner only (0600), also when it replaces a file with
 // wider permissions. A symbolic link named `file` is replaced by the file, not followed.
 //
-// Throws varnox::Failure (numbers from platform/failure.h) naming `file` when the folder is missing or not
-// writable, the disk is full or the rename is refused; the previous `file` is then untouched
+// Throws varnox::Failure (numbers from platform/failure.h) naming `file` when the folder is missing
+// or not writable, the disk is full or the rename is refused; the previous `file` is then untouched
 // and the new file has been removed again.
 void writeFileAtomically(const std::string& file, std::string_view bytes);
 

@@ -99,6 +99,20 @@ struct Transport::Slot {
 
 Transport::Transport(Timeouts timeouts) : timeouts_(timeouts) {}
 
+template <typename Object>
+Handle Transport::addChild(Handle parent, std::shared_ptr<Object> object) {
+    auto slot = std::make_unique<Slot>();
+    slot->parent = parent;
+    slot->object = std::move(object);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (slots_.count(parent) == 0) {
+        return failHandle(error::kOperationCancelled);  // the parent closed meanwhile
+    }
+    Handle handle = add(std::move(slot));
+    succeed();
+    return handle;
+}
+
 Transport::~Transport() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& [handle, slot] : slots_) {
@@ -205,16 +219,7 @@ Handle Transport::internetConnect(Handle sessionHandle, std::string_view serverN
     if (result != error::kSuccess) {
         return failHandle(result);
     }
-    auto slot = std::make_unique<Slot>();
-    slot->parent = sessionHandle;
-    slot->object = connection;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (slots_.count(sessionHandle) == 0) {
-        return failHandle(error::kOperationCancelled);  // the session closed meanwhile
-    }
-    Handle handle = add(std::move(slot));
-    succeed();
-    return handle;
+    return addChild(sessionHandle, connection);
 }
 
 bool Transport::ftpSetCurrentDirectory(Handle handle, std::string_view directory) {
@@ -252,16 +257,7 @@ Handle Transport::ftpFindFirstFile(Handle handle, std::string_view pattern, Find
     }
     data = find->entries.front();
     find->next = 1;
-    auto slot = std::make_unique<Slot>();
-    slot->parent = handle;
-    slot->object = find;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (slots_.count(handle) == 0) {
-        return failHandle(error::kOperationCancelled);  // the connection closed meanwhile
-    }
-    Handle findHandle = add(std::move(slot));
-    succeed();
-    return findHandle;
+    return addChild(handle, find);
 }
 
 bool Transport::internetFindNextFile(Handle handle, FindData& data) {

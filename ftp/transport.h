@@ -130,6 +130,10 @@ private:
     struct Slot;
 
     Handle add(std::unique_ptr<Slot> slot);
+    // Registers a connection or find below its session or connection; fails when that has
+    // been closed meanwhile.
+    template <typename Object>
+    Handle addChild(Handle parent, std::shared_ptr<Object> object);
     std::shared_ptr<Connection> connectionFor(Handle handle);
 
     std::mutex mutex_;

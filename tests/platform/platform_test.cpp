@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/guard.h"
 #include "platform/process.h"
+#include "tests/support/failures.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,14 +23,7 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-int failureNumber(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
+using test::failureNumber;
 
 // --- Drives --------------------------------------------------------------------------
 

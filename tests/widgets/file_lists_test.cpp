@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/failure.h"
+#include "tests/support/failures.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 #include "widgets/file_lists.h"
@@ -18,14 +19,7 @@ QString q(const fs::path& p) {
     return QString::fromStdString(p.string());
 }
 
-int failureNumber(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
+using test::failureNumber;
 
 // Drive c: over a temporary folder holding UnrealTournament with Maps (two maps and a hidden
 // file) and System, and drive e: whose folder does not exist.

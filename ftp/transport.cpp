@@ -276,9 +276,8 @@ bool Transport::internetFindNextFile(Handle handle, FindData& data) {
     return succeed();
 }
 
-bool Transport::ftpGetFile(Handle handle, std::string_view remoteName,
-                           const std::filesystem::path& localPath, bool failIfExists, std::uint32_t,
-                           std::uint32_t flags, std::uintptr_t) {
+template <typename Move>
+bool Transport::transfer(Handle handle, std::uint32_t flags, Move move) {
     std::shared_ptr<Connection> connection = connectionFor(handle);
     if (!connection) {
         return fail(error::kInvalidHandle);
@@ -287,25 +286,23 @@ bool Transport::ftpGetFile(Handle handle, std::string_view remoteName,
     if (!type) {
         return fail(error::kInvalidParameter);
     }
-    std::uint32_t result = onConnection(*connection, [&] {
-        return connection->download(remoteName, localPath, failIfExists, *type);
-    });
+    std::uint32_t result = onConnection(*connection, [&] { return move(*connection, *type); });
     return result == error::kSuccess ? succeed() : fail(result);
+}
+
+bool Transport::ftpGetFile(Handle handle, std::string_view remoteName,
+                           const std::filesystem::path& localPath, bool failIfExists, std::uint32_t,
+                           std::uint32_t flags, std::uintptr_t) {
+    return transfer(handle, flags, [&](Connection& connection, TransferType type) {
+        return connection.download(remoteName, localPath, failIfExists, type);
+    });
 }
 
 bool Transport::ftpPutFile(Handle handle, const std::filesystem::path& localPath,
                            std::string_view remoteName, std::uint32_t flags, std::uintptr_t) {
-    std::shared_ptr<Connection> connection = connectionFor(handle);
-    if (!connection) {
-        return fail(error::kInvalidHandle);
-    }
-    std::optional<TransferType> type = transferType(flags);
-    if (!type) {
-        return fail(error::kInvalidParameter);
-    }
-    std::uint32_t result =
-        onConnection(*connection, [&] { return connection->upload(localPath, remoteName, *type); });
-    return result == error::kSuccess ? succeed() : fail(result);
+    return transfer(handle, flags, [&](Connection& connection, TransferType type) {
+        return connection.upload(localPath, remoteName, type);
+    });
 }
 
 bool Transport::internetGetLastResponseInfo(std::uint32_t& replyCode, std::string& text) {

@@ -134,6 +134,9 @@ private:
     // been closed meanwhile.
     template <typename Object>
     Handle addChild(Handle parent, std::shared_ptr<Object> object);
+    // A get or put on a connection with the transfer type that `flags` names.
+    template <typename Move>
+    bool transfer(Handle handle, std::uint32_t flags, Move move);
     std::shared_ptr<Connection> connectionFor(Handle handle);
 
     std::mutex mutex_;

@@ -141,7 +141,8 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     initialiseCurl();
     multi_ = curl_multi_init();
     curl_ = curl_easy_init();
-    if (multi_ == nullptr || curl_ == nullptr) {
+    probeCommands_ = curl_slist_append(nullptr, "NOOP");
+    if (multi_ == nullptr || curl_ == nullptr || probeCommands_ == nullptr) {
         return;
     }
     const Timeouts& t = settings_.timeouts;
@@ -184,6 +185,7 @@ Connection::~Connection() {
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
     }
+    curl_slist_free_all(probeCommands_);
 }
 
 // Drives one request. curl_easy_perform would do, but libcurl 7.88 sometimes sits out its
@@ -232,7 +234,7 @@ std::string Connection::url(const std::string& urlPath) const {
 }
 
 std::uint32_t Connection::perform(const std::string& urlPath, Request& request) {
-    if (curl_ == nullptr || multi_ == nullptr) {
+    if (curl_ == nullptr || multi_ == nullptr || probeCommands_ == nullptr) {
         return error::kInternalError;
     }
     if (cancelled_) {
@@ -241,6 +243,13 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     std::string address = url(urlPath);
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_NOBODY, request.noBody ? 1L : 0L);
+    // A request without a body on the folder of the previous one sends no command of its
+    // own on the reused control connection. libcurl (before 8.6) then reads whatever the
+    // server sent meanwhile, such as the "421" of an idle timeout, through a pointer into
+    // the previous request's freed receive buffer, and hands that to the debug callback.
+    // A NOOP first makes every such request speak before it listens: the reply reader
+    // starts on the current buffer, and a dropped connection shows up as a failed call.
+    curl_easy_setopt(curl_, CURLOPT_QUOTE, request.noBody ? probeCommands_ : nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, request.upload != nullptr ? 1L : 0L);
     curl_easy_setopt(curl_, CURLOPT_TRANSFERTEXT, request.ascii ? 1L : 0L);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlCallbacks::write);

@@ -12,6 +12,7 @@
 
 typedef void CURL;
 typedef void CURLM;
+struct curl_slist;
 
 namespace varnox::ftp {
 
@@ -76,6 +77,7 @@ private:
     ConnectionSettings settings_;
     CURLM* multi_ = nullptr;  // holds the control connection between requests
     CURL* curl_ = nullptr;
+    struct curl_slist* probeCommands_ = nullptr;  // what a request without a body says
     std::string directory_;
     ReplyLog replies_;
     std::uint64_t requests_ = 0;

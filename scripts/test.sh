@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs every
-# test: the whole suite, then the codec and ucc tests under AddressSanitizer and UBSan,
-# then a short fuzz run of the .uz decoder.
+# test: the whole suite, then the whole suite again under AddressSanitizer and UBSan, then a
+# short fuzz run of the .uz decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

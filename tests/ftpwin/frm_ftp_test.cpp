@@ -460,6 +460,32 @@ TEST_F(FtpWindow, DoubleClicksOpenAndCloseFoldersAndListThemAnewEachTime) {
     EXPECT_TRUE(takeBoxes().empty());
 }
 
+// Servers close a control connection that stayed idle, with a "421" reply. The next
+// command meets the closed connection and reports it; the window goes on.
+TEST_F(FtpWindow, OutlivesAServerThatClosedTheIdleConnection) {
+    FtpServerOptions options;
+    options.idleTimeoutSeconds = 1;
+    startServer(options);
+    open();
+    connectToServer();
+    auto waitForTheServerToHangUp = [] { QTest::qWait(2500); };
+    doubleClick("maps");
+    doubleClick("maps");
+    EXPECT_EQ(image("maps"), "closed");
+    waitForTheServerToHangUp();
+    boxes_.answerNext(false);
+    doubleClick("maps");
+    expectBoxes({question("rcd", 12002)});
+    EXPECT_EQ(image("maps"), "open");
+
+    waitForTheServerToHangUp();
+    boxes_.answerNext(false);
+    put("x.uz", "maps");
+    expectBoxes({question("rcd", 12002)});
+    ASSERT_TRUE(window_->connected());
+    EXPECT_EQ(image(), "root");
+}
+
 // 32767 entries are listed whole; one more is cut off with a message.
 TEST_F(FtpWindow, AListingOfMoreThan32767EntriesStopsThereAndSaysSo) {
     for (int count : {32767, 32768}) {

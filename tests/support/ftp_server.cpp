@@ -62,6 +62,7 @@ std::string configJson(const FtpServerOptions& options, const std::filesystem::p
         json += ", \"login_refusal\": " + jsonString(*options.loginRefusal);
     }
     json += ", \"throttle\": " + std::to_string(options.throttleBytesPerSecond);
+    json += ", \"idle_timeout\": " + std::to_string(options.idleTimeoutSeconds);
     return json + "}\n";
 }
 

@@ -28,6 +28,9 @@ struct FtpServerOptions {
     std::optional<std::string> loginRefusal;
     // Bytes per second on every data connection; 0 for full speed.
     std::size_t throttleBytesPerSecond = 0;
+    // Seconds a control connection may stay idle before the server closes it with "421";
+    // 0 for the server's default (300).
+    int idleTimeoutSeconds = 0;
 };
 
 // A real FTP server (pyftpdlib run by /usr/bin/python3) on 127.0.0.1 and a free port.

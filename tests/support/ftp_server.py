@@ -9,6 +9,8 @@ The configuration is a JSON object:
   login_refusal   optional text of the 530 reply to a wrong password; a text of several
                   lines goes out as a proper multi-line reply
   throttle        optional bytes per second for every data connection (0 = no limit)
+  idle_timeout    optional seconds after which an idle control connection is closed
+                  with a 421 reply (0 = the server's default)
 
 Once the server listens, the port number is printed on a line of its own. The server
 stops when its standard input closes, so a test program that dies takes it along.
@@ -40,6 +42,7 @@ def main():
             canned = f.read()
     refusal = config.get("login_refusal")
     throttle = int(config.get("throttle", 0))
+    idle_timeout = int(config.get("idle_timeout", 0))
 
     class Handler(FTPHandler):
         # Names travel as raw bytes both ways, so names that are not UTF-8 survive.
@@ -72,6 +75,8 @@ def main():
             return path
 
     Handler.authorizer = authorizer
+    if idle_timeout > 0:
+        Handler.timeout = idle_timeout
     if throttle > 0:
         class Throttled(ThrottledDTPHandler):
             read_limit = throttle

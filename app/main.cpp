@@ -1,37 +1,36 @@
 // varnox: prepares Unreal Tournament packages for a redirect server.
-#include <unistd.h>
 #include <QApplication>
 #include <QIcon>
-#include <cstdio>
 
-#include "mainwin/frm_brindle.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/message_boxes.h"
 #include "platform/process.h"
-#include "platform/services.h"
-#include "widgets/classic.h"
+#include "settings/settings_file.h"
+#include "windows/layout.h"
+#include "windows/main_window.h"
+#include "windows/message_boxes.h"
+#include "windows/services.h"
 
 int main(int argc, char** argv) {
+    using namespace varnox;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnox"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/varnox/varnox.png")));
-    varnox::widgets::installFontSubstitutes();
+    windows::installFontSubstitutes();
 
-    auto drives = varnox::platform::DriveTable::fromSystem();
-    varnox::platform::QtMessageBoxes boxes;
-    varnox::platform::SystemProcessRunner processes;
-    varnox::platform::Services services{drives, boxes, processes, varnox::platform::programFolder(),
-                                        [] {
-                                            // Ends at once, whatever windows are open or
-                                            // waiting; a running game tool keeps running.
-                                            std::fflush(nullptr);
-                                            ::_exit(0);
-                                        }};
+    auto drives = platform::DriveTable::fromSystem();
+    windows::QtMessageBoxes boxes;
+    platform::SystemProcessRunner processes;
+    const std::filesystem::path programFolder = platform::programFolder();
+    // Exit ends every window and every wait for the game tool; a running tool keeps running.
+    windows::Services services{
+        drives, boxes, processes, programFolder, settings::settingsFilePath(programFolder), [] {
+            QApplication::exit(0);
+        }};
 
-    varnox::mainwin::frmBrindle main(services);
+    windows::MainWindow main(services);
     main.load();
     main.show();
-    varnox::widgets::centreWindow(&main);
+    windows::centreWindow(&main);
     return QApplication::exec();
 }

@@ -1,4 +1,4 @@
-// One binary transfer through the FTP transport, for bench/ftp_bench.sh to time against the
+// One binary transfer through the FTP session, for bench/ftp_bench.sh to time against the
 // curl tool: connect, log in, put or get one file, close.
 //
 //   varnox_ftp_bench put HOST:PORT USER PASSWORD LOCAL_FILE REMOTE_NAME
@@ -6,16 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "ftp/transport.h"
+#include "ftp/session.h"
 
 namespace {
 
-int failed(varnox::ftp::Transport& transport, const char* step) {
-    std::uint32_t code = 0;
-    std::string text;
-    std::uint32_t error = varnox::ftp::lastError();
-    transport.internetGetLastResponseInfo(code, text);
-    std::fprintf(stderr, "%s failed: error %u %s", step, error, text.c_str());
+int failed(const varnox::ftp::CallResult& result, const char* step) {
+    std::fprintf(stderr, "%s failed: error %u %s", step, result.error, result.reply.c_str());
     return 1;
 }
 
@@ -28,18 +24,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool put = std::string(argv[1]) == "put";
-    Transport transport;
-    Handle session = transport.internetOpen("varnox bench", kAccessDirect);
-    Handle connection = transport.internetConnect(session, argv[2], 0, argv[3], argv[4],
-                                                  kServiceFtp, kFlagPassive, 0);
-    if (connection == kNoHandle) {
-        return failed(transport, "connect");
+    Session session;
+    session.open("");
+    CallResult result = session.connect({argv[2], argv[3], argv[4], true});
+    if (!result.ok()) {
+        return failed(result, "connect");
     }
-    bool ok = put ? transport.ftpPutFile(connection, argv[5], argv[6], kTransferBinary)
-                  : transport.ftpGetFile(connection, argv[6], argv[5], false, 0, kTransferBinary);
-    if (!ok) {
-        return failed(transport, put ? "put" : "get");
+    result = put ? session.put(argv[5], argv[6], TransferType::kBinary)
+                 : session.get(argv[6], argv[5], TransferType::kBinary);
+    if (!result.ok()) {
+        return failed(result, put ? "put" : "get");
     }
-    transport.internetCloseHandle(session);
+    session.close();
     return 0;
 }

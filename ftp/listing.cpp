@@ -246,33 +246,4 @@ std::string shortenName(std::string_view name) {
     return std::string(name.substr(0, cut));
 }
 
-bool matchesPattern(std::string_view name, std::string_view pattern) {
-    if (pattern.empty() || pattern == "*" || pattern == "*.*") {
-        return true;
-    }
-    // Iterative glob with one backtrack point for the last "*".
-    std::size_t n = 0;
-    std::size_t p = 0;
-    std::size_t starP = std::string_view::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
 }  // namespace varnox::ftp

@@ -53,8 +53,4 @@ std::vector<FindData> parseListing(std::string_view text);
 // The cut never splits a UTF-8 sequence, so the result is still text where the name was.
 std::string shortenName(std::string_view name);
 
-// Whether name matches a find pattern: "", "*" and "*.*" match everything; otherwise "*"
-// stands for any run of bytes and "?" for one byte, case-sensitive as Unix servers are.
-bool matchesPattern(std::string_view name, std::string_view pattern);
-
 }  // namespace varnox::ftp

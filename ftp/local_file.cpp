@@ -5,73 +5,24 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 #include <string>
 
 #include "ftp/errors.h"
+#include "platform/system_errors.h"
 
 namespace varnox::ftp {
 namespace {
 
-constexpr int kTemporaryAttempts = 100;
-
-std::string randomSuffix() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix += kLetters[pick(engine)];
-    }
-    return suffix;
+std::uint32_t localError(int err, bool reading) {
+    return platform::windowsNumber(err, reading);
 }
 
 }  // namespace
 
-std::uint32_t localError(int err, bool reading) {
-    switch (err) {
-        case ENOENT:
-            return reading ? error::kFileNotFound : error::kPathNotFound;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-            return error::kPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ETXTBSY:
-            return error::kAccessDenied;
-        case EEXIST:
-            return error::kFileExists;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return error::kDiskFull;
-        case ENOMEM:
-            return error::kNotEnoughMemory;
-        default:
-            return reading ? error::kReadFault : error::kWriteFault;
-    }
-}
-
 PendingDownload::PendingDownload(std::filesystem::path target, bool failIfExists)
     : target_(std::move(target)), failIfExists_(failIfExists) {}
 
-PendingDownload::~PendingDownload() {
-    discard();
-}
-
-void PendingDownload::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
-}
+PendingDownload::~PendingDownload() = default;
 
 std::uint32_t PendingDownload::open() {
     std::filesystem::path name = target_.filename();
@@ -89,67 +40,36 @@ std::uint32_t PendingDownload::open() {
     } else if (errno != ENOENT) {
         return localError(errno, false);
     }
-
-    std::filesystem::path folder = target_.parent_path();
-    if (folder.empty()) {
-        folder = ".";
+    platform::ReplaceOptions options;
+    options.temporaryPrefix = ".varnox-download-";
+    options.keepExisting = failIfExists_;
+    try {
+        file_ = std::make_unique<platform::ReplacingFile>(target_, options);
+    } catch (const platform::SystemFailure& failure) {
+        return localError(failure.systemError(), false);
     }
-    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-        std::filesystem::path candidate = folder / (".varnox-download-" + randomSuffix());
-        // 0666 less the umask, as any new file gets.
-        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            temporary_ = candidate;
-            return error::kSuccess;
-        }
-        if (errno != EEXIST) {
-            return localError(errno, false);
-        }
-    }
-    return error::kWriteFault;
+    return error::kSuccess;
 }
 
 bool PendingDownload::write(const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = ::write(fd_, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            writeError_ = localError(errno, false);
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
+    try {
+        file_->write(std::string_view(data, size));
+        return true;
+    } catch (const platform::SystemFailure& failure) {
+        writeError_ = localError(failure.systemError(), false);
+        return false;
     }
-    return true;
 }
 
 std::uint32_t PendingDownload::commit() {
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-        std::uint32_t result = localError(errno, false);
-        discard();
-        return result;
-    }
-    if (failIfExists_) {
-        // link() refuses to replace a file that appeared meanwhile.
-        if (::link(temporary_.c_str(), target_.c_str()) != 0) {
-            std::uint32_t result = localError(errno, false);
-            discard();
-            return result;
-        }
-        discard();
+    try {
+        file_->commit();
         return error::kSuccess;
+    } catch (const platform::SystemFailure& failure) {
+        return localError(failure.systemError(), false);
+    } catch (const Failure&) {
+        return error::kFileExists;  // a file of that name appeared meanwhile
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        std::uint32_t result = localError(errno, false);
-        discard();
-        return result;
-    }
-    temporary_.clear();
-    return error::kSuccess;
 }
 
 UploadSource::~UploadSource() {

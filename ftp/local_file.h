@@ -3,14 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
-// The local side of transfers.
+#include "platform/files.h"
+
+// The local side of transfers. Errors are the Windows numbers of ftp/errors.h.
 namespace varnox::ftp {
-
-// The error number for a failed local file operation (errno value err). reading tells
-// whether the file was being read (a missing file is then kFileNotFound) or written
-// (a missing file means its folder is missing: kPathNotFound).
-std::uint32_t localError(int err, bool reading);
 
 // A download that becomes the target file only when it is complete. Bytes go to a
 // temporary file in the target's folder; commit() moves it over the target in one step,
@@ -35,12 +33,9 @@ public:
     std::uint32_t commit();
 
 private:
-    void discard();
-
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
     bool failIfExists_;
-    int fd_ = -1;
+    std::unique_ptr<platform::ReplacingFile> file_;
     std::uint32_t writeError_ = 0;
 };
 

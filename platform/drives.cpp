@@ -26,6 +26,7 @@ const std::set<std::string>& pseudoFileSystems() {
 }
 
 bool startsWithFolder(const std::string& path, const std::string& folder) {
+    // Compared as text: the drive roots and the paths given are both absolute and plain.
     if (folder == "/") {
         return !path.empty() && path[0] == '/';
     }
@@ -64,7 +65,7 @@ std::string unescapeMountField(const std::string& field) {
     return out;
 }
 
-bool isFolderOnDisk(const std::string& path) {
+bool isFolderOnDisk(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
@@ -84,7 +85,7 @@ DriveTable DriveTable::fromSystem() {
 }
 
 std::vector<Drive> DriveTable::drivesFromMounts(std::string_view mounts,
-                                                bool (*isFolder)(const std::string&)) {
+                                                bool (*isFolder)(const std::filesystem::path&)) {
     std::set<std::string> points;
     std::istringstream lines{std::string(mounts)};
     std::string line;
@@ -137,7 +138,7 @@ std::optional<char> DriveTable::letterOf(std::string_view entry) {
 }
 
 std::string DriveTable::entryText(const Drive& drive) {
-    return std::string(1, drive.letter) + ": [" + drive.root + "]";
+    return std::string(1, drive.letter) + ": [" + drive.root.string() + "]";
 }
 
 bool DriveTable::isReady(char letter) const {
@@ -153,29 +154,30 @@ bool DriveTable::isReady(char letter) const {
     return true;
 }
 
-std::optional<char> DriveTable::driveOf(const std::string& path) const {
+std::optional<char> DriveTable::driveOf(const std::filesystem::path& path) const {
     std::optional<char> best;
     std::size_t bestLength = 0;
     for (const auto& d : drives_) {
-        if (startsWithFolder(path, d.root) && (!best || d.root.size() > bestLength)) {
+        const std::string& root = d.root.native();
+        if (startsWithFolder(path.native(), root) && (!best || root.size() > bestLength)) {
             best = d.letter;
-            bestLength = d.root.size();
+            bestLength = root.size();
         }
     }
     return best;
 }
 
-std::string DriveTable::currentFolder(char letter) const {
+std::filesystem::path DriveTable::currentFolder(char letter) const {
     letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     auto it = current_.find(letter);
     if (it != current_.end()) {
         return it->second;
     }
     const Drive* drive = find(letter);
-    return drive == nullptr ? std::string() : drive->root;
+    return drive == nullptr ? std::filesystem::path() : drive->root;
 }
 
-void DriveTable::rememberFolder(const std::string& folder) {
+void DriveTable::rememberFolder(const std::filesystem::path& folder) {
     if (auto letter = driveOf(folder)) {
         current_[*letter] = folder;
     }

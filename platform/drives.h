@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,8 +11,8 @@ namespace varnox::platform {
 
 // One drive of the program's drive model: a letter and the folder it stands for.
 struct Drive {
-    char letter = 'c';  // always lower case
-    std::string root;   // an absolute folder, "/" for drive c:
+    char letter = 'c';           // always lower case
+    std::filesystem::path root;  // an absolute folder, "/" for drive c:
 };
 
 // The drive model of the program on Linux. Drive c: is the root file system "/"; d:, e:, ...
@@ -33,7 +34,7 @@ public:
     // folders (single bind-mounted files) are left out. `isFolder` says whether a mount
     // point is a folder; tests pass their own.
     static std::vector<Drive> drivesFromMounts(std::string_view mounts,
-                                               bool (*isFolder)(const std::string&));
+                                               bool (*isFolder)(const std::filesystem::path&));
 
     const std::vector<Drive>& drives() const { return drives_; }
     const Drive* find(char letter) const;
@@ -46,17 +47,17 @@ public:
     // A drive is ready when its folder exists and can be listed.
     bool isReady(char letter) const;
     // The drive that holds a path: the drive whose root is the longest leading folder of it.
-    std::optional<char> driveOf(const std::string& path) const;
+    std::optional<char> driveOf(const std::filesystem::path& path) const;
 
     // The folder a drive shows when it is chosen: the last folder visited on it this run, or
     // its root.
-    std::string currentFolder(char letter) const;
+    std::filesystem::path currentFolder(char letter) const;
     // Records `folder` as the current folder of the drive that holds it.
-    void rememberFolder(const std::string& folder);
+    void rememberFolder(const std::filesystem::path& folder);
 
 private:
     std::vector<Drive> drives_;
-    std::map<char, std::string> current_;
+    std::map<char, std::filesystem::path> current_;
 };
 
 }  // namespace varnox::platform

@@ -1,15 +1,13 @@
 #pragma once
 
-#include <cerrno>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 namespace varnox {
 
 // An unexpected failure a user can meet: a number and a plain description that names the
 // file or folder involved. Handlers let it travel up to the window, which reports it in a
-// message box and goes on running.
+// message box and goes on running; the command-line programs print it.
 class Failure : public std::runtime_error {
 public:
     Failure(int number, const std::string& description)
@@ -25,6 +23,8 @@ private:
 // The numbers follow the classic BASIC runtime errors that the program's users know from
 // the Windows original.
 namespace failure {
+constexpr int kOutOfMemory = 7;
+constexpr int kInternalError = 51;
 constexpr int kBadFileName = 52;
 constexpr int kFileNotFound = 53;
 constexpr int kFileAlreadyExists = 58;
@@ -34,44 +34,7 @@ constexpr int kPermissionDenied = 70;
 constexpr int kPathFileAccessError = 75;
 constexpr int kPathNotFound = 76;
 constexpr int kInvalidValue = 380;
+constexpr int kInvalidPicture = 481;
 }  // namespace failure
-
-// The failure number for a system error (errno). A missing name means a missing file to a
-// reader and a missing folder to most other callers, so the caller says which: `missing` is
-// the number for ENOENT.
-inline int failureNumberForSystemError(int error, int missing = failure::kPathNotFound) {
-    switch (error) {
-        case ENOENT:
-            return missing;
-        case ENOTDIR:
-            return failure::kPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ETXTBSY:
-            return failure::kPermissionDenied;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return failure::kDiskFull;
-        case ENAMETOOLONG:
-            return failure::kBadFileName;
-        case ENXIO:
-        case ENODEV:
-            return failure::kDeviceUnavailable;
-        case EEXIST:
-            return failure::kFileAlreadyExists;
-        default:
-            return failure::kPathFileAccessError;
-    }
-}
-
-// A failure for a system error met while doing `what` ("Cannot read /a/b"): the text goes on
-// with the system's reason.
-inline Failure systemFailure(int error, const std::string& what,
-                             int missing = failure::kPathNotFound) {
-    return Failure(failureNumberForSystemError(error, missing),
-                   what + ": " + std::generic_category().message(error));
-}
 
 }  // namespace varnox

@@ -9,19 +9,35 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <random>
 
-#include "platform/failure.h"
+#include "platform/system_errors.h"
 
 namespace varnox::platform {
 
 namespace {
 
-// The failure for an errno value met while working on `path`.
-Failure failureFor(int error, const std::string& what, const std::string& path) {
-    return systemFailure(error, what + " " + path);
+constexpr int kTemporaryAttempts = 100;
+
+SystemFailure failureFor(int systemError, const std::string& what, const fs::path& path) {
+    return systemFailure(systemError, what + " " + path.string());
+}
+
+std::string randomLetters() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
+    std::string text;
+    for (int i = 0; i < 8; ++i) {
+        text += kLetters[pick(engine)];
+    }
+    return text;
+}
+
+fs::path folderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
 bool lessIgnoringCase(const std::string& a, const std::string& b) {
@@ -29,105 +45,134 @@ bool lessIgnoringCase(const std::string& a, const std::string& b) {
     return order != 0 ? order < 0 : a < b;
 }
 
-int renameNoReplace(const std::string& from, const std::string& to) {
+int renameNoReplace(const fs::path& from, const fs::path& to) {
     return static_cast<int>(
         ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE));
 }
 
-// Moves a file to another volume: copy into a hidden temporary file beside the target, link
-// it under the target name (which fails if the name is taken), then remove the source.
-void moveAcrossVolumes(const std::string& source, const std::string& target) {
-    std::string temp = joinPath(parentFolder(target), ".varnox-move-XXXXXX");
-    int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        throw failureFor(errno, "Cannot write in", parentFolder(target));
+Failure alreadyThere(const fs::path& target) {
+    return Failure(failure::kFileAlreadyExists, "File already exists: " + target.string());
+}
+
+// Makes a rename durable. Some file systems refuse to sync a folder; the file is complete
+// and in place by then, so that is not reported.
+void syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
     }
-    auto fail = [&](int error, const std::string& what, const std::string& path) {
-        ::close(out);
-        ::unlink(temp.c_str());
-        throw failureFor(error, what, path);
-    };
-    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// Copies a file to another volume: into a temporary file beside the target, which takes the
+// target's name only if that is still free; then the source goes.
+void moveAcrossVolumes(const fs::path& source, const fs::path& target) {
+    struct stat info {};
+    ReplaceOptions options;
+    options.temporaryPrefix = ".varnox-move-";
+    options.durable = true;
+    options.keepExisting = true;
+    if (::stat(source.c_str(), &info) == 0) {
+        options.mode = info.st_mode & 07777;
+    }
+    ReplacingFile copy(target, options);
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        fail(errno, "Cannot read", source);
+        throw failureFor(errno, "Cannot read", source);
     }
-    char buffer[1 << 16];
-    while (true) {
-        ssize_t got = ::read(in, buffer, sizeof buffer);
+    std::array<char, 1 << 16> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got < 0) {
-            int error = errno;
+            const int error = errno;
             ::close(in);
-            fail(error, "Cannot read", source);
+            throw failureFor(error, "Cannot read", source);
         }
         if (got == 0) {
             break;
         }
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0) {
-                int error = errno;
-                ::close(in);
-                fail(error, "Cannot write", target);
-            }
-            done += put;
+        try {
+            copy.write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        } catch (...) {
+            ::close(in);
+            throw;
         }
     }
     ::close(in);
-    struct stat info {};
-    if (::stat(source.c_str(), &info) == 0) {
-        ::fchmod(out, info.st_mode & 07777);
-    }
-    if (::fsync(out) != 0 || ::close(out) != 0) {
-        int error = errno;
-        ::unlink(temp.c_str());
-        throw failureFor(error, "Cannot write", target);
-    }
-    if (::link(temp.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temp.c_str());
-        if (error == EEXIST) {
-            throw Failure(failure::kFileAlreadyExists, "File already exists: " + target);
-        }
-        throw failureFor(error, "Cannot write", target);
-    }
-    ::unlink(temp.c_str());
+    copy.commit();
     if (::unlink(source.c_str()) != 0) {
         throw failureFor(errno, "Moved, but cannot remove", source);
     }
 }
 
+// Errors that mean there is nothing to read at a path.
+bool meansNoFile(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+}
+
+template <typename Keep>
+std::vector<std::string> listFolder(const fs::path& folder, Keep keep) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        throw failureFor(errno, "Cannot read folder", folder);
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat info {};
+        if (::stat((folder / name).c_str(), &info) != 0) {
+            continue;  // a dangling link
+        }
+        if (keep(name, info)) {
+            names.push_back(std::move(name));
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
 }  // namespace
 
-bool ordinaryFileExists(const std::string& path) {
+bool ordinaryFileExists(const fs::path& path) {
     struct stat info {};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool folderExists(const std::string& path) {
+bool folderExists(const fs::path& path) {
     struct stat info {};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void createFolder(const std::string& path) {
+bool executableFileExists(const fs::path& path) {
+    return ordinaryFileExists(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+void createFolder(const fs::path& path) {
     if (::mkdir(path.c_str(), 0777) != 0) {
         throw failureFor(errno, "Cannot create folder", path);
     }
 }
 
-void moveFileIntoFolder(const std::string& source, const std::string& folder) {
+void moveFileIntoFolder(const fs::path& source, const fs::path& folder) {
     if (!ordinaryFileExists(source)) {
-        throw Failure(failure::kFileNotFound, "File not found: " + source);
+        throw Failure(failure::kFileNotFound, "File not found: " + source.string());
     }
     if (!folderExists(folder)) {
-        throw Failure(failure::kPathNotFound, "Path not found: " + folder);
+        throw Failure(failure::kPathNotFound, "Path not found: " + folder.string());
     }
-    std::string target = joinPath(folder, baseName(source));
+    const fs::path target = folder / source.filename();
     if (renameNoReplace(source, target) == 0) {
         return;
     }
     int error = errno;
     if (error == EEXIST) {
-        throw Failure(failure::kFileAlreadyExists, "File already exists: " + target);
+        throw alreadyThere(target);
     }
     if (error == EXDEV) {
         moveAcrossVolumes(source, target);
@@ -141,96 +186,160 @@ void moveFileIntoFolder(const std::string& source, const std::string& folder) {
         }
         error = errno;
         if (error == EEXIST) {
-            throw Failure(failure::kFileAlreadyExists, "File already exists: " + target);
+            throw alreadyThere(target);
         }
     }
-    throw failureFor(error, "Cannot move " + source + " to", target);
+    throw failureFor(error, "Cannot move " + source.string() + " to", target);
 }
 
-void writeTextFileLine(const std::string& path, const std::string& line) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        throw failureFor(errno, "Cannot create", path);
-    }
-    out << line << "\r\n";
-    out.close();
-    if (!out) {
-        throw failureFor(errno, "Cannot write", path);
-    }
-}
-
-std::string currentFolder() {
-    std::string buffer(4096, '\0');
-    if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        return "/";
-    }
-    buffer.resize(std::strlen(buffer.c_str()));
-    return buffer;
-}
-
-std::string programFolder() {
-    std::string buffer(4096, '\0');
-    ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) {
-        return ".";
-    }
-    buffer.resize(static_cast<std::size_t>(length));
-    return parentFolder(buffer);
-}
-
-std::string findFileIgnoringCase(const std::string& folder, const std::string& name) {
-    std::string exact = joinPath(folder, name);
-    if (ordinaryFileExists(exact)) {
-        return exact;
-    }
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return exact;
-    }
-    std::vector<std::string> matches;
-    while (dirent* entry = ::readdir(dir)) {
-        if (::strcasecmp(entry->d_name, name.c_str()) == 0 &&
-            ordinaryFileExists(joinPath(folder, entry->d_name))) {
-            matches.emplace_back(entry->d_name);
+std::optional<std::string> readWholeFile(const fs::path& file) {
+    // O_NONBLOCK: a FIFO in the file's place must not hold the open.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (meansNoFile(errno)) {
+            return std::nullopt;
         }
+        throw failureFor(errno, "Cannot read", file);
     }
-    ::closedir(dir);
-    if (matches.empty()) {
-        return exact;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        throw failureFor(errno, "Cannot read", file);
     }
-    std::sort(matches.begin(), matches.end());  // the same choice every time
-    return joinPath(folder, matches.front());
-}
-
-namespace {
-
-template <typename Keep>
-std::vector<std::string> listFolder(const std::string& folder, Keep keep) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        throw failureFor(errno, "Cannot read folder", folder);
+    if (!S_ISREG(info.st_mode)) {
+        return std::nullopt;
     }
-    std::vector<std::string> names;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") {
+    std::string content;
+    std::array<char, 1 << 16> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
             continue;
         }
-        struct stat info {};
-        if (::stat(joinPath(folder, name).c_str(), &info) != 0) {
-            continue;  // a dangling link
+        if (got < 0) {
+            throw failureFor(errno, "Cannot read", file);
         }
-        if (keep(name, info)) {
-            names.push_back(std::move(name));
+        if (got == 0) {
+            return content;
         }
+        content.append(buffer.data(), static_cast<std::size_t>(got));
     }
-    ::closedir(dir);
-    return names;
 }
 
-}  // namespace
+ReplacingFile::ReplacingFile(fs::path target, ReplaceOptions options)
+    : target_(std::move(target)), options_(std::move(options)) {
+    const fs::path folder = folderOf(target_);
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        fs::path candidate = folder / (options_.temporaryPrefix + randomLetters());
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            temporary_ = std::move(candidate);
+            break;
+        }
+        if (errno != EEXIST) {
+            fail(errno, "Cannot write");
+        }
+    }
+    if (fd_ < 0) {
+        fail(EEXIST, "Cannot write");
+    }
+    if (options_.mode && ::fchmod(fd_, *options_.mode) != 0) {
+        fail(errno, "Cannot write");
+    }
+}
 
-std::vector<std::string> listFiles(const std::string& folder) {
+ReplacingFile::~ReplacingFile() {
+    discard();
+}
+
+void ReplacingFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+void ReplacingFile::fail(int systemError, const std::string& action) {
+    discard();
+    throw failureFor(systemError, action, target_);
+}
+
+void ReplacingFile::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno, "Cannot write");
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+void ReplacingFile::commit() {
+    if (options_.durable && ::fsync(fd_) != 0) {
+        fail(errno, "Cannot write");
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        fail(errno, "Cannot write");
+    }
+    if (options_.keepExisting) {
+        // link() refuses to replace a file that appeared meanwhile.
+        if (::link(temporary_.c_str(), target_.c_str()) != 0) {
+            const int error = errno;
+            discard();
+            if (error == EEXIST) {
+                throw alreadyThere(target_);
+            }
+            throw failureFor(error, "Cannot write", target_);
+        }
+        discard();
+    } else {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            fail(errno, "Cannot write");
+        }
+        temporary_.clear();
+    }
+    if (options_.durable) {
+        syncFolder(folderOf(target_));
+    }
+}
+
+void writeFileAtomically(const fs::path& file, std::string_view bytes, FileAccess access) {
+    ReplaceOptions options;
+    options.temporaryPrefix = file.filename().string() + ".new-";
+    options.durable = true;
+    if (access == FileAccess::kOwnerOnly) {
+        options.mode = S_IRUSR | S_IWUSR;
+    }
+    ReplacingFile out(file, options);
+    out.write(bytes);
+    out.commit();
+}
+
+fs::path currentFolder() {
+    std::error_code error;
+    fs::path folder = fs::current_path(error);
+    return error ? fs::path("/") : folder;
+}
+
+fs::path programFolder() {
+    std::error_code error;
+    fs::path program = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path(".") : program.parent_path();
+}
+
+std::vector<std::string> listFiles(const fs::path& folder) {
     auto names = listFolder(folder, [](const std::string& name, const struct stat& info) {
         return S_ISREG(info.st_mode) && name[0] != '.';
     });
@@ -238,49 +347,15 @@ std::vector<std::string> listFiles(const std::string& folder) {
     return names;
 }
 
-std::vector<std::string> listFolders(const std::string& folder) {
+std::vector<std::string> listFolders(const fs::path& folder) {
     auto names = listFolder(
         folder, [](const std::string&, const struct stat& info) { return S_ISDIR(info.st_mode); });
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        bool hiddenA = a[0] == '.';
-        bool hiddenB = b[0] == '.';
+        const bool hiddenA = a[0] == '.';
+        const bool hiddenB = b[0] == '.';
         return hiddenA != hiddenB ? hiddenB : lessIgnoringCase(a, b);
     });
     return names;
-}
-
-std::string baseName(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
-    auto slash = trimmed.rfind('/');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-}
-
-std::string parentFolder(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
-    auto slash = trimmed.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    if (slash == 0) {
-        return "/";
-    }
-    return trimmed.substr(0, slash);
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) {
-        return name;
-    }
-    if (folder.back() == '/') {
-        return folder + name;
-    }
-    return folder + "/" + name;
 }
 
 }  // namespace varnox::platform

@@ -1,53 +1,93 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+// The program's file layer. Every failure is a varnox::Failure (a SystemFailure when the
+// system refused) whose description names the file or folder involved.
 namespace varnox::platform {
 
-// File services the windows use. Every failure is a varnox::Failure whose description
-// names the file or folder involved.
+namespace fs = std::filesystem;
 
 // True when an ordinary file (not a folder; links followed) exists at `path`.
-bool ordinaryFileExists(const std::string& path);
+bool ordinaryFileExists(const fs::path& path);
 // True when a folder exists at `path` (links followed).
-bool folderExists(const std::string& path);
+bool folderExists(const fs::path& path);
+// True when `path` is an ordinary file that this process may run.
+bool executableFileExists(const fs::path& path);
 
 // Creates one folder. Fails when something of that name exists already, when the parent
 // folder is missing, or when the parent cannot be written.
-void createFolder(const std::string& path);
+void createFolder(const fs::path& path);
 
-// Moves `source` into `folder` under its own name. `folder` names the folder into which the
-// file moves (a trailing "/" is allowed). Fails when the source is missing, when the folder is
-// missing, or when a file of that name is already there: an existing file is never
+// Moves `source` into `folder` under its own name. Fails when the source is missing, when the
+// folder is missing, or when a file of that name is already there: an existing file is never
 // overwritten, not even by a file arriving from another volume at the same moment.
-void moveFileIntoFolder(const std::string& source, const std::string& folder);
+void moveFileIntoFolder(const fs::path& source, const fs::path& folder);
 
-// Creates a text file at `path` (replacing any file of that name) holding `line` and a CR LF
-// line end.
-void writeTextFileLine(const std::string& path, const std::string& line);
+// The bytes of the ordinary file `file`. Nothing when no ordinary file is there (nothing at
+// all, a folder, a dangling link). Fails, naming the file, when something is there but cannot
+// be read, and when the folder cannot be searched, so that the file's presence cannot be told.
+std::optional<std::string> readWholeFile(const fs::path& file);
 
-// The program's current folder, without a trailing "/" (except "/").
-std::string currentFolder();
+// How a file written by ReplacingFile comes into place.
+struct ReplaceOptions {
+    // The temporary file lives in the target's folder, named this followed by random letters.
+    std::string temporaryPrefix = ".varnox-";
+    // The file's permissions; by default those any new file gets (0666 less the umask).
+    std::optional<mode_t> mode;
+    // Flushed to the disk before the rename, and the rename itself flushed after.
+    bool durable = false;
+    // The commit fails with failure::kFileAlreadyExists rather than replace a file of that
+    // name, also one that appeared while the bytes were being written.
+    bool keepExisting = false;
+};
 
-// The folder that holds the running program, without a trailing "/".
-std::string programFolder();
+// A file written in place of `target` so that readers see either the old file or the
+// complete new one, never a mix and never a partial file: the bytes go to a temporary file in
+// the same folder, which commit() renames over the target. A symbolic link named `target` is
+// replaced, not followed. Destroyed before commit(), the temporary file is removed.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(fs::path target, ReplaceOptions options = {});
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-// The file named `name` in `folder`, found without regard to letter case when no file of
-// exactly that name exists (game folders copied from Windows carry UCC.exe where the program
-// asks for ucc.exe). Returns the exact name's path when nothing matches.
-std::string findFileIgnoringCase(const std::string& folder, const std::string& name);
+    void write(std::string_view bytes);
+    void commit();
+    // Removes the temporary file now; the target stays as it was.
+    void discard();
 
-// The regular, non-hidden files of a folder, and its sub-folders (hidden ones included, after
-// the others), each sorted without regard to letter case. Fail when the folder cannot be read.
-std::vector<std::string> listFiles(const std::string& folder);
-std::vector<std::string> listFolders(const std::string& folder);
+    const fs::path& temporaryPath() const { return temporary_; }
 
-// The last component of a path ("/a/b.unr" -> "b.unr").
-std::string baseName(const std::string& path);
-// The path without its last component and without a trailing "/", "/" for a top-level item.
-std::string parentFolder(const std::string& path);
-// Joins a folder and a name with exactly one "/" between them.
-std::string joinPath(const std::string& folder, const std::string& name);
+private:
+    [[noreturn]] void fail(int systemError, const std::string& action);
+
+    fs::path target_;
+    ReplaceOptions options_;
+    fs::path temporary_;
+    int fd_ = -1;
+};
+
+// The whole file at once, owner-only or not, durable: settings and marker files.
+enum class FileAccess { kOwnerOnly, kEveryone };
+void writeFileAtomically(const fs::path& file, std::string_view bytes,
+                         FileAccess access = FileAccess::kEveryone);
+
+// The program's current folder, and the folder that holds the running program.
+fs::path currentFolder();
+fs::path programFolder();
+
+// The regular, non-hidden files of a folder, and its sub-folders (hidden ones included,
+// after the others), each sorted without regard to letter case. Fail when the folder cannot
+// be read.
+std::vector<std::string> listFiles(const fs::path& folder);
+std::vector<std::string> listFolders(const fs::path& folder);
 
 }  // namespace varnox::platform

@@ -13,10 +13,10 @@ extern char** environ;
 
 namespace varnox::platform {
 
-int SystemProcessRunner::start(const std::string& program,
+int SystemProcessRunner::start(const std::filesystem::path& program,
                                const std::vector<std::string>& arguments) {
     std::vector<std::string> argv;
-    argv.push_back(program);
+    argv.push_back(program.string());
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (auto& a : argv) {
@@ -40,7 +40,7 @@ int SystemProcessRunner::start(const std::string& program,
         int number = error == ENOENT   ? failure::kFileNotFound
                      : error == EACCES ? failure::kPermissionDenied
                                        : failure::kPathFileAccessError;
-        throw Failure(number, "Cannot start " + program + ": " + std::strerror(error));
+        throw Failure(number, "Cannot start " + program.string() + ": " + std::strerror(error));
     }
     return pid;
 }

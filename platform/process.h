@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ public:
 
     // Starts `program` with `arguments` (each one argument, no shell) and returns its id.
     // Throws varnox::Failure naming the program when it cannot be started.
-    virtual int start(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    virtual int start(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments) = 0;
 
     // Reads the status of a started process into `status`: kStillActive while it runs, its
     // exit status once it has ended. Returns false, leaving `status` untouched, when the
@@ -28,7 +30,8 @@ public:
 // program leaves the tool running), standard input from /dev/null.
 class SystemProcessRunner : public ProcessRunner {
 public:
-    int start(const std::string& program, const std::vector<std::string>& arguments) override;
+    int start(const std::filesystem::path& program,
+              const std::vector<std::string>& arguments) override;
     bool exitStatus(int processId, unsigned& status) override;
 };
 

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "platform/system_errors.h"
 #include "uz/buffer.h"
 #include "uz/error.h"
 
@@ -17,7 +18,7 @@ namespace varnox::uz {
 namespace {
 
 [[noreturn]] void raise(int errnum, const std::string& what) {
-    throw Error(failureNumberForSystemError(errnum, failure::kFileNotFound),
+    throw Error(platform::classicNumber(errnum, failure::kFileNotFound),
                 what + ": " + std::strerror(errnum));
 }
 

@@ -19,19 +19,34 @@
 #include <QTreeWidgetItem>
 #include <iostream>
 
-#include "configwin/config_host.h"
-#include "configwin/frm_config.h"
-#include "ftp/window/frm_ftp.h"
-#include "ftp/window/remote_tree.h"
-#include "helpwin/frm_help.h"
-#include "mainwin/frm_brindle.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/process.h"
-#include "widgets/classic.h"
+#include "settings/settings_file.h"
+#include "windows/config_host.h"
+#include "windows/config_window.h"
+#include "windows/ftp_window.h"
+#include "windows/help_window.h"
+#include "windows/layout.h"
+#include "windows/main_window.h"
+#include "windows/remote_tree.h"
 
 namespace {
+
+using namespace varnox;
+
+// Message boxes are not drawn: their texts are printed, and questions answered No.
+class PrintedMessageBoxes : public platform::MessageBoxes {
+public:
+    void inform(QWidget*, const QString& text) override {
+        std::cout << "message: " << text.toStdString() << "\n";
+    }
+    bool askYesNo(QWidget*, const QString& text) override {
+        inform(nullptr, text);
+        return false;
+    }
+};
 
 bool save(QWidget& window, const QString& file) {
     window.show();
@@ -90,11 +105,11 @@ private:
     int port_ = 0;
 };
 
-bool saveFtpWindows(varnox::platform::Services& services,
-                    const varnox::settings::SettingsRecord& record, const QString& out) {
+bool saveFtpWindows(windows::Services& services, const settings::Settings& record,
+                    const QString& out) {
     bool ok = true;
     {
-        varnox::ftpwin::frmFTP ftp(services, record);
+        windows::FtpWindow ftp(services, record);
         ok &= save(ftp, out + "/ftp-window.png");
     }
     DemoServer server;
@@ -103,13 +118,13 @@ bool saveFtpWindows(varnox::platform::Services& services,
         return ok;
     }
     auto connected = record;
-    connected.gstServerIp = server.address();
-    connected.gstUsername = "redirect";
-    connected.gstPassword = "demo";
-    varnox::ftpwin::frmFTP ftp(services, connected);
+    connected.server = server.address();
+    connected.user = "redirect";
+    connected.password = "demo";
+    windows::FtpWindow ftp(services, connected);
     ftp.findChild<QAbstractButton*>("cmdInternetOpen")->click();
     ftp.findChild<QAbstractButton*>("cmdConnect")->click();
-    varnox::ftpwin::RemoteTree& tree = ftp.tree();
+    windows::RemoteTree& tree = ftp.tree();
     if (QTreeWidgetItem* maps = tree.node(QString::fromStdString(server.address() + "/maps"))) {
         tree.setCurrentItem(maps);
         emit tree.treeDoubleClicked();
@@ -129,38 +144,37 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/varnox/varnox.png")));
-    varnox::widgets::installFontSubstitutes();
+    windows::installFontSubstitutes();
     QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
 
-    auto drives = varnox::platform::DriveTable::fromSystem();
-    varnox::platform::ScriptedMessageBoxes boxes;
-    varnox::platform::SystemProcessRunner processes;
-    std::string programFolder = argc > 2 ? argv[2] : varnox::platform::programFolder();
-    varnox::platform::Services services{drives, boxes, processes, programFolder, [] {}};
+    auto drives = platform::DriveTable::fromSystem();
+    PrintedMessageBoxes boxes;
+    platform::SystemProcessRunner processes;
+    const std::filesystem::path programFolder =
+        argc > 2 ? std::filesystem::path(argv[2]) : platform::programFolder();
+    windows::Services services{
+        drives, boxes, processes, programFolder, settings::settingsFilePath(programFolder), [] {}};
 
     bool ok = true;
-    varnox::mainwin::frmBrindle main(services);
+    windows::MainWindow main(services);
     main.load();
     ok &= save(main, out + "/main-window.png");
 
     // The configuration window as Configure shows it; Search runs over the machine's drives.
     {
-        struct NoHost : varnox::configwin::ConfigHost {
+        struct NoHost : windows::ConfigHost {
             void moveListsTo(const QString&, const QString&) override {}
             void showAgain() override {}
         } host;
-        varnox::configwin::frmConfig config(services, host);
+        windows::ConfigWindow config(services, host);
         config.load();
         ok &= save(config, out + "/config-window.png");
     }
 
-    varnox::helpwin::frmHelp help;
+    windows::HelpWindow help;
     ok &= save(help, out + "/help-window.png");
 
-    ok &= saveFtpWindows(services, main.settingsRecord(), out);
-    for (const QString& text : boxes.texts()) {
-        std::cout << "message: " << text.toStdString() << "\n";
-    }
+    ok &= saveFtpWindows(services, main.settings(), out);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,181 @@
+#include "ftp/session.h"
+
+#include "ftp/errors.h"
+#include "ftp/names.h"
+
+namespace varnox::ftp {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+CallResult failed(std::uint32_t error) {
+    return CallResult{error, 0, {}};
+}
+
+}  // namespace
+
+Session::Session(Timeouts timeouts) : timeouts_(timeouts) {}
+
+Session::~Session() = default;
+
+CallResult Session::open(std::string_view gateway) {
+    std::lock_guard<std::mutex> lock(busy_);
+    gateway_.reset();
+    if (!gateway.empty()) {
+        std::uint32_t problem = error::kSuccess;
+        const std::string_view text = trimmed(gateway);
+        gateway_ = parseEndpoint(text, kDefaultFtpPort, problem);
+        if (text.empty() || !gateway_) {
+            gateway_.reset();
+            return failed(error::kInvalidParameter);
+        }
+    }
+    state_ = State::kOpen;
+    return {};
+}
+
+void Session::close() {
+    disconnect();
+    std::lock_guard<std::mutex> lock(busy_);
+    gateway_.reset();
+    state_ = State::kIdle;
+}
+
+CallResult Session::connect(const Login& login) {
+    std::lock_guard<std::mutex> lock(busy_);
+    if (state_ != State::kOpen) {
+        return failed(error::kInvalidHandle);
+    }
+    std::uint32_t problem = error::kSuccess;
+    const std::optional<Endpoint> server = parseEndpoint(login.server, 0, problem);
+    if (!server) {
+        return failed(problem);
+    }
+    if (!isSendable(login.user) || !isSendable(login.password)) {
+        return failed(error::kInvalidParameter);
+    }
+    ConnectionSettings settings;
+    settings.passive = login.passive;
+    settings.timeouts = timeouts_;
+    settings.password = login.password;
+    if (gateway_) {
+        settings.host = gateway_->host;
+        settings.port = gateway_->port;
+        settings.user = gatewayUser(login.user.empty() ? "anonymous" : login.user, *server);
+    } else {
+        settings.host = server->host;
+        settings.port = server->port;
+        settings.user = login.user;
+    }
+    auto connection = std::make_shared<Connection>(std::move(settings));
+    {
+        std::lock_guard<std::mutex> pointers(pointers_);
+        connecting_ = connection;
+    }
+    const std::uint64_t replies = connection->replies().count();
+    const std::uint32_t result = connection->open();
+    CallResult outcome{result, 0, {}};
+    if (connection->replies().count() != replies) {
+        outcome.reply = connection->replies().lastReply();
+        outcome.replyCode = connection->replies().lastCode();
+    }
+    std::lock_guard<std::mutex> pointers(pointers_);
+    connecting_.reset();
+    if (outcome.ok()) {
+        connection_ = std::move(connection);
+        state_ = State::kConnected;
+    }
+    return outcome;
+}
+
+void Session::disconnect() {
+    cancel();
+    std::shared_ptr<Connection> ending;
+    {
+        std::lock_guard<std::mutex> lock(busy_);
+        std::lock_guard<std::mutex> pointers(pointers_);
+        ending = std::move(connection_);
+        if (state_ == State::kConnected) {
+            state_ = State::kOpen;
+        }
+    }
+    ending.reset();  // says QUIT on its way out
+}
+
+std::shared_ptr<Connection> Session::cancellable() {
+    std::lock_guard<std::mutex> pointers(pointers_);
+    return connecting_ ? connecting_ : connection_;
+}
+
+template <typename Call>
+CallResult Session::onConnection(Call call) {
+    std::unique_lock<std::mutex> lock(busy_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return failed(error::kTransferInProgress);
+    }
+    if (!connection_) {
+        return failed(error::kInvalidHandle);
+    }
+    const std::uint64_t requests = connection_->requests();
+    const std::uint64_t replies = connection_->replies().count();
+    CallResult outcome{call(*connection_), 0, {}};
+    if (connection_->requests() != requests && connection_->replies().count() != replies) {
+        outcome.reply = connection_->replies().lastReply();
+        outcome.replyCode = connection_->replies().lastCode();
+    }
+    return outcome;
+}
+
+CallResult Session::changeDirectory(std::string_view directory) {
+    return onConnection([&](Connection& c) { return c.changeDirectory(directory); });
+}
+
+CallResult Session::list(Listing& listing) {
+    listing = Listing{};
+    return onConnection([&](Connection& c) {
+        std::string text;
+        const std::uint32_t result = c.list(text);
+        if (result != error::kSuccess) {
+            return result;
+        }
+        listing.entries = parseListing(text);
+        if (listing.entries.size() > kMaxListedEntries) {
+            listing.entries.resize(kMaxListedEntries);
+            listing.truncated = true;
+        }
+        return error::kSuccess;
+    });
+}
+
+CallResult Session::get(std::string_view remoteName, const std::filesystem::path& localPath,
+                        TransferType type) {
+    return onConnection(
+        [&](Connection& c) { return c.download(remoteName, localPath, false, type); });
+}
+
+CallResult Session::put(const std::filesystem::path& localPath, std::string_view remoteName,
+                        TransferType type) {
+    return onConnection([&](Connection& c) { return c.upload(localPath, remoteName, type); });
+}
+
+void Session::cancel() {
+    if (std::shared_ptr<Connection> connection = cancellable()) {
+        connection->cancel();
+    }
+}
+
+const std::string& Session::currentDirectory() const {
+    static const std::string kNone;
+    return connection_ ? connection_->currentDirectory() : kNone;
+}
+
+}  // namespace varnox::ftp

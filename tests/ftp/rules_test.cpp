@@ -1,0 +1,175 @@
+// The FTP rules that need no server: what users type, what servers list and reply, remote
+// paths and tree keys, and the local side of transfers.
+#include <gtest/gtest.h>
+
+#include "ftp/address.h"
+#include "ftp/errors.h"
+#include "ftp/listing.h"
+#include "ftp/local_file.h"
+#include "ftp/names.h"
+#include "ftp/remote_path.h"
+#include "ftp/reply_log.h"
+#include "ftp/tree_keys.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
+
+namespace varnox::ftp {
+namespace {
+
+constexpr std::uint32_t kDir = attribute::kDirectory;
+constexpr std::uint32_t kFile = attribute::kNormal;
+
+TEST(ParseEndpoint, ReadsWhatUsersType) {
+    const struct {
+        std::string text;
+        std::optional<Endpoint> endpoint;
+        std::uint32_t error;
+    } cases[] = {
+        {"ftp.example.org", Endpoint{"ftp.example.org", 21}, 0},
+        {"FTP://host:99/", Endpoint{"host", 99}, 0},
+        {"[::1]:2121", Endpoint{"[::1]", 2121}, 0},
+        {"", std::nullopt, error::kInvalidParameter},
+        {"host\r\n", std::nullopt, error::kInvalidParameter},
+        {"host:65536", std::nullopt, error::kInvalidParameter},
+        {"host:21x", std::nullopt, error::kInvalidParameter},
+        {"http://host", std::nullopt, error::kUnrecognizedScheme},
+        {" host", std::nullopt, error::kNameNotResolved},
+        {"user@host", std::nullopt, error::kNameNotResolved},
+        {"[::1]x", std::nullopt, error::kNameNotResolved},
+    };
+    for (const auto& c : cases) {
+        std::uint32_t error = 0;
+        EXPECT_EQ(parseEndpoint(c.text, 0, error), c.endpoint) << c.text;
+        EXPECT_EQ(error, c.endpoint ? 0u : c.error) << c.text;
+    }
+    EXPECT_EQ(gatewayUser("ann", {"h", 21}), "ann@h");
+    EXPECT_EQ(gatewayUser("ann", {"h", 2121}), "ann@h:2121");
+}
+
+// Lines recorded from vsftpd, ProFTPD, pyftpdlib and IIS in its MS-DOS style.
+TEST(ParseListLine, GivesTheEntryOrNothing) {
+    const struct {
+        const char* line;
+        const char* name;  // nullptr: not an entry
+        std::uint32_t attributes;
+    } cases[] = {
+        {"drwxr-xr-x    2 ftp      ftp          4096 Jan 11  2021 Maps", "Maps", kDir},
+        {"-rw-r--r--   1 root     root         1024 Dec 06  2022 old.uz\n", "old.uz", kFile},
+        {"-rw-r--r--   1 u        g              5 Oct 10 10:10 Oct 10 10:10", "Oct 10 10:10",
+         kFile},
+        {"lrwxrwxrwx   1 root     root            3 Dec 06 19:13 uz -> /srv/uz/", "uz", kDir},
+        {"brw-rw----   1 root     disk       8,  1 Nov 30 08:15 sda1", "sda1", kFile},
+        {"-rw-r--r--  1 alice  12 Feb  1 09:00 notes.txt", "notes.txt", kFile},
+        {"drwxr-xr-x+ 3 alice staff 96 Feb  1 09:00 Shared", "Shared", kDir},
+        {"-rw-r--r-- 1 u g 99 2023-09-02 12:30 iso.txt", "iso.txt", kFile},
+        {"12-31-2023  11:59PM       <DIR>          Unreal Tournament", "Unreal Tournament", kDir},
+        {"03-04-21  09:00AM                 1024  lead.txt", " lead.txt", kFile},
+        {"03-04-21  09:00 PM  77 split.txt", "split.txt", kFile},
+        {"total 24", nullptr, 0},
+        {"\r\n", nullptr, 0},
+        {"-rw-r--r--   1 u g 1 Dec 06 19:13 ", nullptr, 0},
+        {"ls: cannot open directory .: Permission denied", nullptr, 0},
+        {"03-04-21  09:00AM       <DIR>", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<FindData> expected =
+            c.name ? std::optional<FindData>(FindData{c.attributes, c.name}) : std::nullopt;
+        EXPECT_EQ(parseListLine(c.line), expected) << "\"" << c.line << "\"";
+    }
+    EXPECT_EQ(shortenName(std::string(258, 'c') + "\xc3\xb6" + "tail"), std::string(258, 'c'))
+        << "the cut does not split a character";
+    EXPECT_EQ(shortenName(std::string(300, '\xb0')).size(), kMaxNameBytes);
+}
+
+TEST(ReplyLog, KeepsTheLastCompleteReplyWhateverThePieces) {
+    ReplyLog log;
+    log.feed("220 ready\r\n530-Sorry\r\n");
+    EXPECT_EQ(log.lastReply(), "220 ready\r\n") << "a reply counts once it is complete";
+    log.feed(" no entry today\r\n530 Login incorrect.\r\n");
+    EXPECT_EQ(log.lastReply(), "530-Sorry\r\n no entry today\r\n530 Login incorrect.\r\n");
+    EXPECT_EQ(log.lastCode(), 530u);
+    log.feed("21");
+    log.feed("1-Features:\n 211 not the end\r\n2");
+    log.feed("11 End\n");
+    EXPECT_EQ(log.lastReply(), "211-Features:\r\n 211 not the end\r\n211 End\r\n");
+    log.feed("garbage\r\n");
+    EXPECT_EQ(log.lastCode(), 0u);
+    EXPECT_EQ(log.count(), 4u);
+}
+
+TEST(RemotePaths, FollowCwdAndTheTreeKeys) {
+    const std::tuple<const char*, const char*, const char*> changes[] = {
+        {"/maps/", "uz", "/maps/uz"},
+        {"/maps", "/sounds/", "/sounds"},
+        {"/maps", "\\", "/maps/\\"},
+        {"", "maps", "maps"},
+        {"/", "//", "/"},
+    };
+    for (const auto& [current, requested, result] : changes) {
+        EXPECT_EQ(changedDirectory(current, requested), result) << current << " + " << requested;
+    }
+    EXPECT_EQ(childPath("/maps", "sub/a"), "/maps/sub/a");
+    EXPECT_EQ(fileUrlPath("/a b/c#d"), "%2Fa%20b/c%23d");
+
+    const std::tuple<const char*, const char*, const char*> directories[] = {
+        {"S", "S", "/"},       {"S/d/e", "S", "/d/e"}, {"S/maps/", "S", "/maps/"},
+        {"/S/d", "S", "/S/d"}, {"S/S/d", "S", "/S/d"}, {"\\", "S", "\\"},
+        {"S/d", "", "S/d"},
+    };
+    for (const auto& [path, server, directory] : directories) {
+        EXPECT_EQ(remoteDirectory(path, server), directory) << path << " with " << server;
+    }
+    EXPECT_EQ(splitNodePath("S/maps/a.uz"), (NodePathParts{"S/maps/", "a.uz"}));
+    EXPECT_EQ(splitNodePath("S"), (NodePathParts{"", "S"}));
+    EXPECT_EQ(uploadDirectory("S", "S"), "/");
+    EXPECT_EQ(uploadDirectory("S/maps", "XYZ"), "aps") << "as many characters as the box holds";
+    EXPECT_EQ(uploadDirectory("S/d", "longer name"), std::nullopt);
+    for (std::uint32_t attributes : {16u, 17u, 0xFFFFu}) {
+        EXPECT_TRUE(isDirectoryEntry(attributes)) << attributes;
+    }
+    for (std::uint32_t attributes : {0u, 128u, 0x10010u}) {
+        EXPECT_FALSE(isDirectoryEntry(attributes)) << attributes;
+    }
+    EXPECT_EQ(treeRows("S", {{16, "d"}, {128, "f"}, {16, "d"}}),
+              (std::vector<TreeRow>{{"S/d", true}, {"S/f", false}}))
+        << "a name listed twice gives one row";
+}
+
+TEST(RemoteNames, OnlyPlainNamesBecomeLocalTargets) {
+    for (const std::string name : {"CTF-Face.unr", " lead", "..hidden", "..."}) {
+        EXPECT_EQ(localTargetPath("/ut", name), std::filesystem::path("/ut") / name) << name;
+    }
+    for (const std::string& name :
+         {std::string(), std::string("."), std::string(".."), std::string("../evil"),
+          std::string("sub/file"), std::string("..\\evil"), std::string("cr\rhere"),
+          std::string("nul\0byte", 8)}) {
+        EXPECT_EQ(localTargetPath("/ut", name), std::nullopt) << name;
+    }
+    EXPECT_FALSE(isSendable("x\r\nDELE y"));
+}
+
+TEST(LocalFiles, ADownloadIsWholeOrNothingAndTextUploadsSendLf) {
+    test::TempDir dir;
+    PendingDownload download(dir / "late.txt", true);
+    ASSERT_EQ(download.open(), 0u);
+    ASSERT_TRUE(download.write("mine", 4));
+    test::writeFile(dir / "late.txt", "theirs");
+    EXPECT_EQ(download.commit(), error::kFileExists) << "a file that appeared meanwhile stays";
+    EXPECT_EQ(test::readFile(dir / "late.txt"), "theirs");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    test::writeFile(dir / "text.ini", "a\r\nb\r\r\nc\rd\n\r\n\r");
+    for (std::size_t piece : {2u, 3u, 7u, 100u}) {
+        UploadSource source(dir / "text.ini", true);
+        ASSERT_EQ(source.open(), 0u);
+        std::string read;
+        std::vector<char> buffer(piece);
+        for (long got; (got = source.read(buffer.data(), buffer.size())) > 0;) {
+            read.append(buffer.data(), static_cast<std::size_t>(got));
+        }
+        EXPECT_EQ(read, "a\nb\r\nc\rd\n\n\r") << "pieces of " << piece;
+    }
+}
+
+}  // namespace
+}  // namespace varnox::ftp

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/message_boxes.h"
+
+namespace varnox::test {
+
+// Message boxes for the window tests: keeps every text shown and answers questions from a
+// script (Yes when the script has run out).
+class ScriptedMessageBoxes : public platform::MessageBoxes {
+public:
+    void answerNext(bool yes) { answers_.push_back(yes); }
+    void inform(QWidget*, const QString& text) override { shown_.push_back(text.toStdString()); }
+    bool askYesNo(QWidget*, const QString& text) override {
+        shown_.push_back(text.toStdString());
+        if (answers_.empty()) {
+            return true;
+        }
+        const bool yes = answers_.front();
+        answers_.pop_front();
+        return yes;
+    }
+
+    // The texts shown since the last call, and forgets them.
+    std::vector<std::string> take() {
+        std::vector<std::string> texts;
+        texts.swap(shown_);
+        return texts;
+    }
+    bool empty() const { return shown_.empty(); }
+
+private:
+    std::deque<bool> answers_;
+    std::vector<std::string> shown_;
+};
+
+}  // namespace varnox::test

@@ -1,0 +1,240 @@
+// The main window over temporary drives, with our ucc or stand-in tools as the game tool.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/files.h"
+#include "tests/support/game_folder.h"
+#include "tests/windows/window_test.h"
+#include "windows/help_window.h"
+
+namespace varnox::test {
+namespace {
+
+constexpr const char* kProgress = "Compressing file. Please wait...";
+
+class MainWindowTest : public WindowTest {
+protected:
+    QString folder() { return control<windows::FolderList>("Dir1")->path(); }
+    QString drive() { return control<windows::DriveList>("Drive1")->drive(); }
+    windows::FileList* files() { return control<windows::FileList>("File1"); }
+
+    // A game folder on drive c: with our ucc, or a stand-in that takes its time.
+    void startInGame(bool slowTool = false) {
+        makeGameFolder(game_, {.withTool = !slowTool});
+        if (slowTool) {
+            // Does the work after the delay in its arguments' order: compress, decompress.
+            writeFile(game_ / "System" / "UCC.exe", R"(#!/bin/sh
+here=$(dirname "$0")
+case "$1" in
+compress) sleep "$COMPRESS_DELAY"; cat "$2" > "$2.uz"
+  printf 'Log: Compressed %s -> %s.uz (100%%)\r\n' "$2" "$2" > "$here/UCC.log" ;;
+decompress) sleep "$DECOMPRESS_DELAY"; name=$(basename "$2"); cat "$2" > "$here/${name%???}" ;;
+esac
+)");
+            ::chmod((game_ / "System" / "UCC.exe").c_str(), 0755);
+        }
+        writeConfig(game_, "c:");
+        startMain();
+    }
+    void select(const fs::path& file) {
+        control<windows::FolderList>("Dir1")->setPath(q(file.parent_path()));
+        files()->refresh();
+        clickFile(files(), q(file.filename()));
+    }
+    void press(const char* name, const fs::path& file = {}) {
+        if (!file.empty()) {
+            select(file);
+        }
+        statuses_.clear();
+        button(name)->click();
+    }
+    // How many progress texts follow `from` in a row, checking their dots (1 to 9, then 1).
+    int progressRun(int from) {
+        int passes = 0;
+        for (int i = from; i < statuses_.size() && statuses_[i].startsWith(kProgress); ++i) {
+            ++passes;
+            EXPECT_EQ(statuses_[i], kProgress + QString((passes - 1) % 9 + 1, '.')) << i;
+        }
+        return passes;
+    }
+    static QStringList compressStart(const fs::path& package) {
+        return {"You have selected: " + q(package), "Compressing file... please wait..."};
+    }
+
+    fs::path game_ = dir_ / "c" / "UnrealTournament";
+};
+
+TEST_F(MainWindowTest, StartsInTheGameFolderOrSaysWhyNot) {
+    auto& window = startMain();
+    EXPECT_EQ(window.status(), windows::MainWindow::kNoConfigText);
+    EXPECT_EQ(folder(), q(platform::currentFolder()));
+    EXPECT_TRUE(boxes_.empty());
+
+    const fs::path game = dir_ / "d" / "Games" / "UT";
+    writeFile(game / "ReadMe.txt", "x");
+    writeConfig(game, "D:", "192.0.2.5", "admin", "pw");
+    startMain();
+    EXPECT_EQ(main_->status(), windows::MainWindow::kDefaultConfigText);
+    EXPECT_EQ(main_->settings().uzFolder, game.string() + "/uz/");
+    EXPECT_EQ(files()->path(), q(game));
+    EXPECT_TRUE(drive().startsWith("d:"));
+    writeFile(game / "Later.txt", "x");
+    button("cmdRefresh")->click();
+    EXPECT_EQ(files()->count(), 2) << "Refresh reads the folder again";
+    EXPECT_TRUE(boxes_.empty());
+
+    const fs::path onC = dir_ / "c" / "UT";
+    fs::create_directories(onC);
+    const std::tuple<fs::path, const char*, const char*, QString> cases[] = {
+        {dir_ / "c" / "Removed", "c:", "Error 76: Path not found: ", q(platform::currentFolder())},
+        {onC, "e:", "", q(onC)},            // not ready: drive c: quietly, whose folder it is
+        {onC, "q:", "Error 68: ", q(onC)},  // no such drive
+    };
+    for (const auto& [gameFolder, gameDrive, report, shown] : cases) {
+        writeConfig(gameFolder, gameDrive);
+        startMain();
+        const auto reports = boxes_.take();
+        EXPECT_EQ(reports.size(), *report ? 1u : 0u) << gameDrive;
+        EXPECT_TRUE(reports.empty() || reports[0].starts_with(report)) << reports[0];
+        EXPECT_EQ(folder(), shown) << gameDrive;
+        EXPECT_TRUE(main_->isVisible()) << "the program goes on";
+    }
+}
+
+TEST_F(MainWindowTest, AFileClickShowsItsNameAndChoosesCompressOrDecompress) {
+    const fs::path maps = dir_ / "c" / "Maps";
+    const std::pair<const char*, bool> cases[] = {
+        {"DM-Deck16.unr", true}, {"MAP.UNR.UZ", false}, {"map.unr.Uz", true},
+        {"fuzz.buz", false},     {"z", true},           {"uz", false}};
+    for (const auto& [name, compress] : cases) {
+        writeFile(maps / name, "x");
+    }
+    writeConfig(maps, "c:");
+    startMain();
+    EXPECT_TRUE(button("cmdCompress")->isEnabled()) << "both enabled before the first click";
+    EXPECT_TRUE(button("cmdDecompress")->isEnabled());
+    for (const auto& [name, compress] : cases) {
+        clickFile(files(), name);
+        EXPECT_EQ(main_->status(), name);
+        EXPECT_EQ(button("cmdCompress")->isEnabled(), compress) << name;
+        EXPECT_EQ(button("cmdDecompress")->isEnabled(), !compress) << name;
+    }
+    control<windows::FolderList>("Dir1")->setPath(q(dir_ / "c"));
+    EXPECT_FALSE(button("cmdCompress")->isEnabled()) << "as the last click left them";
+}
+
+TEST_F(MainWindowTest, CommandsReportTheirStepsAndFailuresThroughTheWindow) {
+    startInGame();
+    const fs::path package = dir_ / "c" / "Downloads" / "DM-A.unr";
+    writeFile(package, std::string(3000, 'a'));
+    processes_.endedAtOnce = true;
+    press("cmdCompress", package);
+    EXPECT_EQ(processes_.statusReads, 1) << "a tool that has already ended: one pass";
+    ASSERT_EQ(statuses_.size(), 5) << statuses_.join('|').toStdString();
+    EXPECT_EQ(statuses_.mid(0, 4), compressStart(package) << QString(kProgress) + "."
+                                                          << "File compressed.");
+    press("cmdDecompress", game_ / "uz" / "DM-A.unr.uz");
+    EXPECT_EQ(statuses_.back(), "the name of the decompressed file is DM-A.unr");
+    EXPECT_EQ(statuses_.filter(kProgress).size(), 0) << "Decompress shows no dots";
+    EXPECT_EQ(readFile(game_ / "Maps" / "DM-A.unr"), std::string(3000, 'a'));
+
+    processes_.endedAtOnce = false;
+    fs::remove(game_ / "System" / "UCC.exe");
+    writeFile(package.parent_path() / "DM-B.unr", "b");
+    press("cmdCompress", package.parent_path() / "DM-B.unr");
+    ASSERT_FALSE(statuses_.isEmpty());
+    EXPECT_EQ(statuses_.back(), "File not compressed.");
+    const auto reports = boxes_.take();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].starts_with("Error 53: Cannot start " + (game_ / "System").string()))
+        << reports[0];
+}
+
+TEST_F(MainWindowTest, TheDotsRunFromOneToNineAndStartAgainAtOne) {
+    startInGame(true);
+    ::setenv("COMPRESS_DELAY", "1.5", 1);
+    const fs::path package = game_ / "Maps" / "DM-Slow.unr";
+    writeFile(package, "map");
+    press("cmdCompress", package);
+    const int passes = progressRun(2);
+    EXPECT_GE(passes, 11) << "the tenth pass shows one dot, the eleventh two";
+    EXPECT_EQ(statuses_.mid(2 + passes),
+              QStringList({"File compressed.", q(package) + " -> " + q(package) + ".uz (100%)"}));
+    EXPECT_TRUE(boxes_.empty());
+}
+
+// The inner Compress also unticks the box, which the outer Decompress reads after its wait.
+TEST_F(MainWindowTest, ACompressStartedDuringADecompressWaitFinishesFirst) {
+    startInGame(true);
+    ::setenv("COMPRESS_DELAY", "0.2", 1);
+    ::setenv("DECOMPRESS_DELAY", "1.3", 1);
+    const fs::path inner = game_ / "Maps" / "DM-Inner.unr";
+    writeFile(inner, "inner map");
+    writeFile(game_ / "uz" / "DM-Outer.unr.uz", "outer map");
+    select(game_ / "uz" / "DM-Outer.unr.uz");
+    QTimer::singleShot(300, [&] {
+        select(inner);
+        control<QCheckBox>("chkMoveFiles")->setChecked(false);
+        button("cmdCompress")->click();
+    });
+    press("cmdDecompress");
+    ASSERT_GE(statuses_.size(), 5);
+    EXPECT_EQ(statuses_.mid(0, 5),
+              QStringList({q(game_ / "uz" / "DM-Outer.unr.uz"),
+                           "decompressing file... please wait...", "DM-Inner.unr"})
+                  << compressStart(inner));
+    const int passes = progressRun(5);
+    EXPECT_EQ(
+        statuses_.mid(5 + passes),
+        QStringList({"File compressed.", q(inner) + " -> " + q(inner) + ".uz (100%)",
+                     "File decompressed.", "the name of the decompressed file is DM-Outer.unr"}));
+    EXPECT_EQ(readFile(game_ / "uz" / "DM-Outer.unr"), "outer map")
+        << "moved by the box as it is now";
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MainWindowTest, ExitDuringTheWaitEndsTheProgramAndLeavesTheToolRunning) {
+    startInGame(true);
+    ::setenv("COMPRESS_DELAY", "1.3", 1);
+    const fs::path package = game_ / "Maps" / "DM-A.unr";
+    writeFile(package, "map");
+    QTimer::singleShot(300, [&] { button("cmdExit")->click(); });
+    press("cmdCompress", package);
+    EXPECT_EQ(endProgramCalls_, 1);
+    EXPECT_FALSE(main_->isVisible());
+    EXPECT_EQ(::kill(processes_.starts.at(0).processId, 0), 0) << "the tool is still there";
+    EXPECT_FALSE(statuses_.contains("File compressed.")) << "the command ends with the program";
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MainWindowTest, HelpShowsOneWindowThatOkHidesAndTheCloseBoxDestroys) {
+    startMain();
+    button("cmdHelp")->click();
+    button("cmdHelp")->click();
+    ASSERT_EQ(windowsOf<windows::HelpWindow>().size(), 1) << "Help twice shows one window";
+    auto* help = windowsOf<windows::HelpWindow>().front();
+    auto* ok = control<QAbstractButton>(help, "OKButton");
+    ok->setFocus();
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_TRUE(help->isVisible()) << "Escape does nothing";
+    QTest::keyClick(ok, Qt::Key_Return);
+    EXPECT_FALSE(help->isVisible());
+    button("cmdHelp")->click();
+    EXPECT_EQ(windowsOf<windows::HelpWindow>(), QList<windows::HelpWindow*>{help}) << "OK keeps it";
+
+    QPointer<windows::HelpWindow> closed = help;
+    help->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "the close box destroys the window";
+    button("cmdHelp")->click();
+    EXPECT_EQ(windowsOf<windows::HelpWindow>().size(), 1) << "and Help creates it anew";
+    EXPECT_TRUE(main_->isVisible());
+}
+
+}  // namespace
+}  // namespace varnox::test

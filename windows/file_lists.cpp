@@ -1,0 +1,302 @@
+#include "windows/file_lists.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QStyle>
+
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "windows/text.h"
+
+namespace varnox::windows {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace
+
+// ---- DriveList ----------------------------------------------------------------------------
+
+DriveList::DriveList(platform::DriveTable& drives, QWidget* parent)
+    : QComboBox(parent), drives_(drives) {
+    setEditable(false);
+    setAccessibleName(QStringLiteral("Drive"));
+    auto letter = drives_.driveOf(platform::currentFolder());
+    shown_ = letter ? *letter : (drives_.drives().empty() ? 'c' : drives_.drives().front().letter);
+    fill();
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveList::onIndexChanged);
+}
+
+void DriveList::fill() {
+    filling_ = true;
+    clear();
+    int index = -1;
+    for (const auto& d : drives_.drives()) {
+        if (d.letter == shown_) {
+            index = count();
+        }
+        addItem(fromBytes(platform::DriveTable::entryText(d)), QChar(d.letter));
+    }
+    setCurrentIndex(index);
+    filling_ = false;
+}
+
+QString DriveList::drive() const {
+    const platform::Drive* d = drives_.find(shown_);
+    return d ? fromBytes(platform::DriveTable::entryText(*d)) : QString(QChar(shown_)) + ':';
+}
+
+void DriveList::setDrive(const QString& entry) {
+    auto letter = platform::DriveTable::letterOf(toBytes(entry));
+    if (!letter || drives_.find(*letter) == nullptr) {
+        throw Failure(failure::kDeviceUnavailable, "Device unavailable: drive " + toBytes(entry));
+    }
+    int index = findData(QChar(*letter));
+    if (index < 0) {  // the table changed since the list was filled
+        fill();
+        index = findData(QChar(*letter));
+    }
+    setCurrentIndex(index);  // raises driveChanged through onIndexChanged when it changes
+}
+
+void DriveList::refresh() {
+    fill();
+}
+
+void DriveList::onIndexChanged(int index) {
+    if (filling_ || index < 0) {
+        return;
+    }
+    char letter = itemData(index).toChar().toLatin1();
+    if (letter == shown_) {
+        return;
+    }
+    shown_ = letter;
+    emit driveChanged();
+}
+
+// ---- FolderList ---------------------------------------------------------------------------
+
+FolderList::FolderList(platform::DriveTable& drives, QWidget* parent)
+    : QTreeWidget(parent), drives_(drives) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setIndentation(10);
+    setAccessibleName(QStringLiteral("Folders"));
+    connect(this, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item, int) { onActivated(item); });
+    const fs::path start = platform::currentFolder();
+    try {
+        show(start, platform::listFolders(start));
+        path_ = start;
+        drives_.rememberFolder(path_);
+    } catch (const Failure&) {
+        path_ = "/";
+        show(path_, {});
+    }
+}
+
+void FolderList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const {
+    // Folders open by a double-click only: no expand and collapse marks.
+}
+
+QString FolderList::path() const {
+    return fromPath(path_);
+}
+
+void FolderList::setPath(const QString& pathOrDrive) {
+    const std::string text = toBytes(pathOrDrive);
+    fs::path folder;
+    if (auto letter = platform::DriveTable::letterOf(text)) {
+        const platform::Drive* d = drives_.find(*letter);
+        if (d == nullptr) {
+            throw Failure(failure::kDeviceUnavailable, "Device unavailable: drive " + text);
+        }
+        if (!drives_.isReady(*letter)) {
+            throw Failure(failure::kDeviceUnavailable, "Device unavailable: drive " +
+                                                           std::string(1, *letter) + ": (" +
+                                                           d->root.string() + ") is not ready");
+        }
+        folder = drives_.currentFolder(*letter);
+        if (!platform::folderExists(folder)) {
+            folder = d->root;
+        }
+    } else {
+        folder = withoutTrailingSlashes(text);
+        if (folder.empty() || !folder.is_absolute() || !platform::folderExists(folder)) {
+            throw Failure(failure::kPathNotFound, "Path not found: " + text);
+        }
+    }
+    auto subFolders = platform::listFolders(folder);  // throws when it cannot be read
+    bool changed = folder != path_;
+    path_ = folder;
+    drives_.rememberFolder(path_);
+    show(path_, subFolders);
+    if (changed) {
+        emit pathChanged();
+    }
+}
+
+void FolderList::refresh() {
+    show(path_, platform::listFolders(path_));
+}
+
+void FolderList::show(const fs::path& folder, const std::vector<std::string>& subFolders) {
+    clear();
+    QStyle* style = QApplication::style();
+    QIcon closed = style->standardIcon(QStyle::SP_DirClosedIcon);
+    QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
+
+    // The chain from the drive's root (or the file system root) down to the folder.
+    fs::path root = "/";
+    if (auto letter = drives_.driveOf(folder)) {
+        root = drives_.find(*letter)->root;
+    }
+    std::vector<fs::path> chain;
+    for (fs::path p = folder;; p = p.parent_path()) {
+        chain.insert(chain.begin(), p);
+        if (p == root || p == p.root_path()) {
+            break;
+        }
+    }
+    QTreeWidgetItem* parent = nullptr;
+    for (const auto& p : chain) {
+        QString text = fromPath(p == chain.front() ? p : p.filename());
+        auto* item =
+            parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(this, {text});
+        item->setData(0, Qt::UserRole, fromPath(p));
+        item->setToolTip(0, fromPath(p));  // narrow lists cut long names short
+        item->setIcon(0, open);
+        parent = item;
+    }
+    QTreeWidgetItem* current = parent;
+    for (const auto& name : subFolders) {
+        auto* item = new QTreeWidgetItem(current, {fromBytes(name)});
+        item->setData(0, Qt::UserRole, fromPath(folder / name));
+        item->setToolTip(0, item->data(0, Qt::UserRole).toString());
+        item->setIcon(0, closed);
+    }
+    expandAll();
+    setCurrentItem(current);
+    scrollToTop();
+    scrollToItem(current);
+}
+
+void FolderList::onActivated(QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    QString target = item->data(0, Qt::UserRole).toString();
+    try {
+        setPath(target);
+    } catch (const Failure& failure) {
+        emit openFailed(failure.number(), fromBytes(failure.what()));
+    }
+}
+
+// ---- FileList -----------------------------------------------------------------------------
+
+FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAccessibleName(QStringLiteral("Files"));
+    connect(this, &QListWidget::currentRowChanged, this, &FileList::onCurrentRowChanged);
+    connect(this, &QListWidget::itemClicked, this, [this] { onItemClicked(); });
+    const fs::path start = platform::currentFolder();
+    try {
+        fill(platform::listFiles(start), {});
+        path_ = start;
+    } catch (const Failure&) {
+        path_ = start;
+    }
+}
+
+QString FileList::path() const {
+    return fromPath(path_);
+}
+
+void FileList::setPath(const QString& folder) {
+    const fs::path target = withoutTrailingSlashes(toBytes(folder));
+    auto names = platform::listFiles(target);
+    path_ = target;
+    fill(names, {});
+}
+
+void FileList::refresh() {
+    fill(platform::listFiles(path_), fileName());
+}
+
+QString FileList::fileName() const {
+    QListWidgetItem* item = currentItem();
+    return item != nullptr && item->isSelected() ? item->text() : QString();
+}
+
+void FileList::fill(const std::vector<std::string>& names, const QString& keep) {
+    filling_ = true;
+    clear();
+    for (const auto& name : names) {
+        addItem(fromBytes(name));
+    }
+    setCurrentRow(-1);
+    if (!keep.isEmpty()) {
+        auto found = findItems(keep, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!found.isEmpty()) {
+            setCurrentItem(found.front());
+            found.front()->setSelected(true);
+        }
+    }
+    filling_ = false;
+}
+
+void FileList::onCurrentRowChanged(int row) {
+    if (filling_ || row < 0) {
+        return;
+    }
+    if (QListWidgetItem* it = item(row)) {
+        it->setSelected(true);
+    }
+    emit fileClicked();
+}
+
+void FileList::mousePressEvent(QMouseEvent* event) {
+    int before = currentRow();
+    QListWidget::mousePressEvent(event);
+    pressChangedRow_ = currentRow() != before;
+}
+
+void FileList::onItemClicked() {
+    // A click on a new row has already been reported by the row change; a click on the
+    // row that was selected before is a click of its own.
+    if (pressChangedRow_) {
+        pressChangedRow_ = false;
+        return;
+    }
+    emit fileClicked();
+}
+
+// ---- The drive-list change ----------------------------------------------------------------
+
+bool followDrive(DriveList& drives, FolderList& folders) {
+    try {
+        folders.setPath(drives.drive());
+        return true;
+    } catch (const Failure&) {
+        // Setting drive c: raises the change again, for drive c:; the folder list is then
+        // set once more to the same place.
+        drives.setDrive(QStringLiteral("c:"));
+        folders.setPath(drives.drive());
+        return false;
+    }
+}
+
+}  // namespace varnox::windows

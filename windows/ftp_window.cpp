@@ -1,0 +1,259 @@
+#include "windows/ftp_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidgetItem>
+
+#include "windows/controls.h"
+#include "windows/file_lists.h"
+#include "windows/image_list.h"
+#include "windows/layout.h"
+#include "windows/message_boxes.h"
+#include "windows/remote_commands.h"
+#include "windows/remote_tree.h"
+#include "windows/text.h"
+
+namespace varnox::windows {
+
+namespace {
+
+// A caption beside its box, on one line; it names the box for screen readers.
+void caption(QWidget* window, const char* name, const char* text, int left, int top, int width,
+             int height, QWidget* box) {
+    QLabel* label =
+        plainLabel(window, name, QString::fromLatin1(text), left, top, width, height, Wrap::None);
+    label->setBuddy(box);
+}
+
+}  // namespace
+
+FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      services_(services),
+      settings_(settings) {
+    setObjectName(QStringLiteral("frmFTP"));
+    setWindowTitle(QStringLiteral("Tolvrin's Brindle - FTP"));
+    setFont(classicFont());
+    sizeClientInTwips(this, 8715, 6510);
+    buildControls();
+    remote_ = std::make_unique<RemoteCommands>(
+        RemoteCommands::Parts{session_, *remoteTree_, *fileList_, services_.boxes, this,
+                              [this] { return serverBox_->text(); },
+                              [this] { return transferType_; }, [this] { closeEverything(); }});
+    connectHandlers();
+    load();
+}
+
+FtpWindow::~FtpWindow() = default;
+
+void FtpWindow::buildControls() {
+    startSessionButton_ = commandButton(
+        this, "cmdInternetOpen", QStringLiteral("Start Internet Session"), 240, 240, 1935, 495);
+    proxyBox_ = textBox(this, "txtProxy", 7200, 240, 1095, 435);
+    closeSessionButton_ = commandButton(
+        this, "cmdClosehOpen", QStringLiteral("Close Internet Session"), 2280, 240, 1935, 495);
+    serverBox_ = textBox(this, "txtServer", 1680, 1080, 1455, 270);
+    userBox_ = textBox(this, "txtUser", 4680, 1080, 1095, 240);
+    passwordBox_ = passwordBox(this, "txtPassword", 6960, 1080, 1095, 240);
+    connectButton_ = commandButton(this, "cmdConnect", QStringLiteral("Connect to Server"), 750,
+                                   1680, 2175, 495);
+    disconnectButton_ =
+        commandButton(this, "cmdDisconnect", QStringLiteral("Disconnect"), 6150, 1680, 1815, 495);
+    passiveBox_ =
+        checkBox(this, "chkPassive", QStringLiteral("Passive FTP syntax"), 3510, 1800, 1935, 255);
+
+    driveList_ = new DriveList(services_.drives, this);
+    place(driveList_, "Drive1", 4545, 2640, 3945, 315);
+    folderList_ = new FolderList(services_.drives, this);
+    place(folderList_, "Dir1", 4545, 3105, 1830, 2340);
+    fileList_ = new FileList(this);
+    place(fileList_, "File1", 6435, 3120, 2130, 2430);
+    remoteTree_ = new RemoteTree(this);
+    place(remoteTree_, "TreeView1", 240, 2640, 3105, 2940);
+
+    getButton_ = commandButton(this, "cmdGet", QStringLiteral("--->Get--->"), 3480, 3600, 975, 495);
+    // Put overlaps Get by one pixel and is drawn over it.
+    putButton_ = commandButton(this, "cmdPut", QStringLiteral("<---Put<---"), 3480, 4080, 975, 495);
+    putButton_->raise();
+    binaryOption_ = optionButton(this, "optBin", QStringLiteral("Binary"), 3600, 2670, 750, 345);
+    asciiOption_ = optionButton(this, "optAscii", QStringLiteral("Ascii"), 3600, 3120, 840, 195);
+    closeButton_ = commandButton(this, "cmdClose", QStringLiteral("Close"), 7290, 5835, 1215, 495);
+
+    // No access keys here: no "&" in the captions.
+    caption(this, "Label1", "TIS Compatible Proxy (No CERN):", 4440, 360, 2535, 255, proxyBox_);
+    caption(this, "Label2", "FTP Server Name:", 120, 1080, 1335, 255, serverBox_);
+    caption(this, "Label3", "User Name:", 3360, 1080, 975, 255, userBox_);
+    caption(this, "label4", "Password:", 6000, 1080, 855, 255, passwordBox_);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    line->setForegroundRole(QPalette::WindowText);
+    // One pixel high, from (240, 840) to (8520, 840) inclusive.
+    place(line, "Line1", 240, 840, 8520 - 240 + 15, 15);
+
+    pictures_ = new ImageList(this);
+    pictures_->setObjectName(QStringLiteral("ImageList1"));
+
+    setFocusOrder({startSessionButton_, proxyBox_, closeSessionButton_, serverBox_, userBox_,
+                   passwordBox_, connectButton_, disconnectButton_, passiveBox_, driveList_,
+                   folderList_, fileList_, remoteTree_, getButton_, putButton_, binaryOption_,
+                   asciiOption_, closeButton_});
+}
+
+void FtpWindow::connectHandlers() {
+    auto on = [this](auto* sender, auto signal, auto handler) {
+        connect(sender, signal, this, [this, handler] { handle(handler); });
+    };
+    on(startSessionButton_, &QPushButton::clicked, [this] { onStartSession(); });
+    on(closeSessionButton_, &QPushButton::clicked, [this] { closeEverything(); });
+    on(connectButton_, &QPushButton::clicked, [this] { onConnect(); });
+    on(disconnectButton_, &QPushButton::clicked, [this] { onDisconnect(); });
+    on(closeButton_, &QPushButton::clicked, [this] {
+        hide();
+        close();
+    });
+    on(getButton_, &QPushButton::clicked, [this] { remote_->get(); });
+    on(putButton_, &QPushButton::clicked, [this] { remote_->put(); });
+    on(remoteTree_, &RemoteTree::treeDoubleClicked, [this] { remote_->openOrCloseSelected(); });
+    on(driveList_, &DriveList::driveChanged, [this] { onDriveChange(); });
+    on(folderList_, &FolderList::pathChanged, [this] { fileList_->setPath(folderList_->path()); });
+    connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& what) {
+        reportFailure(services_.boxes, this, Failure(number, toBytes(what)));
+    });
+    connect(asciiOption_, &QRadioButton::toggled, this, [this](bool on) {
+        transferType_ = on ? ftp::TransferType::kAscii : ftp::TransferType::kBinary;
+    });
+}
+
+template <typename Handler>
+void FtpWindow::handle(Handler&& handler) {
+    guarded(services_.boxes, this, std::forward<Handler>(handler));
+}
+
+void FtpWindow::load() {
+    serverBox_->setText(fromBytes(settings_.server));
+    userBox_->setText(fromBytes(settings_.user));
+    passwordBox_->setText(fromBytes(settings_.password));
+
+    // The local lists start in the game folder. An empty setting leaves them where they are;
+    // a drive that cannot be shown falls back to c: without a message.
+    if (!settings_.gameDrive.empty()) {
+        try {
+            driveList_->setDrive(fromBytes(settings_.gameDrive));
+        } catch (const Failure&) {
+            try {  // a drive the table does not know: drive c:, quietly
+                driveList_->setDrive(QStringLiteral("c:"));
+                folderList_->setPath(driveList_->drive());
+            } catch (const Failure&) {
+            }
+        }
+    }
+    if (!settings_.gameFolder.empty()) {
+        handle([this] { folderList_->setPath(fromBytes(settings_.gameFolder)); });
+    }
+
+    passiveBox_->setChecked(true);
+    binaryOption_->setChecked(true);
+    transferType_ = ftp::TransferType::kBinary;
+
+    const QString folder = fromPath(services_.programFolder);
+    for (const char* key : {"open", "closed", "leaf", "root"}) {
+        handle([&] { pictures_->add(key, folder + "/" + key + ".bmp"); });
+    }
+    remoteTree_->setImageList(pictures_);
+    enableControls(false);
+}
+
+void FtpWindow::enableControls(bool p) {
+    const bool connected = session_.state() == ftp::Session::State::kConnected;
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{serverBox_, userBox_, passwordBox_, passiveBox_,
+                                         closeSessionButton_, binaryOption_, asciiOption_}) {
+        control->setEnabled(p);
+    }
+    connectButton_->setEnabled(p && !connected);
+    disconnectButton_->setEnabled(p && connected);
+    startSessionButton_->setEnabled(!p);
+    proxyBox_->setEnabled(!p);
+    getButton_->setEnabled(p && connected);
+    putButton_->setEnabled(p && connected);
+}
+
+void FtpWindow::removeRootNode() {
+    if (QTreeWidgetItem* root = rootKey_.isNull() ? nullptr : remoteTree_->node(rootKey_)) {
+        remoteTree_->removeNode(root);
+    }
+    rootKey_ = QString();
+}
+
+void FtpWindow::closeEverything() {
+    session_.close();
+    removeRootNode();
+    for (QLineEdit* box : {serverBox_, userBox_, passwordBox_, proxyBox_}) {
+        box->clear();
+    }
+    remote_->forgetListing();
+    enableControls(false);
+}
+
+void FtpWindow::onStartSession() {
+    const ftp::CallResult result = session_.open(toBytes(proxyBox_->text()));
+    if (!result.ok()) {
+        remote_->report(result, "InternetOpen");
+    }
+    // Whatever the report's answer, the session controls are offered; Connect does nothing
+    // while no session is open.
+    enableControls(true);
+}
+
+void FtpWindow::onConnect() {
+    if (session_.state() != ftp::Session::State::kOpen) {
+        return;
+    }
+    const QString server = serverBox_->text();
+    if (server.isEmpty()) {
+        services_.boxes.inform(this, QString::fromLatin1(kNoServerText));
+        return;
+    }
+    const ftp::CallResult result =
+        session_.connect({toBytes(server), toBytes(userBox_->text()), toBytes(passwordBox_->text()),
+                          passiveBox_->isChecked()});
+    if (!result.ok()) {
+        remote_->report(result, "InternetConnect");
+        return;
+    }
+    enableControls(true);
+    rootKey_ = server;
+    remote_->showServer(server);
+}
+
+void FtpWindow::onDisconnect() {
+    session_.disconnect();
+    remote_->forgetListing();
+    removeRootNode();
+    enableControls(true);
+}
+
+void FtpWindow::onDriveChange() {
+    try {
+        followDrive(*driveList_, *folderList_);
+    } catch (const Failure&) {
+        // When drive c: fails too, the lists stay where they were.
+    }
+}
+
+void FtpWindow::closeEvent(QCloseEvent* event) {
+    handle([this] { closeEverything(); });
+    event->accept();
+}
+
+}  // namespace varnox::windows

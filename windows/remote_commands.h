@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "ftp/session.h"
+#include "platform/message_boxes.h"
+
+class QWidget;
+
+namespace varnox::windows {
+
+class FileList;
+class RemoteTree;
+
+// The FTP window's commands on the server: opening and closing folder nodes of the remote
+// tree, Get and Put. Every failed call is reported by report(), which ends in the question
+// whether to close the connection and the session; a Yes closes everything and the command
+// that met the failure stops there.
+class RemoteCommands {
+public:
+    static constexpr const char* kEmptyDirectoryText = "This directory is empty!";
+    static constexpr const char* kNoSessionForTreeText = "No in session!";
+    static constexpr const char* kNoSelectionText = "no Selection to enumerate";
+    static constexpr const char* kNoDirectoryText = "Please enter the directory to CD";
+    static constexpr const char* kNoSessionText = "Not in session";
+    static constexpr const char* kSelectGetText = "Please select the item to GET!";
+    static constexpr const char* kSelectPutFolderText =
+        "Please select a remote directory to PUT to!";
+    static constexpr const char* kSelectLocalFileText = "Please select a local file to put";
+    static QString truncatedListingText();
+    static QString notPlainNameText(const QString& name);
+
+    // Whether a command goes on after a step that may have closed everything.
+    enum class Next { kGoOn, kStop };
+
+    struct Parts {
+        ftp::Session& session;
+        RemoteTree& tree;
+        FileList& localFiles;
+        platform::MessageBoxes& boxes;
+        QWidget* window;
+        std::function<QString()> serverName;  // the server box's text as it is now
+        std::function<ftp::TransferType()> transferType;
+        std::function<void()> closeEverything;  // what a Yes to the report does
+    };
+    explicit RemoteCommands(Parts parts) : parts_(std::move(parts)) {}
+
+    // After a connect: the root node, and below it what the login directory holds.
+    void showServer(const QString& server);
+    // A double-click on the tree: opens or closes the selected folder node.
+    void openOrCloseSelected();
+    void get();
+    void put();
+
+    // The entries of the last listing.
+    const ftp::Listing& listing() const { return listing_; }
+    void forgetListing() { listing_ = {}; }
+
+    Next report(const ftp::CallResult& result, const char* call);
+
+private:
+    void inform(const QString& text);
+    Next changeTo(const QString& path);
+    Next listFolder(const QString& path);
+    void fillTree(const QString& parentKey);
+
+    Parts parts_;
+    ftp::Listing listing_;
+};
+
+}  // namespace varnox::windows

@@ -84,15 +84,10 @@ QFont fittedFont() {
 }  // namespace
 
 ConfigWindow::ConfigWindow(Services& services, ConfigHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                          Qt::WindowCloseButtonHint),
+    : QWidget(parent, kWindowFrame | Qt::WindowMinMaxButtonsHint),
       services_(services),
       host_(host) {
-    setObjectName(QStringLiteral("frmConfig"));
-    setWindowTitle(QStringLiteral("Tolvrin's Brindle - Configuration"));
-    setFont(fittedFont());
-    sizeClientInTwips(this, 5280, 6945);
+    setUpWindow(this, "frmConfig", "Tolvrin's Brindle - Configuration", fittedFont(), 5280, 6945);
     buildControls();
 }
 

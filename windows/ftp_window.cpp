@@ -33,15 +33,10 @@ void caption(QWidget* window, const char* name, const char* text, int left, int 
 }  // namespace
 
 FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, kWindowFrame | Qt::WindowMinMaxButtonsHint),
       services_(services),
       settings_(settings) {
-    setObjectName(QStringLiteral("frmFTP"));
-    setWindowTitle(QStringLiteral("Tolvrin's Brindle - FTP"));
-    setFont(classicFont());
-    sizeClientInTwips(this, 8715, 6510);
+    setUpWindow(this, "frmFTP", "Tolvrin's Brindle - FTP", classicFont(), 8715, 6510);
     buildControls();
     remote_ = std::make_unique<RemoteCommands>(
         RemoteCommands::Parts{session_, *remoteTree_, *fileList_, services_.boxes, this,

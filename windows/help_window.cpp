@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "windows/layout.h"
 #include "windows/controls.h"
+#include "windows/layout.h"
 
 namespace varnox::windows {
 
@@ -20,10 +20,7 @@ QLabel* pageLabel(QWidget* parent, const char* name, int left, int top, int widt
 HelpWindow::HelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Tolvrin's Brindle Help Page"));
-    setFont(classicFont());
-    sizeClientInTwips(this, 6030, 6345);
+    setUpWindow(this, "frmHelp", "Tolvrin's Brindle Help Page", classicFont(), 6030, 6345);
     setFixedSize(size());
 
     okButton_ = commandButton(this, "OKButton", QStringLiteral("OK"), 4695, 105, 1215, 375);

@@ -44,6 +44,14 @@ void clickOnEnterWhenFocused(QAbstractButton* button) {
     }
 }
 
+void setUpWindow(QWidget* window, const char* name, const char* caption, const QFont& font,
+                 int width, int height) {
+    window->setObjectName(QString::fromLatin1(name));
+    window->setWindowTitle(QString::fromLatin1(caption));
+    window->setFont(font);
+    sizeClientInTwips(window, width, height);
+}
+
 void centreWindow(QWidget* window, QWidget* owner) {
     QRect area;
     if (owner != nullptr && owner->isVisible()) {

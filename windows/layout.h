@@ -27,6 +27,15 @@ void installFontSubstitutes();
 // Buttons answer Enter and Space when they have the focus, and only then.
 void clickOnEnterWhenFocused(QAbstractButton* button);
 
+// The frame of the program's windows: a caption and a close box; `buttons` adds the
+// minimize and maximize boxes it names.
+constexpr Qt::WindowFlags kWindowFrame = Qt::Window | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowCloseButtonHint;
+// Names a window, gives it its caption and font, and sizes its client area from twips.
+void setUpWindow(QWidget* window, const char* name, const char* caption, const QFont& font,
+                 int width, int height);
+
 // Centres a window on the screen, or on `owner` when given.
 void centreWindow(QWidget* window, QWidget* owner = nullptr);
 

@@ -19,14 +19,8 @@
 namespace varnox::windows {
 
 MainWindow::MainWindow(Services& services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
-      services_(services) {
-    setObjectName(QStringLiteral("frmBrindle"));
-    setWindowTitle(QStringLiteral("Tolvrin's Brindle V1.0.1b"));
-    setFont(classicFont());
-    sizeClientInTwips(this, 8490, 5640);
+    : QWidget(parent, kWindowFrame | Qt::WindowMinimizeButtonHint), services_(services) {
+    setUpWindow(this, "frmBrindle", "Tolvrin's Brindle V1.0.1b", classicFont(), 8490, 5640);
     buildControls();
 }
 

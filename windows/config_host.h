@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include <filesystem>
+#include <string>
 
 namespace varnox::windows {
 
@@ -13,7 +14,7 @@ public:
     // After a save: moves the browser's lists to `drive` (a drive entry) and then to `folder`,
     // letting their change handlers run, and then refreshes the drive list and the folder
     // list. A failure travels back to the caller.
-    virtual void moveListsTo(const QString& drive, const QString& folder) = 0;
+    virtual void moveListsTo(const std::string& drive, const std::filesystem::path& folder) = 0;
 
     // After Done: shows the main window again and refreshes its file list, folder list and
     // drive list, in that order.

@@ -97,9 +97,6 @@ void ConfigWindow::buildControls() {
     infoLabel_ =
         plainLabel(this, "lblInfo", QString(), kInfoLeft, kInfoTop, kInfoWidth, kInfoHeight);
     messageLabel_ = plainLabel(this, "lblMessages", QString(), 345, kMessagesTop, 4455, 1335);
-    for (const Caption& c : kCaptions) {
-        plainLabel(this, c.name, QString::fromLatin1(c.text), c.left, c.top, c.width, c.height);
-    }
 
     searchButton_ =
         commandButton(this, "cmdSearch", QStringLiteral("S&earch"), 3585, 1935, 1215, 375);
@@ -119,6 +116,13 @@ void ConfigWindow::buildControls() {
     loadButton_ = commandButton(this, "cmdLoad", QStringLiteral("&Load"), 1440, 6495, 1095, 375);
     helpButton_ = commandButton(this, "cmdHelp", QStringLiteral("&Help"), 2640, 6495, 1095, 375);
     doneButton_ = commandButton(this, "cmdDone", QStringLiteral("&Done"), 3840, 6480, 1095, 375);
+    // Each caption names its box for screen readers.
+    QWidget* boxes[] = {uzFolderBox_, serverBox_, userBox_, passwordBox_, passwordAgainBox_};
+    for (std::size_t i = 0; i < std::size(kCaptions); ++i) {
+        const Caption& c = kCaptions[i];
+        plainLabel(this, c.name, QString::fromLatin1(c.text), c.left, c.top, c.width, c.height)
+            ->setBuddy(boxes[i]);
+    }
 
     infoLabel_->lower();
     messageLabel_->raise();
@@ -170,8 +174,8 @@ void ConfigWindow::load() {
             // is gone: the window recovers on its own, as when there is no file. Text boxes
             // filled so far keep their text.
         }
-        driveList_->setDrive(QStringLiteral("C:"));
-        folderList_->setPath(driveList_->drive());
+        driveList_->setDrive("C:");
+        folderList_->setFolder(driveList_->drive());
     });
 }
 
@@ -182,13 +186,13 @@ bool ConfigWindow::loadSettings() {
     if (!stored) {
         return false;
     }
-    serverBox_->setText(fromBytes(stored->server));
-    userBox_->setText(fromBytes(stored->user));
-    passwordBox_->setText(fromBytes(stored->password));
-    passwordAgainBox_->setText(fromBytes(stored->password));  // an unchanged pair matches
+    showBytes(serverBox_, stored->server);
+    showBytes(userBox_, stored->user);
+    showBytes(passwordBox_, stored->password);
+    showBytes(passwordAgainBox_, stored->password);  // an unchanged pair matches
     uzFolderBox_->setText(fromBytes(settings::GameFolder(stored->gameFolder).uzFolderSetting()));
-    driveList_->setDrive(fromBytes(stored->gameDrive));
-    folderList_->setPath(fromBytes(stored->gameFolder));
+    driveList_->setDrive(stored->gameDrive);
+    folderList_->setFolder(stored->gameFolder);
     return true;
 }
 
@@ -197,19 +201,21 @@ void ConfigWindow::onSearch() {
     for (const settings::GameFound& found : settings::searchForGame(services_.drives)) {
         const char upper =
             static_cast<char>(std::toupper(static_cast<unsigned char>(found.letter)));
-        driveList_->setDrive(QString(QChar(upper)) + QChar(':'));
-        folderList_->setPath(fromBytes(found.folder));
+        driveList_->setDrive(std::string(1, upper) + ":");
+        folderList_->setFolder(found.folder);
     }
 }
 
 void ConfigWindow::onSave() {
-    const settings::SaveRequest request{
-        toBytes(folderList_->path()),  toBytes(driveList_->drive()),
-        toBytes(serverBox_->text()),   toBytes(userBox_->text()),
-        toBytes(passwordBox_->text()), toBytes(passwordAgainBox_->text())};
+    const settings::SaveRequest request{folderList_->folder().native(),
+                                        driveList_->drive(),
+                                        bytesOf(serverBox_),
+                                        bytesOf(userBox_),
+                                        bytesOf(passwordBox_),
+                                        bytesOf(passwordAgainBox_)};
     const settings::SavePlan plan = settings::planSave(request);
     if (const std::optional<std::string> field = settings::unstorableField(plan.values)) {
-        messageLabel_->setText(refusedText(captionOf(*field)));
+        messageLabel_->setText(shortened(refusedText(captionOf(*field))));
         return;
     }
     try {
@@ -224,8 +230,8 @@ void ConfigWindow::onSave() {
         // Below the confirmation, so that both stay in view.
         text += QChar('\n') + QString::fromLatin1(kMismatchText);
     }
-    messageLabel_->setText(text);
-    host_.moveListsTo(fromBytes(request.gameDrive), fromBytes(request.gameFolder));
+    messageLabel_->setText(shortened(text));
+    host_.moveListsTo(request.gameDrive, request.gameFolder);
 }
 
 void ConfigWindow::onDone() {

@@ -49,15 +49,16 @@ void DriveList::fill() {
     filling_ = false;
 }
 
-QString DriveList::drive() const {
+std::string DriveList::drive() const {
     const platform::Drive* d = drives_.find(shown_);
-    return d ? fromBytes(platform::DriveTable::entryText(*d)) : QString(QChar(shown_)) + ':';
+    return d ? platform::DriveTable::entryText(*d) : std::string(1, shown_) + ":";
 }
 
-void DriveList::setDrive(const QString& entry) {
-    auto letter = platform::DriveTable::letterOf(toBytes(entry));
+void DriveList::setDrive(std::string_view entry) {
+    auto letter = platform::DriveTable::letterOf(entry);
     if (!letter || drives_.find(*letter) == nullptr) {
-        throw Failure(failure::kDeviceUnavailable, "Device unavailable: drive " + toBytes(entry));
+        throw Failure(failure::kDeviceUnavailable,
+                      "Device unavailable: drive " + std::string(entry));
     }
     int index = findData(QChar(*letter));
     if (index < 0) {  // the table changed since the list was filled
@@ -99,11 +100,11 @@ FolderList::FolderList(platform::DriveTable& drives, QWidget* parent)
     const fs::path start = platform::currentFolder();
     try {
         show(start, platform::listFolders(start));
-        path_ = start;
-        drives_.rememberFolder(path_);
+        folder_ = start;
+        drives_.rememberFolder(folder_);
     } catch (const Failure&) {
-        path_ = "/";
-        show(path_, {});
+        folder_ = "/";
+        show(folder_, {});
     }
 }
 
@@ -111,12 +112,8 @@ void FolderList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const
     // Folders open by a double-click only: no expand and collapse marks.
 }
 
-QString FolderList::path() const {
-    return fromPath(path_);
-}
-
-void FolderList::setPath(const QString& pathOrDrive) {
-    const std::string text = toBytes(pathOrDrive);
+void FolderList::setFolder(const fs::path& folderOrDrive) {
+    const std::string& text = folderOrDrive.native();
     fs::path folder;
     if (auto letter = platform::DriveTable::letterOf(text)) {
         const platform::Drive* d = drives_.find(*letter);
@@ -139,17 +136,17 @@ void FolderList::setPath(const QString& pathOrDrive) {
         }
     }
     auto subFolders = platform::listFolders(folder);  // throws when it cannot be read
-    bool changed = folder != path_;
-    path_ = folder;
-    drives_.rememberFolder(path_);
-    show(path_, subFolders);
+    const bool changed = folder != folder_;
+    folder_ = folder;
+    drives_.rememberFolder(folder_);
+    show(folder_, subFolders);
     if (changed) {
-        emit pathChanged();
+        emit folderChanged();
     }
 }
 
 void FolderList::refresh() {
-    show(path_, platform::listFolders(path_));
+    show(folder_, platform::listFolders(folder_));
 }
 
 void FolderList::show(const fs::path& folder, const std::vector<std::string>& subFolders) {
@@ -175,7 +172,7 @@ void FolderList::show(const fs::path& folder, const std::vector<std::string>& su
         QString text = fromPath(p == chain.front() ? p : p.filename());
         auto* item =
             parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(this, {text});
-        item->setData(0, Qt::UserRole, fromPath(p));
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(p.native()));
         item->setToolTip(0, fromPath(p));  // narrow lists cut long names short
         item->setIcon(0, open);
         parent = item;
@@ -183,8 +180,8 @@ void FolderList::show(const fs::path& folder, const std::vector<std::string>& su
     QTreeWidgetItem* current = parent;
     for (const auto& name : subFolders) {
         auto* item = new QTreeWidgetItem(current, {fromBytes(name)});
-        item->setData(0, Qt::UserRole, fromPath(folder / name));
-        item->setToolTip(0, item->data(0, Qt::UserRole).toString());
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString((folder / name).native()));
+        item->setToolTip(0, fromPath(folder / name));
         item->setIcon(0, closed);
     }
     expandAll();
@@ -197,9 +194,9 @@ void FolderList::onActivated(QTreeWidgetItem* item) {
     if (item == nullptr) {
         return;
     }
-    QString target = item->data(0, Qt::UserRole).toString();
+    const fs::path target = item->data(0, Qt::UserRole).toByteArray().toStdString();
     try {
-        setPath(target);
+        setFolder(target);
     } catch (const Failure& failure) {
         emit openFailed(failure.number(), fromBytes(failure.what()));
     }
@@ -210,75 +207,67 @@ void FolderList::onActivated(QTreeWidgetItem* item) {
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setAccessibleName(QStringLiteral("Files"));
-    connect(this, &QListWidget::currentRowChanged, this, &FileList::onCurrentRowChanged);
+    // Choosing goes by the selection: the focus arriving in the list makes its first row
+    // current without selecting it, and that chooses nothing.
+    connect(this, &QListWidget::itemSelectionChanged, this, &FileList::onSelectionChanged);
     connect(this, &QListWidget::itemClicked, this, [this] { onItemClicked(); });
-    const fs::path start = platform::currentFolder();
+    folder_ = platform::currentFolder();
     try {
-        fill(platform::listFiles(start), {});
-        path_ = start;
+        fill(platform::listFiles(folder_), {});
     } catch (const Failure&) {
-        path_ = start;
     }
 }
 
-QString FileList::path() const {
-    return fromPath(path_);
-}
-
-void FileList::setPath(const QString& folder) {
-    const fs::path target = withoutTrailingSlashes(toBytes(folder));
+void FileList::setFolder(const fs::path& folder) {
+    const fs::path target = withoutTrailingSlashes(folder.native());
     auto names = platform::listFiles(target);
-    path_ = target;
+    folder_ = target;
     fill(names, {});
 }
 
 void FileList::refresh() {
-    fill(platform::listFiles(path_), fileName());
+    fill(platform::listFiles(folder_), fileName());
 }
 
-QString FileList::fileName() const {
-    QListWidgetItem* item = currentItem();
-    return item != nullptr && item->isSelected() ? item->text() : QString();
+std::string FileList::fileName() const {
+    const QList<QListWidgetItem*> chosen = selectedItems();
+    return chosen.isEmpty() ? std::string()
+                            : chosen.front()->data(Qt::UserRole).toByteArray().toStdString();
 }
 
-void FileList::fill(const std::vector<std::string>& names, const QString& keep) {
+void FileList::fill(const std::vector<std::string>& names, const std::string& keep) {
     filling_ = true;
     clear();
     for (const auto& name : names) {
-        addItem(fromBytes(name));
-    }
-    setCurrentRow(-1);
-    if (!keep.isEmpty()) {
-        auto found = findItems(keep, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (!found.isEmpty()) {
-            setCurrentItem(found.front());
-            found.front()->setSelected(true);
+        auto* item = new QListWidgetItem(fromBytes(name), this);
+        item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+        if (name == keep) {
+            setCurrentItem(item);
         }
+    }
+    if (keep.empty()) {
+        setCurrentRow(-1);
     }
     filling_ = false;
 }
 
-void FileList::onCurrentRowChanged(int row) {
-    if (filling_ || row < 0) {
-        return;
+void FileList::onSelectionChanged() {
+    if (!filling_ && !selectedItems().isEmpty()) {
+        emit fileClicked();
     }
-    if (QListWidgetItem* it = item(row)) {
-        it->setSelected(true);
-    }
-    emit fileClicked();
 }
 
 void FileList::mousePressEvent(QMouseEvent* event) {
-    int before = currentRow();
+    const std::string before = fileName();
     QListWidget::mousePressEvent(event);
-    pressChangedRow_ = currentRow() != before;
+    pressChangedSelection_ = fileName() != before;
 }
 
 void FileList::onItemClicked() {
-    // A click on a new row has already been reported by the row change; a click on the
-    // row that was selected before is a click of its own.
-    if (pressChangedRow_) {
-        pressChangedRow_ = false;
+    // A click that chose a new file has already been reported by the selection; a click on
+    // the file chosen before is a click of its own.
+    if (pressChangedSelection_) {
+        pressChangedSelection_ = false;
         return;
     }
     emit fileClicked();
@@ -288,13 +277,13 @@ void FileList::onItemClicked() {
 
 bool followDrive(DriveList& drives, FolderList& folders) {
     try {
-        folders.setPath(drives.drive());
+        folders.setFolder(drives.drive());
         return true;
     } catch (const Failure&) {
         // Setting drive c: raises the change again, for drive c:; the folder list is then
         // set once more to the same place.
-        drives.setDrive(QStringLiteral("c:"));
-        folders.setPath(drives.drive());
+        drives.setDrive("c:");
+        folders.setFolder(drives.drive());
         return false;
     }
 }

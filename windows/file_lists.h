@@ -2,12 +2,15 @@
 
 #include <QComboBox>
 #include <QListWidget>
-#include <QString>
 #include <QTreeWidget>
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 #include "platform/drives.h"
 
+// The drive, folder and file lists of the windows that browse files. Paths and names are
+// held as the bytes the file system gives; they become text only to be shown.
 namespace varnox::windows {
 
 // The drive list: one entry per drive of the drive table ("c: [/]").
@@ -17,11 +20,11 @@ public:
     explicit DriveList(platform::DriveTable& drives, QWidget* parent = nullptr);
 
     // The entry of the drive shown.
-    QString drive() const;
+    std::string drive() const;
     // Shows the drive an entry names ("c:", "D:", "e: [/media/usb]"). Throws varnox::Failure
     // when no drive has that letter. Raises driveChanged before returning when the drive
     // shown changes.
-    void setDrive(const QString& entry);
+    void setDrive(std::string_view entry);
     // Reads the drive table again; the drive shown stays.
     void refresh();
 
@@ -47,18 +50,18 @@ public:
     explicit FolderList(platform::DriveTable& drives, QWidget* parent = nullptr);
 
     // The current folder, without a trailing "/" (except the file system root "/").
-    QString path() const;
-    // Makes `pathOrDrive` the current folder. It is an absolute folder, or a drive entry
+    const std::filesystem::path& folder() const { return folder_; }
+    // Makes `folderOrDrive` the current folder. It is an absolute folder, or a drive entry
     // ("c:", "d: [/media/usb]"), which stands for that drive's current folder. Throws
     // varnox::Failure, and changes nothing, when the drive is unknown or not ready or the
-    // folder is missing or cannot be read. Raises pathChanged before returning when the
+    // folder is missing or cannot be read. Raises folderChanged before returning when the
     // current folder changes.
-    void setPath(const QString& pathOrDrive);
+    void setFolder(const std::filesystem::path& folderOrDrive);
     // Reads the current folder's sub-folders again.
     void refresh();
 
 signals:
-    void pathChanged();
+    void folderChanged();
     // Opening a folder chosen by the user failed (it vanished, or cannot be read).
     void openFailed(int number, const QString& description);
 
@@ -71,42 +74,43 @@ private:
     void onActivated(QTreeWidgetItem* item);
 
     platform::DriveTable& drives_;
-    std::filesystem::path path_;
+    std::filesystem::path folder_;
 };
 
-// The file list: the ordinary, non-hidden files of one folder, sorted by name.
+// The file list: the ordinary, non-hidden files of one folder, sorted by name. A file is
+// chosen by a click, or from the keyboard by the arrow keys or Space on the current row;
+// the focus arriving in the list chooses nothing.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
     explicit FileList(QWidget* parent = nullptr);
 
-    // The folder listed.
-    QString path() const;
-    // Lists `folder`; no file is selected afterwards. Throws varnox::Failure, and changes
+    const std::filesystem::path& folder() const { return folder_; }
+    // Lists `folder`; no file is chosen afterwards. Throws varnox::Failure, and changes
     // nothing, when the folder cannot be read.
-    void setPath(const QString& folder);
-    // Reads the folder again; the selected file stays selected while it exists.
+    void setFolder(const std::filesystem::path& folder);
+    // Reads the folder again; the chosen file stays chosen while it exists.
     void refresh();
-    // The selected file's name, or empty text.
-    QString fileName() const;
+    // The chosen file's name, or empty.
+    std::string fileName() const;
     // The list's name filter; every file matches.
     QString pattern() const { return QStringLiteral("*.*"); }
 
 signals:
-    // A file was chosen: by a click, by the keyboard, or by code selecting a row.
+    // A file was chosen, or the chosen one clicked again.
     void fileClicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void fill(const std::vector<std::string>& names, const QString& keep);
-    void onCurrentRowChanged(int row);
+    void fill(const std::vector<std::string>& names, const std::string& keep);
+    void onSelectionChanged();
     void onItemClicked();
 
-    std::filesystem::path path_;
+    std::filesystem::path folder_;
     bool filling_ = false;
-    bool pressChangedRow_ = false;
+    bool pressChangedSelection_ = false;
 };
 
 // The drive-list change of the browsing windows: `folders` moves to the drive `drives` shows.

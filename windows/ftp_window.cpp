@@ -40,7 +40,7 @@ FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWi
     buildControls();
     remote_ = std::make_unique<RemoteCommands>(
         RemoteCommands::Parts{session_, *remoteTree_, *fileList_, services_.boxes, this,
-                              [this] { return serverBox_->text(); },
+                              [this] { return bytesOf(serverBox_); },
                               [this] { return transferType_; }, [this] { closeEverything(); }});
     connectHandlers();
     load();
@@ -120,7 +120,8 @@ void FtpWindow::connectHandlers() {
     on(putButton_, &QPushButton::clicked, [this] { remote_->put(); });
     on(remoteTree_, &RemoteTree::treeDoubleClicked, [this] { remote_->openOrCloseSelected(); });
     on(driveList_, &DriveList::driveChanged, [this] { onDriveChange(); });
-    on(folderList_, &FolderList::pathChanged, [this] { fileList_->setPath(folderList_->path()); });
+    on(folderList_, &FolderList::folderChanged,
+       [this] { fileList_->setFolder(folderList_->folder()); });
     connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& what) {
         reportFailure(services_.boxes, this, Failure(number, toBytes(what)));
     });
@@ -135,25 +136,25 @@ void FtpWindow::handle(Handler&& handler) {
 }
 
 void FtpWindow::load() {
-    serverBox_->setText(fromBytes(settings_.server));
-    userBox_->setText(fromBytes(settings_.user));
-    passwordBox_->setText(fromBytes(settings_.password));
+    showBytes(serverBox_, settings_.server);
+    showBytes(userBox_, settings_.user);
+    showBytes(passwordBox_, settings_.password);
 
     // The local lists start in the game folder. An empty setting leaves them where they are;
     // a drive that cannot be shown falls back to c: without a message.
     if (!settings_.gameDrive.empty()) {
         try {
-            driveList_->setDrive(fromBytes(settings_.gameDrive));
+            driveList_->setDrive(settings_.gameDrive);
         } catch (const Failure&) {
             try {  // a drive the table does not know: drive c:, quietly
-                driveList_->setDrive(QStringLiteral("c:"));
-                folderList_->setPath(driveList_->drive());
+                driveList_->setDrive("c:");
+                folderList_->setFolder(driveList_->drive());
             } catch (const Failure&) {
             }
         }
     }
     if (!settings_.gameFolder.empty()) {
-        handle([this] { folderList_->setPath(fromBytes(settings_.gameFolder)); });
+        handle([this] { folderList_->setFolder(settings_.gameFolder); });
     }
 
     passiveBox_->setChecked(true);
@@ -184,10 +185,10 @@ void FtpWindow::enableControls(bool p) {
 }
 
 void FtpWindow::removeRootNode() {
-    if (QTreeWidgetItem* root = rootKey_.isNull() ? nullptr : remoteTree_->node(rootKey_)) {
+    if (QTreeWidgetItem* root = rootKey_ ? remoteTree_->node(*rootKey_) : nullptr) {
         remoteTree_->removeNode(root);
     }
-    rootKey_ = QString();
+    rootKey_.reset();
 }
 
 void FtpWindow::closeEverything() {
@@ -214,14 +215,13 @@ void FtpWindow::onConnect() {
     if (session_.state() != ftp::Session::State::kOpen) {
         return;
     }
-    const QString server = serverBox_->text();
-    if (server.isEmpty()) {
+    const std::string server = bytesOf(serverBox_);
+    if (server.empty()) {
         services_.boxes.inform(this, QString::fromLatin1(kNoServerText));
         return;
     }
-    const ftp::CallResult result =
-        session_.connect({toBytes(server), toBytes(userBox_->text()), toBytes(passwordBox_->text()),
-                          passiveBox_->isChecked()});
+    const ftp::CallResult result = session_.connect(
+        {server, bytesOf(userBox_), bytesOf(passwordBox_), passiveBox_->isChecked()});
     if (!result.ok()) {
         remote_->report(result, "InternetConnect");
         return;

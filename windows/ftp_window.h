@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "ftp/session.h"
 #include "settings/settings_file.h"
@@ -69,7 +70,7 @@ private:
     std::unique_ptr<RemoteCommands> remote_;
     // The key of the root node the connection added, so the node goes with the connection
     // even after the server box was edited.
-    QString rootKey_;
+    std::optional<std::string> rootKey_;
 
     QPushButton* startSessionButton_;
     QLineEdit* proxyBox_;

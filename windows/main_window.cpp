@@ -72,7 +72,8 @@ void MainWindow::buildControls() {
         connect(sender, signal, this, [this, handler] { handle([this, handler] { handler(); }); });
     };
     on(driveList_, &DriveList::driveChanged, [this] { onDriveChange(); });
-    on(folderList_, &FolderList::pathChanged, [this] { fileList_->setPath(folderList_->path()); });
+    on(folderList_, &FolderList::folderChanged,
+       [this] { fileList_->setFolder(folderList_->folder()); });
     connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& text) {
         reportFailure(services_.boxes, this, Failure(number, toBytes(text)));
     });
@@ -100,8 +101,9 @@ QString MainWindow::status() const {
 }
 
 void MainWindow::setStatus(const QString& text) {
-    statusLine_->setText(text);
-    emit statusChanged(text);
+    const QString shown = shortened(text);
+    statusLine_->setText(shown);
+    emit statusChanged(shown);
 }
 
 void MainWindow::showStatus(const std::string& text) {
@@ -126,26 +128,26 @@ void MainWindow::load() {
         }
         settings_ = *stored;
         setStatus(QString::fromLatin1(kDefaultConfigText));
-        folderList_->setPath(fromBytes(settings_.gameFolder));
-        driveList_->setDrive(fromBytes(settings_.gameDrive));
+        folderList_->setFolder(settings_.gameFolder);
+        driveList_->setDrive(settings_.gameDrive);
     });
 }
 
 void MainWindow::onDriveChange() {
     if (!followDrive(*driveList_, *folderList_)) {
-        setStatus(folderList_->path());
+        setStatus(fromPath(folderList_->folder()));
     }
 }
 
 void MainWindow::onFileClick() {
-    setStatus(fileList_->fileName());
-    const bool compressed = settings::hasCompressedEnding(toBytes(fileList_->fileName()));
+    setStatus(fromBytes(fileList_->fileName()));
+    const bool compressed = settings::hasCompressedEnding(fileList_->fileName());
     decompressButton_->setEnabled(compressed);
     compressButton_->setEnabled(!compressed);
 }
 
 packages::Selection MainWindow::selection() const {
-    return {toBytes(folderList_->path()), toBytes(fileList_->fileName())};
+    return {folderList_->folder().native(), fileList_->fileName()};
 }
 
 void MainWindow::runCommand(
@@ -198,9 +200,9 @@ void MainWindow::onConfigure() {
     setStatus(QString());
 }
 
-void MainWindow::moveListsTo(const QString& drive, const QString& folder) {
+void MainWindow::moveListsTo(const std::string& drive, const std::filesystem::path& folder) {
     driveList_->setDrive(drive);
-    folderList_->setPath(folder);
+    folderList_->setFolder(folder);
     driveList_->refresh();
     folderList_->refresh();
 }

@@ -44,7 +44,7 @@ public:
     QString status() const;
 
     // What the configuration window does to this window after Save and Done.
-    void moveListsTo(const QString& drive, const QString& folder) override;
+    void moveListsTo(const std::string& drive, const std::filesystem::path& folder) override;
     void showAgain() override;
 
 signals:

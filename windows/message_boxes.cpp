@@ -22,7 +22,7 @@ QString failureText(const Failure& failure) {
 }
 
 void reportFailure(platform::MessageBoxes& boxes, QWidget* parent, const Failure& failure) {
-    boxes.inform(parent, failureText(failure));
+    boxes.inform(parent, shortened(failureText(failure)));
 }
 
 }  // namespace varnox::windows

@@ -33,7 +33,7 @@ QString RemoteCommands::notPlainNameText(const QString& name) {
 }
 
 void RemoteCommands::inform(const QString& text) {
-    parts_.boxes.inform(parts_.window, text);
+    parts_.boxes.inform(parts_.window, shortened(text));
 }
 
 RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const char* call) {
@@ -41,26 +41,26 @@ RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const
         inform(fromBytes(ftp::extendedErrorText(call, result.replyCode, result.reply)));
     }
     if (parts_.boxes.askYesNo(parts_.window,
-                              fromBytes(ftp::closeQuestionText(call, result.error)))) {
+                              shortened(fromBytes(ftp::closeQuestionText(call, result.error))))) {
         parts_.closeEverything();
         return Next::kStop;
     }
     return Next::kGoOn;
 }
 
-RemoteCommands::Next RemoteCommands::changeTo(const QString& path) {
-    if (path.isEmpty()) {
+RemoteCommands::Next RemoteCommands::changeTo(const std::string& path) {
+    if (path.empty()) {
         inform(QString::fromLatin1(kNoDirectoryText));
         return Next::kGoOn;
     }
-    const std::string directory = ftp::remoteDirectory(toBytes(path), toBytes(parts_.serverName()));
+    const std::string directory = ftp::remoteDirectory(path, parts_.serverName());
     const ftp::CallResult result = parts_.session.changeDirectory(directory);
     return result.ok() ? Next::kGoOn : report(result, "rcd");
 }
 
-RemoteCommands::Next RemoteCommands::listFolder(const QString& path) {
+RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
     listing_ = {};
-    if (!path.isEmpty() && changeTo(path) == Next::kStop) {
+    if (!path.empty() && changeTo(path) == Next::kStop) {
         return Next::kStop;
     }
     const ftp::CallResult result = parts_.session.list(listing_);
@@ -76,7 +76,7 @@ RemoteCommands::Next RemoteCommands::listFolder(const QString& path) {
     return Next::kGoOn;
 }
 
-void RemoteCommands::fillTree(const QString& parentKey) {
+void RemoteCommands::fillTree(const std::string& parentKey) {
     RemoteTree& tree = parts_.tree;
     if (parentKey == parts_.serverName() && listing_.entries.empty()) {
         tree.addRoot(parentKey, kRoot);  // a root already there stays as it is
@@ -87,18 +87,18 @@ void RemoteCommands::fillTree(const QString& parentKey) {
         return;
     }
     std::vector<RemoteTree::NewNode> nodes;
-    for (const ftp::TreeRow& row : ftp::treeRows(toBytes(parentKey), listing_.entries)) {
-        nodes.push_back({fromBytes(row.key), row.directory ? kClosed : kLeaf});
+    for (const ftp::TreeRow& row : ftp::treeRows(parentKey, listing_.entries)) {
+        nodes.push_back({row.key, row.directory ? kClosed : kLeaf});
     }
     if (QTreeWidgetItem* last = tree.addChildren(parent, nodes)) {
         tree.ensureVisible(last);
     }
 }
 
-void RemoteCommands::showServer(const QString& server) {
+void RemoteCommands::showServer(const std::string& server) {
     listing_ = {};
     fillTree(server);  // with no entries listed, this adds the root node
-    if (listFolder(QString()) == Next::kStop) {
+    if (listFolder({}) == Next::kStop) {
         return;
     }
     if (!listing_.entries.empty()) {
@@ -117,7 +117,7 @@ void RemoteCommands::openOrCloseSelected() {
         return;
     }
     const QString image = RemoteTree::imageOf(node);
-    const QString path = node->text(0);
+    const std::string path = RemoteTree::keyOf(node);
     if (image == kClosed) {
         parts_.tree.setImage(node, kOpen);
         if (listFolder(path) == Next::kGoOn) {  // on kStop the node went with the connection
@@ -139,16 +139,16 @@ void RemoteCommands::get() {
         inform(QString::fromLatin1(kSelectGetText));
         return;
     }
-    const ftp::NodePathParts remote = ftp::splitNodePath(toBytes(node->text(0)));
+    const ftp::NodePathParts remote = ftp::splitNodePath(RemoteTree::keyOf(node));
     if (!ftp::isPlainRemoteName(remote.name)) {
         inform(notPlainNameText(fromBytes(remote.name)));
         return;
     }
-    if (changeTo(fromBytes(remote.directory)) == Next::kStop) {
+    if (changeTo(remote.directory) == Next::kStop) {
         return;
     }
     const ftp::CallResult result = parts_.session.get(
-        remote.name, toPath(parts_.localFiles.path()) / remote.name, parts_.transferType());
+        remote.name, parts_.localFiles.folder() / remote.name, parts_.transferType());
     guarded(parts_.boxes, parts_.window, [this] { parts_.localFiles.refresh(); });
     if (!result.ok()) {
         report(result, "FtpGetFile");
@@ -164,22 +164,22 @@ void RemoteCommands::put() {
         inform(QString::fromLatin1(kSelectPutFolderText));
         return;
     }
-    const QString name = parts_.localFiles.fileName();
-    if (name.isEmpty()) {
+    const std::string name = parts_.localFiles.fileName();
+    if (name.empty()) {
         inform(QString::fromLatin1(kSelectLocalFileText));
         return;
     }
-    const QString path = node->text(0);
-    const auto directory = ftp::uploadDirectory(toBytes(path), toBytes(parts_.serverName()));
+    const std::string path = RemoteTree::keyOf(node);
+    const auto directory = ftp::uploadDirectory(path, parts_.serverName());
     if (!directory) {
         inform(QString::fromLatin1(kSelectPutFolderText));
         return;
     }
-    if (changeTo(fromBytes(*directory)) == Next::kStop) {
+    if (changeTo(*directory) == Next::kStop) {
         return;
     }
-    const ftp::CallResult result = parts_.session.put(
-        toPath(parts_.localFiles.path()) / toBytes(name), toBytes(name), parts_.transferType());
+    const ftp::CallResult result =
+        parts_.session.put(parts_.localFiles.folder() / name, name, parts_.transferType());
     if (!result.ok()) {
         report(result, "FtpPutFile");
         return;

@@ -40,14 +40,14 @@ public:
         FileList& localFiles;
         platform::MessageBoxes& boxes;
         QWidget* window;
-        std::function<QString()> serverName;  // the server box's text as it is now
+        std::function<std::string()> serverName;  // the server box's text as it is now
         std::function<ftp::TransferType()> transferType;
         std::function<void()> closeEverything;  // what a Yes to the report does
     };
     explicit RemoteCommands(Parts parts) : parts_(std::move(parts)) {}
 
     // After a connect: the root node, and below it what the login directory holds.
-    void showServer(const QString& server);
+    void showServer(const std::string& server);
     // A double-click on the tree: opens or closes the selected folder node.
     void openOrCloseSelected();
     void get();
@@ -61,9 +61,9 @@ public:
 
 private:
     void inform(const QString& text);
-    Next changeTo(const QString& path);
-    Next listFolder(const QString& path);
-    void fillTree(const QString& parentKey);
+    Next changeTo(const std::string& path);
+    Next listFolder(const std::string& path);
+    void fillTree(const std::string& parentKey);
 
     Parts parts_;
     ftp::Listing listing_;

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "windows/image_list.h"
+#include "windows/text.h"
 
 namespace varnox::windows {
 
@@ -39,17 +40,17 @@ void RemoteTree::setImageList(const ImageList* images) {
     }
 }
 
-QTreeWidgetItem* RemoteTree::makeNode(const QString& key, const QString& image) {
-    auto* item = new QTreeWidgetItem(QStringList{key});
-    item->setData(0, kKeyRole, key);
+QTreeWidgetItem* RemoteTree::makeNode(const std::string& key, const QString& image) {
+    auto* item = new QTreeWidgetItem(QStringList{fromBytes(key)});
+    item->setData(0, kKeyRole, QByteArray::fromStdString(key));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    nodes_.insert(key, item);
+    nodes_.insert(QByteArray::fromStdString(key), item);
     setImage(item, image);
     return item;
 }
 
-QTreeWidgetItem* RemoteTree::addRoot(const QString& key, const QString& image) {
-    if (nodes_.contains(key)) {
+QTreeWidgetItem* RemoteTree::addRoot(const std::string& key, const QString& image) {
+    if (nodes_.contains(QByteArray::fromStdString(key))) {
         return nullptr;
     }
     QTreeWidgetItem* item = makeNode(key, image);
@@ -61,7 +62,7 @@ QTreeWidgetItem* RemoteTree::addChildren(QTreeWidgetItem* parent,
                                          const std::vector<NewNode>& nodes) {
     QList<QTreeWidgetItem*> added;
     for (const NewNode& n : nodes) {
-        if (!nodes_.contains(n.key)) {
+        if (!nodes_.contains(QByteArray::fromStdString(n.key))) {
             added.append(makeNode(n.key, n.image));
         }
     }
@@ -70,8 +71,8 @@ QTreeWidgetItem* RemoteTree::addChildren(QTreeWidgetItem* parent,
     return added.isEmpty() ? nullptr : added.back();
 }
 
-QString RemoteTree::keyOf(const QTreeWidgetItem* node) {
-    return node->data(0, kKeyRole).toString();
+std::string RemoteTree::keyOf(const QTreeWidgetItem* node) {
+    return node->data(0, kKeyRole).toByteArray().toStdString();
 }
 
 QString RemoteTree::imageOf(const QTreeWidgetItem* node) {
@@ -88,7 +89,7 @@ void RemoteTree::forget(QTreeWidgetItem* node) {
     for (int i = 0; i < node->childCount(); ++i) {
         forget(node->child(i));
     }
-    nodes_.remove(keyOf(node));
+    nodes_.remove(node->data(0, kKeyRole).toByteArray());
 }
 
 void RemoteTree::removeNode(QTreeWidgetItem* node) {

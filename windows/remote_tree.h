@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QTreeWidget>
+#include <string>
 #include <vector>
 
 namespace varnox::windows {
@@ -10,7 +11,8 @@ namespace varnox::windows {
 class ImageList;
 
 // The FTP window's tree of remote folders and files. Every node has a key that is unique
-// in the tree, a text and the key of its picture in the image list. The picture key is
+// in the tree (the remote path as the server's bytes, shown as its text) and the key of
+// its picture in the image list. The picture key is
 // also the node's state ("root", "open", "closed", "leaf").
 //
 // The user cannot expand or collapse nodes: there are no expand marks, and neither the
@@ -20,9 +22,8 @@ class ImageList;
 class RemoteTree : public QTreeWidget {
     Q_OBJECT
 public:
-    // A node to add: key and text are the same for every node the window adds.
     struct NewNode {
-        QString key;
+        std::string key;
         QString image;
     };
 
@@ -33,15 +34,17 @@ public:
 
     // Adds a top-level node in the first position. Null, and nothing added, when the key
     // is already in the tree.
-    QTreeWidgetItem* addRoot(const QString& key, const QString& image);
+    QTreeWidgetItem* addRoot(const std::string& key, const QString& image);
     // Adds nodes as the last children of parent, in order, each with its key as its text.
     // A node whose key is already in the tree (or earlier in nodes) is skipped. Returns the
     // last node added, or null when none was.
     QTreeWidgetItem* addChildren(QTreeWidgetItem* parent, const std::vector<NewNode>& nodes);
 
     // The node with that key, or null.
-    QTreeWidgetItem* node(const QString& key) const { return nodes_.value(key); }
-    static QString keyOf(const QTreeWidgetItem* node);
+    QTreeWidgetItem* node(const std::string& key) const {
+        return nodes_.value(QByteArray::fromStdString(key));
+    }
+    static std::string keyOf(const QTreeWidgetItem* node);
     static QString imageOf(const QTreeWidgetItem* node);
     void setImage(QTreeWidgetItem* node, const QString& image);
 
@@ -67,11 +70,11 @@ protected:
                       const QModelIndex& index) const override;
 
 private:
-    QTreeWidgetItem* makeNode(const QString& key, const QString& image);
+    QTreeWidgetItem* makeNode(const std::string& key, const QString& image);
     void forget(QTreeWidgetItem* node);
 
     const ImageList* images_ = nullptr;
-    QHash<QString, QTreeWidgetItem*> nodes_;
+    QHash<QByteArray, QTreeWidgetItem*> nodes_;
 };
 
 }  // namespace varnox::windows

@@ -33,7 +33,7 @@ std::string jsonString(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c >= 0x80) {
             char buffer[8];
             std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
             out += buffer;

@@ -3,7 +3,8 @@
 Usage: /usr/bin/python3 ftp_server.py CONFIG.json
 
 The configuration is a JSON object:
-  accounts        list of {name, password, home, perm}
+  accounts        list of {name, password, home, perm}; each byte of a text is one
+                  character (so names and passwords need not be UTF-8)
                   perm uses pyftpdlib's letters (elradfmwMT gives everything)
   canned_listing  optional file whose bytes every LIST sends instead of a real listing
   login_refusal   optional text of the 530 reply to a wrong password; a text of several
@@ -31,10 +32,14 @@ def main():
     with open(sys.argv[1], encoding="utf-8") as f:
         config = json.load(f)
 
+    # Texts come as one character a byte; the server sees them as it decodes the wire.
+    def wire(text):
+        return text.encode("latin-1").decode("utf8", "surrogateescape")
+
     authorizer = DummyAuthorizer()
     for account in config["accounts"]:
-        authorizer.add_user(account["name"], account["password"], account["home"],
-                            perm=account.get("perm", "elradfmwMT"))
+        authorizer.add_user(wire(account["name"]), wire(account["password"]),
+                            wire(account["home"]), perm=account.get("perm", "elradfmwMT"))
 
     canned = None
     if config.get("canned_listing"):

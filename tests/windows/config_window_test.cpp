@@ -1,4 +1,5 @@
 // The configuration window, opened from the main window, over temporary drives.
+#include <QAccessible>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
@@ -44,11 +45,11 @@ protected:
     std::optional<settings::Settings> saved() {
         return settings::readSettingsFile(services_.settingsFile);
     }
-    QString entry(char letter) const {
-        return QString::fromStdString(platform::DriveTable::entryText(*drives_.find(letter)));
+    std::string entry(char letter) const {
+        return platform::DriveTable::entryText(*drives_.find(letter));
     }
     QString savedText(char letter) const {
-        return ConfigWindow::savedText(q(dir_ / "program"), entry(letter));
+        return ConfigWindow::savedText(q(dir_ / "program"), QString::fromStdString(entry(letter)));
     }
     fs::path folder(char drive, const std::string& name) const {
         fs::create_directories(dir_ / std::string(1, drive) / name);
@@ -65,7 +66,7 @@ TEST_F(ConfigWindowTest, LoadFillsTheWindowOrFallsBackToDriveC) {
     EXPECT_EQ(field<QLabel>("lblInfo")->text(), ConfigWindow::kInfoText);
     EXPECT_EQ(messages(), ConfigWindow::kServerInfoText);
     EXPECT_EQ(boxTexts(), QStringList({"", "", "", "", ""}));
-    EXPECT_EQ(folders()->path(), q(dir_ / "c" / "Home"));
+    EXPECT_EQ(folders()->folder(), dir_ / "c" / "Home");
     EXPECT_FALSE(main.isVisible());
     EXPECT_EQ(main.status(), "") << "Configure empties the main window's status line";
     delete config_.data();
@@ -73,10 +74,10 @@ TEST_F(ConfigWindowTest, LoadFillsTheWindowOrFallsBackToDriveC) {
     const fs::path game = folder('d', "Games/UT");
     // Saved settings that cannot be used send the lists to drive c:; the boxes keep what the
     // file gave them, and nothing is reported.
-    const std::tuple<fs::path, const char*, QString> cases[] = {
-        {game, "d:", q(game)},
-        {dir_ / "d" / "Gone", "d:", q(dir_ / "c" / "Home")},
-        {game, "q:", q(dir_ / "c" / "Home")},
+    const std::tuple<fs::path, const char*, fs::path> cases[] = {
+        {game, "d:", game},
+        {dir_ / "d" / "Gone", "d:", dir_ / "c" / "Home"},
+        {game, "q:", dir_ / "c" / "Home"},
     };
     for (const auto& [gameFolder, gameDrive, shown] : cases) {
         writeConfig(gameFolder, gameDrive, "192.0.2.9", "admin", "Se cret");
@@ -85,17 +86,46 @@ TEST_F(ConfigWindowTest, LoadFillsTheWindowOrFallsBackToDriveC) {
         configure();
         EXPECT_EQ(boxTexts(),
                   QStringList({q(gameFolder) + "/uz", "192.0.2.9", "admin", "Se cret", "Se cret"}));
-        EXPECT_EQ(folders()->path(), shown) << gameDrive;
+        EXPECT_EQ(folders()->folder(), shown) << gameDrive;
         EXPECT_TRUE(boxes_.empty());
         delete config_.data();
     }
-    writeConfig(game, entry('d').toStdString(), "h", "admin", "pw");
+    writeConfig(game, entry('d'), "h", "admin", "pw");
     const std::string before = readFile(services_.settingsFile);
     startMain();
     configure();
     click("cmdSave");
     EXPECT_EQ(readFile(services_.settingsFile), before) << "Save right after Load writes the same";
     EXPECT_EQ(messages(), savedText('d'));
+}
+
+// A file written by a Windows program holds Windows-1252 bytes: they are shown as such and
+// written back byte for byte; what the user types is stored as UTF-8.
+TEST_F(ConfigWindowTest, ValuesKeepTheBytesTheyWereReadAs) {
+    const fs::path game = folder('c', "UT");
+    writeConfig(game, entry('c'), "h\xf6st", "J\xfcrgen", "p\xe4ss");
+    const std::string before = readFile(services_.settingsFile);
+    startMain();
+    configure();
+    EXPECT_EQ(boxTexts(),
+              QStringList({q(game) + "/uz", QString::fromUtf8("h\u00f6st"),
+                           QString::fromUtf8("J\u00fcrgen"), QString::fromUtf8("p\u00e4ss"),
+                           QString::fromUtf8("p\u00e4ss")}));
+    click("cmdSave");
+    EXPECT_EQ(readFile(services_.settingsFile), before) << "the password survives";
+    field("txtServerIp")->setText(QString::fromUtf8("h\u00f6st2"));
+    click("cmdSave");
+    EXPECT_EQ(saved()->server, "h\xc3\xb6st2");
+    EXPECT_EQ(saved()->user, "J\xfcrgen");
+    const std::pair<const char*, const char*> captions[] = {{"txtUZDrive", "Default UZ folder"},
+                                                            {"txtServerIp", "Redirect Server IP"},
+                                                            {"txtUserName", "User Name"},
+                                                            {"txtUserPwd", "Password"},
+                                                            {"txtUserPwd2", "Verify Password"}};
+    for (const auto& [box, caption] : captions) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(field(box))->text(QAccessible::Name),
+                  caption);
+    }
 }
 
 TEST_F(ConfigWindowTest, SearchThenSaveStoresTheLastDriveHoldingTheGame) {
@@ -106,13 +136,12 @@ TEST_F(ConfigWindowTest, SearchThenSaveStoresTheLastDriveHoldingTheGame) {
     field("txtServerIp")->setText("192.0.2.1");
     click("cmdSearch");
     EXPECT_EQ(drives()->drive(), entry('d')) << "drive e: is not ready";
-    EXPECT_EQ(folders()->path(), q(dir_ / "d" / "UnrealTournament"));
+    EXPECT_EQ(folders()->folder(), dir_ / "d" / "UnrealTournament");
     EXPECT_FALSE(saved()) << "the search saves nothing";
     click("cmdSave");
     const std::string game = (dir_ / "d" / "UnrealTournament").string();
     EXPECT_EQ(readFile(services_.settingsFile),
-              settings::formatSettings(
-                  {game, entry('d').toStdString(), "192.0.2.1", "", "", game + "/uz"}));
+              settings::formatSettings({game, entry('d'), "192.0.2.1", "", "", game + "/uz"}));
     EXPECT_EQ(readFile(dir_ / "d" / "UnrealTournament" / "uz" / "a.txt"),
               "Do NOT delete this file.\r\n");
     EXPECT_TRUE(boxes_.empty());
@@ -122,7 +151,7 @@ TEST_F(ConfigWindowTest, SaveSaysWhatItStoredAndRefusesWhatItCannot) {
     const fs::path game = folder('c', "UT");
     startMain();
     configure();
-    folders()->setPath(q(game));
+    folders()->setFolder(game);
     field("txtUserPwd")->setText("secret");
     field("txtUserPwd2")->setText("Secret");
     click("cmdSave");
@@ -131,12 +160,12 @@ TEST_F(ConfigWindowTest, SaveSaysWhatItStoredAndRefusesWhatItCannot) {
     EXPECT_EQ(field("txtUserPwd")->text(), "secret") << "the boxes keep what was typed";
 
     const std::string before = readFile(services_.settingsFile);
-    folders()->setPath(q(folder('c', "U\"T")));
+    folders()->setFolder(folder('c', "U\"T"));
     click("cmdSave");
     EXPECT_EQ(messages(), ConfigWindow::refusedText("UT folder"));
     EXPECT_FALSE(fs::exists(dir_ / "c" / "U\"T" / "uz")) << "nothing is created";
 
-    folders()->setPath(q(game));
+    folders()->setFolder(game);
     fs::permissions(dir_ / "program", fs::perms::owner_read | fs::perms::owner_exec);
     {
         PermissionChecksEnforced enforced;
@@ -160,10 +189,10 @@ TEST_F(ConfigWindowTest, SaveMovesTheMainListsAndDoneBringsTheMainWindowBack) {
     const settings::Settings atStart = main.settings();
     auto* first = &configure();
     drives()->setDrive("d:");
-    folders()->setPath(q(newGame));
+    folders()->setFolder(newGame);
     field("txtServerIp")->setText("192.0.2.2");
     click("cmdSave");
-    EXPECT_EQ(control<windows::FolderList>("Dir1")->path(), q(newGame));
+    EXPECT_EQ(control<windows::FolderList>("Dir1")->folder(), newGame);
     EXPECT_EQ(control<windows::DriveList>("Drive1")->drive(), entry('d'));
     EXPECT_TRUE(main.settings() == atStart) << "the settings count from the next start";
     EXPECT_FALSE(main.isVisible()) << "Save does not bring the main window back";

@@ -104,9 +104,8 @@ protected:
 
     RemoteTree& tree() { return window_->tree(); }
     // The node of a remote path below the server's home ("" for the root node).
-    QString nodePath(const std::string& remote = "") const {
-        return QString::fromStdString(remote.empty() ? server_->address()
-                                                     : server_->address() + "/" + remote);
+    std::string nodePath(const std::string& remote = "") const {
+        return remote.empty() ? server_->address() : server_->address() + "/" + remote;
     }
     QTreeWidgetItem* node(const std::string& remote = "") { return tree().node(nodePath(remote)); }
     std::string image(const std::string& remote = "") {
@@ -119,7 +118,7 @@ protected:
         QTreeWidgetItem* parent = node(remote);
         for (int i = 0; parent != nullptr && i < parent->childCount(); ++i) {
             texts.push_back(
-                parent->child(i)->text(0).mid(nodePath(remote).size() + 1).toStdString() + " " +
+                RemoteTree::keyOf(parent->child(i)).substr(nodePath(remote).size() + 1) + " " +
                 RemoteTree::imageOf(parent->child(i)).toStdString());
         }
         std::sort(texts.begin(), texts.end());
@@ -165,7 +164,7 @@ TEST_F(FtpWindowTest, ConnectsWithTheStoredSettingsAndEndsStepByStep) {
     startServer();
     open();
     EXPECT_EQ(fieldTexts(), (Texts{server_->address(), kUser, kPassword, ""}));
-    EXPECT_EQ(control<windows::FileList>("File1")->path(), q(local_));
+    EXPECT_EQ(control<windows::FileList>("File1")->folder(), local_);
     EXPECT_EQ(enabledControls(), kIdle);
     click("cmdInternetOpen");
     EXPECT_EQ(enabledControls(), kSessionOpen);
@@ -182,7 +181,7 @@ TEST_F(FtpWindowTest, ConnectsWithTheStoredSettingsAndEndsStepByStep) {
     EXPECT_EQ(tree().topLevelItemCount(), 0);
     EXPECT_EQ(enabledControls(), kSessionOpen);
     EXPECT_EQ(fieldTexts(), (Texts{"another.example", kUser, kPassword, ""}));
-    control<QLineEdit>("txtServer")->setText(nodePath());
+    control<QLineEdit>("txtServer")->setText(QString::fromStdString(nodePath()));
     click("cmdConnect");
     EXPECT_EQ(children().size(), 3u) << "listed anew";
     control<QLineEdit>("txtServer")->setText("another.example");
@@ -198,7 +197,7 @@ TEST_F(FtpWindowTest, LoadReportsWhatItCannotShowAndGoesOn) {
     open(settings::Settings{(dir_ / "c" / "Removed").string(), "z:", "", "", "", ""});
     expectBoxes({"Error 76: Path not found: " + (dir_ / "c" / "Removed").string(),
                  "Error 53: File not found: " + (dir_ / "program" / "leaf.bmp").string()});
-    EXPECT_TRUE(control<windows::DriveList>("Drive1")->drive().startsWith("c:"))
+    EXPECT_TRUE(control<windows::DriveList>("Drive1")->drive().starts_with("c:"))
         << "an unknown drive sends the lists to c:";
     EXPECT_EQ(enabledControls(), kIdle);
 }
@@ -380,7 +379,7 @@ TEST_F(FtpWindowTest, EveryRefusalHasItsMessage) {
     EXPECT_EQ(boxes[0], RemoteCommands::kNoDirectoryText);
     EXPECT_EQ(boxes[1].rfind(refusedGet, 0), 0u) << boxes[1];
     EXPECT_EQ(boxes[2], question("FtpGetFile", 12003));
-    control<QLineEdit>("txtServer")->setText(nodePath() + "/more");
+    control<QLineEdit>("txtServer")->setText(QString::fromStdString(nodePath() + "/more"));
     put("x.uz", "");
     expectBoxes({RemoteCommands::kSelectPutFolderText});  // a server box longer than the node
     EXPECT_EQ(std::distance(fs::directory_iterator(home_), {}), 3) << "nothing was put";
@@ -452,6 +451,25 @@ TEST_F(FtpWindowTest, TheKeyboardAndScreenReadersFindTheirWay) {
     control("cmdConnect")->setFocus();
     QTest::keyClick(control("cmdConnect"), Qt::Key_Return);
     EXPECT_EQ(window_->session().state(), ftp::Session::State::kConnected);
+}
+
+// The stored user name and password go to the server as the bytes they were read as; a
+// Put never uploads a file nobody chose, also when the focus went to the file list.
+TEST_F(FtpWindowTest, StoredBytesReachTheServerAndOnlyAChosenFileIsPut) {
+    FtpServerOptions options;
+    options.accounts.push_back({"J\xfcrgen", "p\xe4ss", home_});
+    startServer(options);
+    open(settings::Settings{local_.string(), "c:", server_->address(), "J\xfcrgen", "p\xe4ss", ""});
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    connectToServer();
+    select("maps");
+    control("Dir1")->setFocus();
+    QTest::keyClick(control("Dir1"), Qt::Key_Tab);
+    ASSERT_TRUE(control("File1")->hasFocus());
+    click("cmdPut");
+    expectBoxes({RemoteCommands::kSelectLocalFileText});
+    EXPECT_FALSE(fs::exists(home_ / "maps" / "x.uz"));
 }
 
 TEST_F(FtpWindowTest, TheFtpButtonKeepsOneWindowUntilItIsClosed) {

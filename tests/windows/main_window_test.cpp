@@ -19,8 +19,8 @@ constexpr const char* kProgress = "Compressing file. Please wait...";
 
 class MainWindowTest : public WindowTest {
 protected:
-    QString folder() { return control<windows::FolderList>("Dir1")->path(); }
-    QString drive() { return control<windows::DriveList>("Drive1")->drive(); }
+    fs::path folder() { return control<windows::FolderList>("Dir1")->folder(); }
+    std::string drive() { return control<windows::DriveList>("Drive1")->drive(); }
     windows::FileList* files() { return control<windows::FileList>("File1"); }
 
     // A game folder on drive c: with our ucc, or a stand-in that takes its time.
@@ -42,7 +42,7 @@ esac
         startMain();
     }
     void select(const fs::path& file) {
-        control<windows::FolderList>("Dir1")->setPath(q(file.parent_path()));
+        control<windows::FolderList>("Dir1")->setFolder(file.parent_path());
         files()->refresh();
         clickFile(files(), q(file.filename()));
     }
@@ -72,7 +72,7 @@ esac
 TEST_F(MainWindowTest, StartsInTheGameFolderOrSaysWhyNot) {
     auto& window = startMain();
     EXPECT_EQ(window.status(), windows::MainWindow::kNoConfigText);
-    EXPECT_EQ(folder(), q(platform::currentFolder()));
+    EXPECT_EQ(folder(), platform::currentFolder());
     EXPECT_TRUE(boxes_.empty());
 
     const fs::path game = dir_ / "d" / "Games" / "UT";
@@ -81,8 +81,8 @@ TEST_F(MainWindowTest, StartsInTheGameFolderOrSaysWhyNot) {
     startMain();
     EXPECT_EQ(main_->status(), windows::MainWindow::kDefaultConfigText);
     EXPECT_EQ(main_->settings().uzFolder, game.string() + "/uz/");
-    EXPECT_EQ(files()->path(), q(game));
-    EXPECT_TRUE(drive().startsWith("d:"));
+    EXPECT_EQ(files()->folder(), game);
+    EXPECT_TRUE(drive().starts_with("d:"));
     writeFile(game / "Later.txt", "x");
     button("cmdRefresh")->click();
     EXPECT_EQ(files()->count(), 2) << "Refresh reads the folder again";
@@ -90,10 +90,10 @@ TEST_F(MainWindowTest, StartsInTheGameFolderOrSaysWhyNot) {
 
     const fs::path onC = dir_ / "c" / "UT";
     fs::create_directories(onC);
-    const std::tuple<fs::path, const char*, const char*, QString> cases[] = {
-        {dir_ / "c" / "Removed", "c:", "Error 76: Path not found: ", q(platform::currentFolder())},
-        {onC, "e:", "", q(onC)},            // not ready: drive c: quietly, whose folder it is
-        {onC, "q:", "Error 68: ", q(onC)},  // no such drive
+    const std::tuple<fs::path, const char*, const char*, fs::path> cases[] = {
+        {dir_ / "c" / "Removed", "c:", "Error 76: Path not found: ", platform::currentFolder()},
+        {onC, "e:", "", onC},            // not ready: drive c: quietly, whose folder it is
+        {onC, "q:", "Error 68: ", onC},  // no such drive
     };
     for (const auto& [gameFolder, gameDrive, report, shown] : cases) {
         writeConfig(gameFolder, gameDrive);
@@ -124,8 +124,45 @@ TEST_F(MainWindowTest, AFileClickShowsItsNameAndChoosesCompressOrDecompress) {
         EXPECT_EQ(button("cmdCompress")->isEnabled(), compress) << name;
         EXPECT_EQ(button("cmdDecompress")->isEnabled(), !compress) << name;
     }
-    control<windows::FolderList>("Dir1")->setPath(q(dir_ / "c"));
+    control<windows::FolderList>("Dir1")->setFolder(dir_ / "c");
     EXPECT_FALSE(button("cmdCompress")->isEnabled()) << "as the last click left them";
+}
+
+// Tabbing into the file list makes its first row current; that chooses nothing. A click, or
+// Space or an arrow key on a row, chooses as before.
+TEST_F(MainWindowTest, TheFocusAloneChoosesNoFile) {
+    const fs::path maps = dir_ / "c" / "Maps";
+    writeFile(maps / "DM-A.unr", "a");
+    writeFile(maps / "DM-B.unr", "b");
+    writeConfig(maps, "c:");
+    startMain();
+    main_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main_.get()));
+    control("Dir1")->setFocus();
+    statuses_.clear();
+    QTest::keyClick(control("Dir1"), Qt::Key_Tab);
+    ASSERT_TRUE(files()->hasFocus());
+    EXPECT_TRUE(statuses_.isEmpty()) << statuses_.join('|').toStdString();
+    button("cmdCompress")->click();
+    EXPECT_EQ(statuses_.back(), "No file selected.");
+    QTest::keyClick(files(), Qt::Key_Space);
+    EXPECT_EQ(main_->status(), "DM-A.unr");
+    QTest::keyClick(files(), Qt::Key_Down);
+    EXPECT_EQ(main_->status(), "DM-B.unr");
+}
+
+// A path of a mebibyte in the settings file is reported shortened, at once; the settings
+// keep it whole.
+TEST_F(MainWindowTest, AHugePathIsShownShortenedAndKeptWhole) {
+    const std::string huge = "/" + std::string(1 << 20, 'x') + "/UT";
+    writeConfig(huge, "c:");
+    startMain();
+    const auto reports = boxes_.take();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_LE(reports[0].size(), 400u);
+    EXPECT_TRUE(reports[0].starts_with("Error 76: Path not found: /xxx")) << reports[0];
+    EXPECT_TRUE(reports[0].ends_with("xxx/UT")) << reports[0];
+    EXPECT_EQ(main_->settings().gameFolder, huge);
 }
 
 TEST_F(MainWindowTest, CommandsReportTheirStepsAndFailuresThroughTheWindow) {

@@ -125,7 +125,7 @@ bool saveFtpWindows(windows::Services& services, const settings::Settings& recor
     ftp.findChild<QAbstractButton*>("cmdInternetOpen")->click();
     ftp.findChild<QAbstractButton*>("cmdConnect")->click();
     windows::RemoteTree& tree = ftp.tree();
-    if (QTreeWidgetItem* maps = tree.node(QString::fromStdString(server.address() + "/maps"))) {
+    if (QTreeWidgetItem* maps = tree.node(server.address() + "/maps")) {
         tree.setCurrentItem(maps);
         emit tree.treeDoubleClicked();
         tree.setCurrentItem(maps->child(0));
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
     // The configuration window as Configure shows it; Search runs over the machine's drives.
     {
         struct NoHost : windows::ConfigHost {
-            void moveListsTo(const QString&, const QString&) override {}
+            void moveListsTo(const std::string&, const std::filesystem::path&) override {}
             void showAgain() override {}
         } host;
         windows::ConfigWindow config(services, host);

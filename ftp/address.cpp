@@ -37,13 +37,18 @@ std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defau
         error = error::kInvalidParameter;
         return std::nullopt;
     }
+    Security security = Security::kNone;
     std::size_t scheme = text.find("://");
     if (scheme != std::string_view::npos) {
         std::string name;
         for (char c : text.substr(0, scheme)) {
             name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
-        if (name != "ftp") {
+        if (name == "ftpes") {
+            security = Security::kExplicitTls;
+        } else if (name == "ftps") {
+            security = Security::kImplicitTls;
+        } else if (name != "ftp") {
             error = error::kUnrecognizedScheme;
             return std::nullopt;
         }
@@ -54,7 +59,10 @@ std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defau
     }
 
     Endpoint endpoint;
-    endpoint.port = defaultPort == 0 ? kDefaultFtpPort : defaultPort;
+    endpoint.security = security;
+    endpoint.port = defaultPort != 0                     ? defaultPort
+                    : security == Security::kImplicitTls ? kDefaultImplicitTlsPort
+                                                         : kDefaultFtpPort;
     std::string_view host = text;
     std::string_view port;
     bool bracketed = !text.empty() && text.front() == '[';

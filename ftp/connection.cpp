@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <random>
 
 #include "ftp/errors.h"
 #include "ftp/local_file.h"
@@ -67,6 +68,7 @@ std::uint32_t errorFromCurl(CURLcode code) {
         case CURLE_REMOTE_DISK_FULL:
         case CURLE_REMOTE_FILE_EXISTS:
         case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_USE_SSL_FAILED:
             return error::kExtendedError;
         case CURLE_PARTIAL_FILE:
         case CURLE_GOT_NOTHING:
@@ -74,6 +76,9 @@ std::uint32_t errorFromCurl(CURLcode code) {
             return error::kConnectionAborted;
         case CURLE_RECV_ERROR:
             return error::kConnectionReset;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return error::kSecureFailure;
         case CURLE_WRITE_ERROR:
             return error::kWriteFault;
         case CURLE_READ_ERROR:
@@ -91,15 +96,39 @@ bool usableRemoteName(std::string_view name) {
     return !name.empty() && isSendable(name) && name.back() != '/';
 }
 
+std::string temporaryName() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
+    std::string name = ".varnox-upload-";
+    for (int i = 0; i < 8; ++i) {
+        name += kLetters[pick(engine)];
+    }
+    return name;
+}
+
+curl_slist* commandList(const std::vector<std::string>& lines) {
+    curl_slist* list = nullptr;
+    for (const std::string& line : lines) {
+        list = curl_slist_append(list, line.c_str());
+    }
+    return list;
+}
+
 }  // namespace
 
 struct Connection::Request {
     bool noBody = false;
     bool ascii = false;
-    std::string* text = nullptr;
+    ListingReader* listing = nullptr;
     PendingDownload* download = nullptr;
     UploadSource* upload = nullptr;
     std::uint32_t localError = 0;
+    bool listingCut = false;
+    // Commands sent before the request (a request without a body says NOOP first, below)
+    // and after it.
+    std::vector<std::string> before;
+    std::vector<std::string> after;
 };
 
 // libcurl's callbacks, with the exact signatures it calls.
@@ -112,27 +141,36 @@ struct CurlCallbacks {
     }
 
     static std::size_t write(char* data, std::size_t size, std::size_t count, void* pointer) {
-        auto& request = *static_cast<Connection::Request*>(pointer);
-        std::size_t bytes = size * count;
-        if (request.text != nullptr) {
-            request.text->append(data, bytes);
-        } else if (request.download != nullptr && !request.download->write(data, bytes)) {
-            request.localError = request.download->writeError();
+        auto& [connection, request] =
+            *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
+        const std::size_t bytes = size * count;
+        connection->progress_.done += bytes;
+        if (request->listing != nullptr) {
+            const bool more = request->listing->feed(std::string_view(data, bytes));
+            connection->progress_.entries = request->listing->entriesRead();
+            if (!more) {
+                request->listingCut = true;
+                return 0;  // the rest of the listing is not wanted
+            }
+        } else if (request->download != nullptr && !request->download->write(data, bytes)) {
+            request->localError = request->download->writeError();
             return 0;
         }
         return bytes;
     }
 
     static std::size_t read(char* data, std::size_t size, std::size_t count, void* pointer) {
-        auto& request = *static_cast<Connection::Request*>(pointer);
-        if (request.upload == nullptr) {
+        auto& [connection, request] =
+            *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
+        if (request->upload == nullptr) {
             return 0;
         }
-        long got = request.upload->read(data, size * count);
+        long got = request->upload->read(data, size * count);
         if (got < 0) {
-            request.localError = request.upload->readError();
+            request->localError = request->upload->readError();
             return CURL_READFUNC_ABORT;
         }
+        connection->progress_.done += static_cast<std::uint64_t>(got);
         return static_cast<std::size_t>(got);
     }
 };
@@ -141,13 +179,12 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     initialiseCurl();
     multi_ = curl_multi_init();
     curl_ = curl_easy_init();
-    probeCommands_ = curl_slist_append(nullptr, "NOOP");
-    if (multi_ == nullptr || curl_ == nullptr || probeCommands_ == nullptr) {
+    if (multi_ == nullptr || curl_ == nullptr) {
         return;
     }
     const Timeouts& t = settings_.timeouts;
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp,ftps");
     // The debug callback sees every reply line; VERBOSE is what makes libcurl call it.
     curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlCallbacks::debug);
@@ -164,11 +201,29 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connect.count()));
     curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(t.connect.count()));
     curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(t.reply));
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, wholeSeconds(t.stall));
+    const long stallSeconds = wholeSeconds(t.stall);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT,
+                     std::max(1L, static_cast<long>(t.stallBytes) / stallSeconds));
     curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kBufferBytes);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
+    if (settings_.security != Security::kNone) {
+        // Certificates are checked by TlsCheck, on every handshake, data connections too.
+        tls_ = std::make_unique<TlsCheck>(settings_.host,
+                                          settings_.host + ":" + std::to_string(settings_.port),
+                                          settings_.trusted, settings_.askToTrust);
+        curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(curl_, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(curl_, CURLOPT_SSL_CTX_DATA, tls_.get());
+        if (curl_easy_setopt(curl_, CURLOPT_SSL_CTX_FUNCTION, &TlsCheck::installOn) != CURLE_OK) {
+            // Without the check a certificate would go unchecked: no TLS at all then.
+            curl_easy_cleanup(curl_);
+            curl_ = nullptr;
+        }
+    }
 }
 
 Connection::~Connection() {
@@ -185,7 +240,8 @@ Connection::~Connection() {
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
     }
-    curl_slist_free_all(probeCommands_);
+    curl_slist_free_all(quote_);
+    curl_slist_free_all(postQuote_);
 }
 
 // Drives one request. curl_easy_perform would do, but libcurl 7.88 sometimes sits out its
@@ -230,39 +286,49 @@ int Connection::run() {
 }
 
 std::string Connection::url(const std::string& urlPath) const {
-    return "ftp://" + settings_.host + ":" + std::to_string(settings_.port) + "/" + urlPath;
+    const char* scheme = settings_.security == Security::kImplicitTls ? "ftps://" : "ftp://";
+    return scheme + settings_.host + ":" + std::to_string(settings_.port) + "/" + urlPath;
 }
 
 std::uint32_t Connection::perform(const std::string& urlPath, Request& request) {
-    if (curl_ == nullptr || multi_ == nullptr || probeCommands_ == nullptr) {
+    if (curl_ == nullptr || multi_ == nullptr) {
         return error::kInternalError;
     }
     if (cancelled_) {
         return error::kOperationCancelled;
     }
-    std::string address = url(urlPath);
+    const std::string address = url(urlPath);
+    std::pair<Connection*, Request*> callbackData{this, &request};
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_NOBODY, request.noBody ? 1L : 0L);
-    // A request without a body on the folder of the previous one sends no command of its
-    // own on the reused control connection. libcurl (before 8.6) then reads whatever the
-    // server sent meanwhile, such as the "421" of an idle timeout, through a pointer into
-    // the previous request's freed receive buffer, and hands that to the debug callback.
-    // A NOOP first makes every such request speak before it listens: the reply reader
-    // starts on the current buffer, and a dropped connection shows up as a failed call.
-    curl_easy_setopt(curl_, CURLOPT_QUOTE, request.noBody ? probeCommands_ : nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, request.upload != nullptr ? 1L : 0L);
     curl_easy_setopt(curl_, CURLOPT_TRANSFERTEXT, request.ascii ? 1L : 0L);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlCallbacks::write);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &request);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &callbackData);
     curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &CurlCallbacks::read);
-    curl_easy_setopt(curl_, CURLOPT_READDATA, &request);
+    curl_easy_setopt(curl_, CURLOPT_READDATA, &callbackData);
     // A text upload changes size on the way, so libcurl must not hold it to the file's size.
-    bool sizeKnown = request.upload != nullptr && !request.ascii;
+    const bool sizeKnown = request.upload != nullptr && !request.ascii;
     curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE,
                      static_cast<curl_off_t>(sizeKnown ? request.upload->size() : -1));
+    // A request without a body on the folder of the previous one sends no command of its
+    // own on the reused control connection. libcurl (before 8.6) then reads whatever the
+    // server sent meanwhile, such as the "421" of an idle timeout, through a pointer into
+    // the previous request's freed receive buffer. A NOOP first makes every such request
+    // speak before it listens: the reply reader starts on the current buffer, and a closed
+    // connection shows up as a failed call.
+    if (request.noBody && request.before.empty()) {
+        request.before.push_back("NOOP");
+    }
+    curl_slist_free_all(quote_);
+    curl_slist_free_all(postQuote_);
+    quote_ = commandList(request.before);
+    postQuote_ = commandList(request.after);
+    curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_);
+    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_);
     ++requests_;
-    auto code = static_cast<CURLcode>(run());
-    if (code == CURLE_OK) {
+    const auto code = static_cast<CURLcode>(run());
+    if (code == CURLE_OK || (request.listingCut && code == CURLE_WRITE_ERROR)) {
         return error::kSuccess;
     }
     if (request.localError != 0) {
@@ -275,9 +341,10 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
 }
 
 std::uint32_t Connection::open() {
+    cancelled_ = false;
     Request request;
     request.noBody = true;
-    std::uint32_t result = perform("", request);
+    const std::uint32_t result = perform("", request);
     if (result != error::kSuccess) {
         return result;
     }
@@ -290,48 +357,98 @@ std::uint32_t Connection::open() {
 }
 
 std::uint32_t Connection::changeDirectory(std::string_view directory) {
+    cancelled_ = false;
     if (directory.empty() || !isSendable(directory)) {
         return error::kInvalidParameter;
     }
-    std::string target = changedDirectory(directory_, directory);
+    const std::string target = changedDirectory(directory_, directory);
     Request request;
     request.noBody = true;
-    std::uint32_t result = perform(directoryUrlPath(target), request);
+    const std::uint32_t result = perform(directoryUrlPath(target), request);
     if (result == error::kSuccess) {
         directory_ = target;
     }
     return result;
 }
 
-std::uint32_t Connection::list(std::string& text) {
-    text.clear();
+std::uint32_t Connection::list(Listing& listing) {
+    cancelled_ = false;
+    progress_.done = 0;
+    progress_.total = 0;
+    progress_.entries = 0;
+    ListingReader reader;
     Request request;
-    request.text = &text;
+    request.listing = &reader;
+    const std::uint32_t result = perform(directoryUrlPath(directory_), request);
+    listing = reader.finish();
+    return result;
+}
+
+std::uint32_t Connection::commands(const std::vector<std::string>& lines) {
+    Request request;
+    request.noBody = true;
+    request.before = lines;
     return perform(directoryUrlPath(directory_), request);
 }
 
+std::optional<std::uint64_t> Connection::remoteSize(const std::string& path) {
+    Request request;
+    request.noBody = true;
+    request.before.push_back("NOOP");
+    if (perform(fileUrlPath(path), request) != error::kSuccess) {
+        return std::nullopt;
+    }
+    curl_off_t size = -1;
+    curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    return size >= 0 ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(size))
+                     : std::nullopt;
+}
+
 std::uint32_t Connection::download(std::string_view remoteName,
-                                   const std::filesystem::path& localPath, bool failIfExists,
-                                   TransferType type) {
+                                   const std::filesystem::path& localPath, TransferType type) {
+    cancelled_ = false;
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
-    PendingDownload target(localPath, failIfExists);
+    const std::string path = childPath(directory_, remoteName);
+    PendingDownload target(localPath, false);
     if (std::uint32_t result = target.open(); result != error::kSuccess) {
         return result;
+    }
+    progress_.done = 0;
+    progress_.total = 0;
+    // In binary the size the server gives is the size that must arrive; a text transfer
+    // changes its line ends on the way.
+    std::optional<std::uint64_t> size;
+    if (type == TransferType::kBinary) {
+        Request sizeRequest;
+        sizeRequest.noBody = true;
+        if (std::uint32_t result = perform(fileUrlPath(path), sizeRequest);
+            result != error::kSuccess) {
+            return result;
+        }
+        curl_off_t reported = -1;
+        curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &reported);
+        if (reported >= 0) {
+            size = static_cast<std::uint64_t>(reported);
+            progress_.total = *size;
+        }
     }
     Request request;
     request.download = &target;
     request.ascii = type == TransferType::kAscii;
-    std::uint32_t result = perform(fileUrlPath(childPath(directory_, remoteName)), request);
-    if (result != error::kSuccess) {
+    if (std::uint32_t result = perform(fileUrlPath(path), request); result != error::kSuccess) {
         return result;
+    }
+    if (size && target.written() != *size) {
+        return error::kConnectionAborted;  // the server ended the file early
     }
     return target.commit();
 }
 
 std::uint32_t Connection::upload(const std::filesystem::path& localPath,
                                  std::string_view remoteName, TransferType type) {
+    cancelled_ = false;
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
@@ -339,10 +456,48 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
     if (std::uint32_t result = source.open(); result != error::kSuccess) {
         return result;
     }
+    progress_.done = 0;
+    progress_.total = static_cast<std::uint64_t>(source.size());
+    const std::string final = childPath(directory_, remoteName);
+    const std::string temporary = childPath(directory_, temporaryName());
     Request request;
     request.upload = &source;
     request.ascii = type == TransferType::kAscii;
-    return perform(fileUrlPath(childPath(directory_, remoteName)), request);
+    request.after = {"RNFR " + temporary, "RNTO " + final};
+    std::uint32_t result = perform(fileUrlPath(temporary), request);
+    if (result == error::kSuccess) {
+        return result;
+    }
+    ReplyLog failure = replies_;  // what the caller is told
+    if (result == error::kExtendedError && !cancelled_ && remoteSize(temporary)) {
+        // Stored, but not renamed onto the file that is there: that one goes first.
+        result = commands({"DELE " + final, "RNFR " + temporary, "RNTO " + final});
+        if (result == error::kSuccess) {
+            return result;
+        }
+        failure = replies_;
+    }
+    // No half file stays under the temporary name, also after a cancel; briefly, so that
+    // a server gone quiet cannot hold the caller.
+    const bool wasCancelled = cancelled_.exchange(false);
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, kQuitReplySeconds);
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
+    commands({"DELE " + temporary});
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(settings_.timeouts.connect.count()));
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     wholeSeconds(settings_.timeouts.reply));
+    cancelled_ = wasCancelled;
+    replies_ = failure;
+    return result;
+}
+
+std::uint32_t Connection::remove(std::string_view remoteName) {
+    cancelled_ = false;
+    if (!usableRemoteName(remoteName)) {
+        return error::kInvalidParameter;
+    }
+    return commands({"DELE " + childPath(directory_, remoteName)});
 }
 
 }  // namespace varnox::ftp

@@ -4,11 +4,15 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "ftp/address.h"
+#include "ftp/listing.h"
 #include "ftp/reply_log.h"
+#include "ftp/tls.h"
 
 typedef void CURL;
 typedef void CURLM;
@@ -20,7 +24,10 @@ namespace varnox::ftp {
 struct Timeouts {
     std::chrono::milliseconds connect{20000};  // to reach the server and log in
     std::chrono::milliseconds reply{30000};    // for any one server reply (whole seconds)
-    std::chrono::milliseconds stall{30000};    // with no data moving in a transfer (seconds)
+    // A transfer or listing from which fewer than stallBytes arrive in `stall` (whole
+    // seconds) has stalled.
+    std::chrono::milliseconds stall{60000};
+    std::size_t stallBytes = 1024;
 };
 
 enum class TransferType { kAscii, kBinary };
@@ -29,16 +36,27 @@ enum class TransferType { kAscii, kBinary };
 struct ConnectionSettings {
     std::string host;  // name or address to connect to (the gateway's, through one)
     std::uint16_t port = 21;
+    Security security = Security::kNone;
     std::string user;  // empty for an anonymous login
     std::string password;
     bool passive = true;  // EPSV/PASV; otherwise EPRT/PORT
     Timeouts timeouts;
+    TrustedServers* trusted = nullptr;  // certificates trusted by hand, for TLS
+    TrustQuestion askToTrust;           // for a certificate that does not pass
 };
 
-// One logged-in FTP control connection over one libcurl easy handle, so libcurl reuses the
-// control connection for every request (and logs in again by itself if the server dropped
-// it). Each method returns 0 or an error number of ftp/errors.h. One call at a time: the
-// caller holds busy() around each call. cancel() may come from any thread.
+// How far the running call has come, for another thread to show.
+struct Progress {
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};  // 0 while unknown
+    std::atomic<std::size_t> entries{0};  // entries of a listing read so far
+};
+
+// One FTP control connection over one libcurl easy handle: libcurl keeps the control
+// connection between requests, and logs in again by itself when the server has closed it.
+// Every request names its remote folder in full, so nothing depends on where the server's
+// idea of the current folder stands. Each method returns 0 or an error number of
+// ftp/errors.h. One call at a time; cancel() and progress() may be used from any thread.
 class Connection {
 public:
     explicit Connection(ConnectionSettings settings);
@@ -50,25 +68,36 @@ public:
     std::uint32_t open();
     // Changes the current directory, after the server accepted a CWD to it.
     std::uint32_t changeDirectory(std::string_view directory);
-    // The raw LIST reply for the current directory.
-    std::uint32_t list(std::string& text);
+    // Lists the current directory, within the bounds of a ListingReader.
+    std::uint32_t list(Listing& listing);
+    // Downloads `remoteName` of the current directory into `localPath`, replaced only by a
+    // complete file. A binary download shorter than the size the server gives has failed.
     std::uint32_t download(std::string_view remoteName, const std::filesystem::path& localPath,
-                           bool failIfExists, TransferType type);
+                           TransferType type);
+    // Uploads `localPath` under a temporary name beside `remoteName` and renames it onto
+    // `remoteName` when complete; where the server refuses to rename onto an existing file,
+    // that file is deleted first. A failed upload removes its temporary file again.
     std::uint32_t upload(const std::filesystem::path& localPath, std::string_view remoteName,
                          TransferType type);
+    // Deletes `remoteName` of the current directory.
+    std::uint32_t remove(std::string_view remoteName);
 
-    // Makes the running call (if any) and every later one end with kOperationCancelled.
+    // Ends the running call with kOperationCancelled.
     void cancel() { cancelled_ = true; }
+    Progress& progress() { return progress_; }
 
-    std::mutex& busy() { return busy_; }
     // How many requests went to libcurl so far, to tell whether a call reached the server.
     std::uint64_t requests() const { return requests_; }
     const ReplyLog& replies() const { return replies_; }
     const std::string& currentDirectory() const { return directory_; }
+    // The user refused the server's certificate during the last call.
+    bool certificateRefused() const { return tls_ && tls_->refused(); }
 
 private:
     struct Request;
     std::uint32_t perform(const std::string& urlPath, Request& request);
+    std::uint32_t commands(const std::vector<std::string>& lines);
+    std::optional<std::uint64_t> remoteSize(const std::string& path);
     int run();
     std::string url(const std::string& urlPath) const;
 
@@ -77,12 +106,14 @@ private:
     ConnectionSettings settings_;
     CURLM* multi_ = nullptr;  // holds the control connection between requests
     CURL* curl_ = nullptr;
-    struct curl_slist* probeCommands_ = nullptr;  // what a request without a body says
+    curl_slist* quote_ = nullptr;  // the commands a request sends first, and after
+    curl_slist* postQuote_ = nullptr;
+    std::unique_ptr<TlsCheck> tls_;
     std::string directory_;
     ReplyLog replies_;
+    Progress progress_;
     std::uint64_t requests_ = 0;
     std::atomic<bool> cancelled_{false};
-    std::mutex busy_;
 };
 
 }  // namespace varnox::ftp

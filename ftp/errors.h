@@ -32,9 +32,11 @@ constexpr std::uint32_t kUnrecognizedScheme = 12006;  // not FTP (service or sch
 constexpr std::uint32_t kNameNotResolved = 12007;     // server or gateway name unknown
 constexpr std::uint32_t kLoginFailure = 12014;        // user name or password refused
 constexpr std::uint32_t kOperationCancelled = 12017;  // the handle was closed meanwhile
+constexpr std::uint32_t kInvalidCa = 12045;           // a certificate the user did not trust
 constexpr std::uint32_t kCannotConnect = 12029;       // nothing answers at that address
 constexpr std::uint32_t kConnectionAborted = 12030;   // the server dropped the connection
 constexpr std::uint32_t kConnectionReset = 12031;     // the connection broke while reading
 constexpr std::uint32_t kTransferInProgress = 12110;  // another call uses this connection
+constexpr std::uint32_t kSecureFailure = 12157;       // the TLS handshake failed
 
 }  // namespace varnox::ftp::error

@@ -96,11 +96,22 @@ bool isPermissions(std::string_view s) {
                        [](char c) { return kModes.find(c) != std::string_view::npos; });
 }
 
-std::optional<FindData> entry(std::uint32_t attributes, std::string_view name) {
+std::uint64_t sizeOf(std::string_view digits) {
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+    }
+    return value;
+}
+
+std::optional<FindData> entry(std::uint32_t attributes, std::string_view name,
+                              std::uint64_t size = 0, bool link = false) {
     if (name.empty() || name.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
-    return FindData{attributes, shortenName(name)};
+    return FindData{attributes, shortenName(name), size, link};
 }
 
 std::optional<FindData> parseUnix(std::string_view line) {
@@ -111,10 +122,12 @@ std::optional<FindData> parseUnix(std::string_view line) {
     }
     // The date follows the size column, whatever stands between permissions and size.
     std::size_t dateEnd = 0;
+    std::uint64_t size = 0;
     for (std::size_t i = 2; i < tokens.size() && dateEnd == 0; ++i) {
         if (!isDigits(tokens[i - 1].text, 1, 20)) {
             continue;
         }
+        size = sizeOf(tokens[i - 1].text);
         if (i + 2 < tokens.size() && isMonth(tokens[i].text) && isDay(tokens[i + 1].text) &&
             (isClock(tokens[i + 2].text) || isYear(tokens[i + 2].text))) {
             dateEnd = tokens[i + 2].end;
@@ -127,9 +140,10 @@ std::optional<FindData> parseUnix(std::string_view line) {
         return std::nullopt;
     }
     std::string_view name = line.substr(dateEnd + 1);
-    std::uint32_t attributes =
-        tokens[0].text[0] == 'd' ? attribute::kDirectory : attribute::kNormal;
-    if (tokens[0].text[0] == 'l') {
+    const bool directory = tokens[0].text[0] == 'd';
+    const bool link = tokens[0].text[0] == 'l';
+    std::uint32_t attributes = directory ? attribute::kDirectory : attribute::kNormal;
+    if (link) {
         std::size_t arrow = name.find(" -> ");
         if (arrow != std::string_view::npos) {
             std::string_view target = name.substr(arrow + 4);
@@ -139,7 +153,7 @@ std::optional<FindData> parseUnix(std::string_view line) {
             }
         }
     }
-    return entry(attributes, name);
+    return entry(attributes, name, directory ? 0 : size, link);
 }
 
 // "MM-DD-YY" or "MM-DD-YYYY", with "-" or "/".
@@ -198,7 +212,7 @@ std::optional<FindData> parseDos(std::string_view line) {
     if (!isSize(tokens[kind].text) || after + 1 >= line.size()) {
         return std::nullopt;
     }
-    return entry(attribute::kNormal, line.substr(after + 1));
+    return entry(attribute::kNormal, line.substr(after + 1), sizeOf(tokens[kind].text));
 }
 
 }  // namespace
@@ -228,6 +242,44 @@ std::vector<FindData> parseListing(std::string_view text) {
         }
     }
     return entries;
+}
+
+bool ListingReader::feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (bytes_ >= maxBytes_ || listing_.entries.size() > maxEntries_) {
+            listing_.truncated = true;
+            return false;
+        }
+        const std::size_t room = std::min(bytes.size(), maxBytes_ - bytes_);
+        const std::size_t end = bytes.substr(0, room).find('\n');
+        const std::size_t taken = end == std::string_view::npos ? room : end + 1;
+        partial_.append(bytes.substr(0, taken));
+        bytes_ += taken;
+        bytes.remove_prefix(taken);
+        if (end != std::string_view::npos) {
+            line(partial_);
+            partial_.clear();
+        }
+    }
+    return true;
+}
+
+void ListingReader::line(std::string_view text) {
+    if (auto parsed = parseListLine(text)) {
+        listing_.entries.push_back(std::move(*parsed));
+    }
+}
+
+Listing ListingReader::finish() {
+    if (!partial_.empty() && bytes_ < maxBytes_) {
+        line(partial_);
+    }
+    partial_.clear();
+    if (listing_.entries.size() > maxEntries_ || bytes_ >= maxBytes_) {
+        listing_.truncated = true;
+        listing_.entries.resize(std::min(listing_.entries.size(), maxEntries_));
+    }
+    return std::move(listing_);
 }
 
 std::string shortenName(std::string_view name) {

@@ -25,9 +25,12 @@ constexpr std::size_t kMaxNameBytes = 259;
 // symbolic links, devices); read-only is never reported, so every directory stays one the
 // window can open. name is the entry's name as the server's bytes, never empty, never
 // holding a NUL, at most kMaxNameBytes long (see shortenName).
+// A symbolic link is marked as one: what it leads to is known only by trying it.
 struct FindData {
     std::uint32_t attributes = 0;
     std::string name;
+    std::uint64_t size = 0;  // as listed; 0 for directories and where none is given
+    bool link = false;
 
     bool operator==(const FindData&) const = default;
 };
@@ -48,6 +51,40 @@ std::optional<FindData> parseListLine(std::string_view line);
 // Every entry of a LIST reply, in the server's order, nothing sorted or left out ("." and
 // ".." pass through when a server lists them).
 std::vector<FindData> parseListing(std::string_view text);
+
+// The most entries one listing takes (the window's lists were counted in 16-bit integers),
+// and the most listing text read for them.
+constexpr std::size_t kMaxListedEntries = 32767;
+constexpr std::size_t kMaxListingBytes = 64 << 20;
+
+struct Listing {
+    std::vector<FindData> entries;  // in the server's order
+    bool truncated = false;         // the server had more than the bounds let in
+};
+
+// Reads a listing as it arrives, line by line, and stops taking it at the bounds: after
+// maxEntries entries or maxBytes of text, whichever comes first.
+class ListingReader {
+public:
+    explicit ListingReader(std::size_t maxEntries = kMaxListedEntries,
+                           std::size_t maxBytes = kMaxListingBytes)
+        : maxEntries_(maxEntries), maxBytes_(maxBytes) {}
+
+    // Takes the next bytes; false once the listing has been cut and wants no more.
+    bool feed(std::string_view bytes);
+    // The entries read, the last line included when it had no line end.
+    Listing finish();
+    std::size_t entriesRead() const { return listing_.entries.size(); }
+
+private:
+    void line(std::string_view text);
+
+    std::size_t maxEntries_;
+    std::size_t maxBytes_;
+    std::size_t bytes_ = 0;
+    std::string partial_;
+    Listing listing_;
+};
 
 // A name cut to at most kMaxNameBytes bytes, as the fixed field of a find record cuts it.
 // The cut never splits a UTF-8 sequence, so the result is still text where the name was.

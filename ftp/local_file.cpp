@@ -54,6 +54,7 @@ std::uint32_t PendingDownload::open() {
 bool PendingDownload::write(const char* data, std::size_t size) {
     try {
         file_->write(std::string_view(data, size));
+        written_ += size;
         return true;
     } catch (const platform::SystemFailure& failure) {
         writeError_ = localError(failure.systemError(), false);

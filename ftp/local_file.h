@@ -31,12 +31,14 @@ public:
     std::uint32_t writeError() const { return writeError_; }
     // Closes the temporary file and puts it in the target's place. Returns 0 or the error.
     std::uint32_t commit();
+    std::uint64_t written() const { return written_; }
 
 private:
     std::filesystem::path target_;
     bool failIfExists_;
     std::unique_ptr<platform::ReplacingFile> file_;
     std::uint32_t writeError_ = 0;
+    std::uint64_t written_ = 0;
 };
 
 // A local file opened for an upload. As text (an ASCII transfer) every CRLF of the file is

@@ -21,9 +21,16 @@ CallResult failed(std::uint32_t error) {
     return CallResult{error, 0, {}};
 }
 
+// The control connection was found closed: the server said so ("421") or it went away.
+bool foundClosed(const CallResult& result) {
+    return result.replyCode == 421 || result.error == error::kConnectionAborted ||
+           result.error == error::kConnectionReset;
+}
+
 }  // namespace
 
-Session::Session(Timeouts timeouts) : timeouts_(timeouts) {}
+Session::Session(Timeouts timeouts, TrustedServers* trusted, TrustQuestion askToTrust)
+    : timeouts_(timeouts), trusted_(trusted), askToTrust_(std::move(askToTrust)) {}
 
 Session::~Session() = default;
 
@@ -67,6 +74,9 @@ CallResult Session::connect(const Login& login) {
     settings.passive = login.passive;
     settings.timeouts = timeouts_;
     settings.password = login.password;
+    settings.security = server->security;
+    settings.trusted = trusted_;
+    settings.askToTrust = askToTrust_;
     if (gateway_) {
         settings.host = gateway_->host;
         settings.port = gateway_->port;
@@ -83,7 +93,7 @@ CallResult Session::connect(const Login& login) {
     }
     const std::uint64_t replies = connection->replies().count();
     const std::uint32_t result = connection->open();
-    CallResult outcome{result, 0, {}};
+    CallResult outcome{connection->certificateRefused() ? error::kInvalidCa : result, 0, {}};
     if (connection->replies().count() != replies) {
         outcome.reply = connection->replies().lastReply();
         outcome.replyCode = connection->replies().lastCode();
@@ -125,12 +135,23 @@ CallResult Session::onConnection(Call call) {
     if (!connection_) {
         return failed(error::kInvalidHandle);
     }
-    const std::uint64_t requests = connection_->requests();
-    const std::uint64_t replies = connection_->replies().count();
-    CallResult outcome{call(*connection_), 0, {}};
-    if (connection_->requests() != requests && connection_->replies().count() != replies) {
-        outcome.reply = connection_->replies().lastReply();
-        outcome.replyCode = connection_->replies().lastCode();
+    auto attempt = [&] {
+        const std::uint64_t requests = connection_->requests();
+        const std::uint64_t replies = connection_->replies().count();
+        CallResult outcome{call(*connection_), 0, {}};
+        if (connection_->requests() != requests && connection_->replies().count() != replies) {
+            outcome.reply = connection_->replies().lastReply();
+            outcome.replyCode = connection_->replies().lastCode();
+        }
+        if (connection_->certificateRefused()) {
+            outcome.error = error::kInvalidCa;
+        }
+        return outcome;
+    };
+    CallResult outcome = attempt();
+    if (!outcome.ok() && foundClosed(outcome)) {
+        // libcurl logs in anew for the next request, which names its folder in full.
+        outcome = attempt();
     }
     return outcome;
 }
@@ -141,30 +162,27 @@ CallResult Session::changeDirectory(std::string_view directory) {
 
 CallResult Session::list(Listing& listing) {
     listing = Listing{};
-    return onConnection([&](Connection& c) {
-        std::string text;
-        const std::uint32_t result = c.list(text);
-        if (result != error::kSuccess) {
-            return result;
-        }
-        listing.entries = parseListing(text);
-        if (listing.entries.size() > kMaxListedEntries) {
-            listing.entries.resize(kMaxListedEntries);
-            listing.truncated = true;
-        }
-        return error::kSuccess;
-    });
+    return onConnection([&](Connection& c) { return c.list(listing); });
 }
 
 CallResult Session::get(std::string_view remoteName, const std::filesystem::path& localPath,
                         TransferType type) {
-    return onConnection(
-        [&](Connection& c) { return c.download(remoteName, localPath, false, type); });
+    return onConnection([&](Connection& c) { return c.download(remoteName, localPath, type); });
 }
 
 CallResult Session::put(const std::filesystem::path& localPath, std::string_view remoteName,
                         TransferType type) {
     return onConnection([&](Connection& c) { return c.upload(localPath, remoteName, type); });
+}
+
+Session::Done Session::progress() {
+    Done done;
+    if (std::shared_ptr<Connection> connection = cancellable()) {
+        done.bytes = connection->progress().done;
+        done.total = connection->progress().total;
+        done.entries = connection->progress().entries;
+    }
+    return done;
 }
 
 void Session::cancel() {

@@ -34,25 +34,24 @@ struct Login {
     bool passive = true;
 };
 
-// The most entries one listing takes: the window's lists were counted in 16-bit integers.
-constexpr std::size_t kMaxListedEntries = 32767;
-
-struct Listing {
-    std::vector<FindData> entries;  // in the server's order
-    bool truncated = false;         // there were more than kMaxListedEntries
-};
-
 // An FTP session as the FTP window and the headless command use it: Idle, then Open (through
 // an FTP gateway or directly), then Connected to one server. Every call returns how it
 // ended; nothing is kept between calls but the state and the current remote directory.
 //
-// One call at a time; cancel() may come from any thread and ends the running call, and
-// every later one, with error::kOperationCancelled until the connection is made anew.
+// A server that closed the control connection (servers close idle ones, with a "421"
+// reply) is met again once: the call logs in anew with the same settings, in the folder it
+// names, and goes on; only a second failure is reported.
+//
+// One call at a time; cancel() and progress() may come from any thread. cancel() ends the
+// running call with error::kOperationCancelled.
 class Session {
 public:
     enum class State { kIdle, kOpen, kConnected };
 
-    explicit Session(Timeouts timeouts = {});
+    // `trusted` keeps the certificates the user trusted by hand; `askToTrust` is asked (on
+    // the calling thread) about a certificate that does not pass, and may be empty.
+    explicit Session(Timeouts timeouts = {}, TrustedServers* trusted = nullptr,
+                     TrustQuestion askToTrust = {});
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -89,6 +88,14 @@ public:
 
     // Ends the running call, from any thread.
     void cancel();
+    // How far the running call has come: bytes done and expected (0 while unknown), and
+    // the entries of a listing read so far.
+    struct Done {
+        std::uint64_t bytes = 0;
+        std::uint64_t total = 0;
+        std::size_t entries = 0;
+    };
+    Done progress();
 
     const std::string& currentDirectory() const;
 
@@ -100,6 +107,8 @@ private:
     std::shared_ptr<Connection> cancellable();
 
     Timeouts timeouts_;
+    TrustedServers* trusted_;
+    TrustQuestion askToTrust_;
     State state_ = State::kIdle;
     std::optional<Endpoint> gateway_;
     std::shared_ptr<Connection> connection_;

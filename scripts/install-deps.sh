@@ -5,11 +5,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation
-    libcurl4-openssl-dev curl
+    libcurl4-openssl-dev libssl-dev curl
     libdivsufsort-dev
     libgtest-dev libgmock-dev googletest
     clang libclang-rt-14-dev
-    python3 python3-pyftpdlib
+    python3 python3-pyftpdlib python3-openssl
     xvfb xauth x11-utils
     bzip2 time
 )

@@ -14,6 +14,12 @@
 #include "tests/support/temp_dir.h"
 
 namespace varnox::ftp {
+
+void PrintTo(const FindData& entry, std::ostream* out) {
+    *out << entry.attributes << " \"" << entry.name << "\" " << entry.size
+         << (entry.link ? " link" : "");
+}
+
 namespace {
 
 constexpr std::uint32_t kDir = attribute::kDirectory;
@@ -27,6 +33,9 @@ TEST(ParseEndpoint, ReadsWhatUsersType) {
     } cases[] = {
         {"ftp.example.org", Endpoint{"ftp.example.org", 21}, 0},
         {"FTP://host:99/", Endpoint{"host", 99}, 0},
+        {"ftpes://host", Endpoint{"host", 21, Security::kExplicitTls}, 0},
+        {"ftps://host", Endpoint{"host", 990, Security::kImplicitTls}, 0},
+        {"ftps://host:2990", Endpoint{"host", 2990, Security::kImplicitTls}, 0},
         {"[::1]:2121", Endpoint{"[::1]", 2121}, 0},
         {"", std::nullopt, error::kInvalidParameter},
         {"host\r\n", std::nullopt, error::kInvalidParameter},
@@ -50,35 +59,62 @@ TEST(ParseEndpoint, ReadsWhatUsersType) {
 TEST(ParseListLine, GivesTheEntryOrNothing) {
     const struct {
         const char* line;
-        const char* name;  // nullptr: not an entry
-        std::uint32_t attributes;
+        std::optional<FindData> entry;
     } cases[] = {
-        {"drwxr-xr-x    2 ftp      ftp          4096 Jan 11  2021 Maps", "Maps", kDir},
-        {"-rw-r--r--   1 root     root         1024 Dec 06  2022 old.uz\n", "old.uz", kFile},
-        {"-rw-r--r--   1 u        g              5 Oct 10 10:10 Oct 10 10:10", "Oct 10 10:10",
-         kFile},
-        {"lrwxrwxrwx   1 root     root            3 Dec 06 19:13 uz -> /srv/uz/", "uz", kDir},
-        {"brw-rw----   1 root     disk       8,  1 Nov 30 08:15 sda1", "sda1", kFile},
-        {"-rw-r--r--  1 alice  12 Feb  1 09:00 notes.txt", "notes.txt", kFile},
-        {"drwxr-xr-x+ 3 alice staff 96 Feb  1 09:00 Shared", "Shared", kDir},
-        {"-rw-r--r-- 1 u g 99 2023-09-02 12:30 iso.txt", "iso.txt", kFile},
-        {"12-31-2023  11:59PM       <DIR>          Unreal Tournament", "Unreal Tournament", kDir},
-        {"03-04-21  09:00AM                 1024  lead.txt", " lead.txt", kFile},
-        {"03-04-21  09:00 PM  77 split.txt", "split.txt", kFile},
-        {"total 24", nullptr, 0},
-        {"\r\n", nullptr, 0},
-        {"-rw-r--r--   1 u g 1 Dec 06 19:13 ", nullptr, 0},
-        {"ls: cannot open directory .: Permission denied", nullptr, 0},
-        {"03-04-21  09:00AM       <DIR>", nullptr, 0},
+        {"drwxr-xr-x    2 ftp      ftp          4096 Jan 11  2021 Maps", FindData{kDir, "Maps"}},
+        {"-rw-r--r--   1 root     root         1024 Dec 06  2022 old.uz\n",
+         FindData{kFile, "old.uz", 1024}},
+        {"-rw-r--r--   1 u        g              5 Oct 10 10:10 Oct 10 10:10",
+         FindData{kFile, "Oct 10 10:10", 5}},
+        {"lrwxrwxrwx   1 root     root            3 Dec 06 19:13 uz -> /srv/uz/",
+         FindData{kDir, "uz", 3, true}},
+        {"lrwxrwxrwx   1 root     root            9 Dec 06 19:13 linkdir -> target",
+         FindData{kFile, "linkdir", 9, true}},
+        {"brw-rw----   1 root     disk       8,  1 Nov 30 08:15 sda1", FindData{kFile, "sda1", 1}},
+        {"-rw-r--r--  1 alice  12 Feb  1 09:00 notes.txt", FindData{kFile, "notes.txt", 12}},
+        {"drwxr-xr-x+ 3 alice staff 96 Feb  1 09:00 Shared", FindData{kDir, "Shared"}},
+        {"-rw-r--r-- 1 u g 99 2023-09-02 12:30 iso.txt", FindData{kFile, "iso.txt", 99}},
+        {"12-31-2023  11:59PM       <DIR>          Unreal Tournament",
+         FindData{kDir, "Unreal Tournament"}},
+        {"03-04-21  09:00AM                 1,024  lead.txt", FindData{kFile, " lead.txt", 1024}},
+        {"03-04-21  09:00 PM  77 split.txt", FindData{kFile, "split.txt", 77}},
+        {"total 24", std::nullopt},
+        {"\r\n", std::nullopt},
+        {"-rw-r--r--   1 u g 1 Dec 06 19:13 ", std::nullopt},
+        {"ls: cannot open directory .: Permission denied", std::nullopt},
+        {"03-04-21  09:00AM       <DIR>", std::nullopt},
     };
     for (const auto& c : cases) {
-        const std::optional<FindData> expected =
-            c.name ? std::optional<FindData>(FindData{c.attributes, c.name}) : std::nullopt;
-        EXPECT_EQ(parseListLine(c.line), expected) << "\"" << c.line << "\"";
+        EXPECT_EQ(parseListLine(c.line), c.entry) << "\"" << c.line << "\"";
     }
     EXPECT_EQ(shortenName(std::string(258, 'c') + "\xc3\xb6" + "tail"), std::string(258, 'c'))
         << "the cut does not split a character";
     EXPECT_EQ(shortenName(std::string(300, '\xb0')).size(), kMaxNameBytes);
+}
+
+// A listing is taken line by line as it arrives, up to the bounds.
+TEST(ListingReader, StopsAtTheEntryOrTheTextBound) {
+    const std::string line = "-rw-r--r-- 1 u g 5 Jan 01 12:00 f\r\n";
+    for (const auto& [lines, maxEntries, maxBytes, taken, truncated] :
+         std::vector<std::tuple<int, std::size_t, std::size_t, std::size_t, bool>>{
+             {3, 3, 1000, 3, false},
+             {4, 3, 1000, 3, true},
+             {4, 10, line.size() * 2 + 5, 2, true},
+         }) {
+        ListingReader reader(maxEntries, maxBytes);
+        std::string text;
+        for (int i = 0; i < lines; ++i) {
+            text += line;
+        }
+        for (std::size_t at = 0; at < text.size(); at += 7) {  // in pieces, as it arrives
+            if (!reader.feed(std::string_view(text).substr(at, 7))) {
+                break;
+            }
+        }
+        const Listing listing = reader.finish();
+        EXPECT_EQ(listing.entries.size(), taken) << lines;
+        EXPECT_EQ(listing.truncated, truncated) << lines;
+    }
 }
 
 TEST(ReplyLog, KeepsTheLastCompleteReplyWhateverThePieces) {

@@ -1,0 +1,138 @@
+#include "ftp/tls.h"
+
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+#include "platform/files.h"
+
+namespace varnox::ftp {
+
+namespace {
+
+std::string text(BIO* bio) {
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio, &data);
+    return std::string(data, static_cast<std::size_t>(size));
+}
+
+std::string nameOf(const X509_NAME* name) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+    X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB);
+    return text(bio.get());
+}
+
+std::string timeOf(const ASN1_TIME* time) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+    ASN1_TIME_print(bio.get(), time);
+    return text(bio.get());
+}
+
+Certificate describe(X509* certificate) {
+    Certificate facts;
+    facts.subject = nameOf(X509_get_subject_name(certificate));
+    facts.issuer = nameOf(X509_get_issuer_name(certificate));
+    facts.validFrom = timeOf(X509_get0_notBefore(certificate));
+    facts.validUntil = timeOf(X509_get0_notAfter(certificate));
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    X509_digest(certificate, EVP_sha256(), digest, &length);
+    for (unsigned int i = 0; i < length; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : ":%02X", digest[i]);
+        facts.sha256 += hex;
+    }
+    return facts;
+}
+
+bool namesHost(X509* certificate, const std::string& host) {
+    std::string bare = host;
+    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
+        bare = bare.substr(1, bare.size() - 2);
+    }
+    return X509_check_ip_asc(certificate, bare.c_str(), 0) == 1 ||
+           X509_check_host(certificate, bare.c_str(), bare.size(), 0, nullptr) == 1;
+}
+
+}  // namespace
+
+std::optional<std::string> TrustedServers::fingerprintFor(const std::string& server) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::optional<std::string> found;
+    std::istringstream lines(platform::readWholeFile(file_).value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.rfind(' ');
+        if (blank != std::string::npos && line.substr(0, blank) == server) {
+            found = line.substr(blank + 1);
+        }
+    }
+    return found;
+}
+
+void TrustedServers::trust(const std::string& server, const std::string& fingerprint) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string kept;
+    std::istringstream lines(platform::readWholeFile(file_).value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.rfind(' ');
+        if (!line.empty() && (blank == std::string::npos || line.substr(0, blank) != server)) {
+            kept += line + "\n";
+        }
+    }
+    platform::writeFileAtomically(file_, kept + server + " " + fingerprint + "\n",
+                                  platform::FileAccess::kOwnerOnly);
+}
+
+int TlsCheck::installOn(void*, void* sslContext, void* self) {
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set_default_verify_paths(context);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(
+        context,
+        [](X509_STORE_CTX* store, void* check) {
+            return static_cast<TlsCheck*>(check)->verify(store) ? 1 : 0;
+        },
+        self);
+    return 0;
+}
+
+bool TlsCheck::verify(void* storeContext) {
+    auto* store = static_cast<X509_STORE_CTX*>(storeContext);
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    if (leaf == nullptr) {
+        return false;
+    }
+    if (X509_verify_cert(store) == 1 && namesHost(leaf, host_)) {
+        return true;
+    }
+    const Certificate facts = describe(leaf);
+    if (acceptedNow_ == facts.sha256) {
+        return true;  // the data connection of a connection the user trusted
+    }
+    const std::optional<std::string> trusted =
+        trusted_ != nullptr ? trusted_->fingerprintFor(server_) : std::nullopt;
+    if (trusted == facts.sha256) {
+        return true;
+    }
+    if (!ask_ || !ask_(facts, trusted.has_value())) {
+        refused_ = true;
+        return false;
+    }
+    acceptedNow_ = facts.sha256;
+    if (trusted_ != nullptr) {
+        try {
+            trusted_->trust(server_, facts.sha256);
+        } catch (const std::exception&) {
+            // Trusted for this connection; asked again next time.
+        }
+    }
+    return true;
+}
+
+}  // namespace varnox::ftp

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// Checking a server's TLS certificate: against the system's trust store and the server's
+// name first; a certificate that does not pass is shown to the user, who may trust that
+// exact certificate for that server from then on.
+namespace varnox::ftp {
+
+// What the user is shown of a certificate.
+struct Certificate {
+    std::string subject;
+    std::string issuer;
+    std::string validFrom;
+    std::string validUntil;
+    std::string sha256;  // of the certificate, as "AB:CD:..."
+};
+
+// The certificates trusted by hand, one line per server: "host:port SHA-256". The file is
+// readable by its owner only, and replaced whole on every change.
+class TrustedServers {
+public:
+    explicit TrustedServers(std::filesystem::path file) : file_(std::move(file)) {}
+
+    std::optional<std::string> fingerprintFor(const std::string& server) const;
+    // Trusts `fingerprint` for `server` in place of any before. Throws varnox::Failure
+    // naming the file when it cannot be written.
+    void trust(const std::string& server, const std::string& fingerprint);
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    std::filesystem::path file_;
+    mutable std::mutex mutex_;
+};
+
+// Asked when a certificate does not pass: true to trust it. `changed` says another
+// certificate was trusted for this server before.
+using TrustQuestion = std::function<bool(const Certificate& certificate, bool changed)>;
+
+// The check of one connection's certificates, fed to libcurl's OpenSSL context.
+class TlsCheck {
+public:
+    TlsCheck(std::string host, std::string server, TrustedServers* trusted, TrustQuestion ask)
+        : host_(std::move(host)),
+          server_(std::move(server)),
+          trusted_(trusted),
+          ask_(std::move(ask)) {}
+
+    // For CURLOPT_SSL_CTX_FUNCTION: verifies every handshake through verify().
+    static int installOn(void* curl, void* sslContext, void* self);
+
+    // The user refused the certificate (no call went past the handshake).
+    bool refused() const { return refused_; }
+
+private:
+    bool verify(void* storeContext);
+
+    std::string host_;
+    std::string server_;  // "host:port", the key of trusted_servers.txt
+    TrustedServers* trusted_;
+    TrustQuestion ask_;
+    std::optional<std::string> acceptedNow_;
+    bool refused_ = false;
+};
+
+}  // namespace varnox::ftp

@@ -159,6 +159,12 @@ struct CurlCallbacks {
         return bytes;
     }
 
+    // Also called while libcurl waits, blocking, for the server's last reply to a transfer:
+    // a cancel ends that wait too.
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<Connection*>(self)->cancelled_ ? 1 : 0;
+    }
+
     static std::size_t read(char* data, std::size_t size, std::size_t count, void* pointer) {
         auto& [connection, request] =
             *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
@@ -189,6 +195,9 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlCallbacks::debug);
     curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlCallbacks::progress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
     if (!settings_.user.empty()) {
         curl_easy_setopt(curl_, CURLOPT_USERNAME, settings_.user.c_str());
         curl_easy_setopt(curl_, CURLOPT_PASSWORD, settings_.password.c_str());

@@ -38,7 +38,8 @@ std::vector<TreeRow> treeRows(std::string_view parentKey, const std::vector<Find
     for (const FindData& entry : entries) {
         std::string key = std::string(parentKey) + "/" + entry.name;
         if (seen.insert(key).second) {
-            rows.push_back({std::move(key), isDirectoryEntry(entry.attributes)});
+            rows.push_back(
+                {std::move(key), entry.link || isDirectoryEntry(entry.attributes), entry.link});
         }
     }
     return rows;

@@ -39,9 +39,11 @@ bool isDirectoryEntry(std::uint32_t attributes);
 
 // The rows a listing adds below the node keyed parentKey: key parentKey + "/" + name, in the
 // server's order; a name listed twice gives one row.
+// A symbolic link may lead to a folder: it is offered as one until opening it fails.
 struct TreeRow {
     std::string key;
     bool directory = false;
+    bool link = false;
 
     bool operator==(const TreeRow&) const = default;
 };

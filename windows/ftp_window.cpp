@@ -11,6 +11,7 @@
 
 #include "windows/controls.h"
 #include "windows/file_lists.h"
+#include "windows/ftp_worker.h"
 #include "windows/image_list.h"
 #include "windows/layout.h"
 #include "windows/message_boxes.h"
@@ -35,11 +36,22 @@ void caption(QWidget* window, const char* name, const char* text, int left, int 
 FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWidget* parent)
     : QWidget(parent, kWindowFrame | Qt::WindowMinMaxButtonsHint),
       services_(services),
-      settings_(settings) {
+      settings_(settings),
+      trusted_(services.settingsFile.parent_path() / "trusted_servers.txt"),
+      session_(ftp::Timeouts{}, &trusted_,
+               [this](const ftp::Certificate& certificate, bool changed) {
+                   return askToTrust(certificate, changed);
+               }) {
     setUpWindow(this, "frmFTP", "Tolvrin's Brindle - FTP", classicFont(), 8715, 6510);
     buildControls();
+    worker_ = std::make_unique<FtpWorker>(
+        session_, this,
+        std::vector<QWidget*>{startSessionButton_, proxyBox_, closeSessionButton_, serverBox_,
+                              userBox_, passwordBox_, connectButton_, disconnectButton_,
+                              passiveBox_, remoteTree_, getButton_, putButton_, binaryOption_,
+                              asciiOption_, closeButton_});
     remote_ = std::make_unique<RemoteCommands>(
-        RemoteCommands::Parts{session_, *remoteTree_, *fileList_, services_.boxes, this,
+        RemoteCommands::Parts{session_, *worker_, *remoteTree_, *fileList_, services_.boxes, this,
                               [this] { return bytesOf(serverBox_); },
                               [this] { return transferType_; }, [this] { closeEverything(); }});
     connectHandlers();
@@ -133,6 +145,19 @@ void FtpWindow::connectHandlers() {
 template <typename Handler>
 void FtpWindow::handle(Handler&& handler) {
     guarded(services_.boxes, this, std::forward<Handler>(handler));
+    if (closeWhenDone_ && !worker_->running()) {
+        closeWhenDone_ = false;
+        close();
+    }
+}
+
+bool FtpWindow::askToTrust(const ftp::Certificate& certificate, bool changed) {
+    return worker_->askOnWindowThread([&] {
+        return services_.boxes.askYesNo(
+            this,
+            shortened(RemoteCommands::certificateQuestion(serverBox_->text(), certificate, changed),
+                      2000));
+    });
 }
 
 void FtpWindow::load() {
@@ -220,8 +245,11 @@ void FtpWindow::onConnect() {
         services_.boxes.inform(this, QString::fromLatin1(kNoServerText));
         return;
     }
-    const ftp::CallResult result = session_.connect(
-        {server, bytesOf(userBox_), bytesOf(passwordBox_), passiveBox_->isChecked()});
+    const ftp::Login login{server, bytesOf(userBox_), bytesOf(passwordBox_),
+                           passiveBox_->isChecked()};
+    const ftp::CallResult result =
+        worker_->run({QStringLiteral("Connecting to ") + serverBox_->text()},
+                     [&] { return session_.connect(login); });
     if (!result.ok()) {
         remote_->report(result, "InternetConnect");
         return;
@@ -247,6 +275,13 @@ void FtpWindow::onDriveChange() {
 }
 
 void FtpWindow::closeEvent(QCloseEvent* event) {
+    if (worker_->running()) {
+        // The running call ends first; the window closes once its command has stopped.
+        session_.cancel();
+        closeWhenDone_ = true;
+        event->ignore();
+        return;
+    }
     handle([this] { closeEverything(); });
     event->accept();
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "ftp/session.h"
+#include "ftp/tls.h"
 #include "settings/settings_file.h"
 #include "windows/services.h"
 
@@ -19,6 +20,7 @@ namespace varnox::windows {
 class DriveList;
 class FolderList;
 class FileList;
+class FtpWorker;
 class ImageList;
 class RemoteCommands;
 class RemoteTree;
@@ -27,6 +29,9 @@ class RemoteTree;
 // session (optionally through a proxy), the second band connects to the server, and the
 // lower half shows the server's folders as a tree beside the local drive, folder and file
 // lists, with Get and Put between them. States: Idle (no session), Session open, Connected.
+// Connecting, listings and transfers run off the window's thread (ftp_worker.h); a
+// certificate that does not pass is shown to the user, whose trust is kept in
+// trusted_servers.txt beside the settings file.
 class FtpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +60,7 @@ private:
 
     // Enables the controls for the session controls being offered (p) and the connection.
     void enableControls(bool p);
+    bool askToTrust(const ftp::Certificate& certificate, bool changed);
     void closeEverything();
     void removeRootNode();
 
@@ -65,7 +71,10 @@ private:
 
     Services& services_;
     settings::Settings settings_;
+    ftp::TrustedServers trusted_;
     ftp::Session session_;
+    std::unique_ptr<FtpWorker> worker_;
+    bool closeWhenDone_ = false;
     ftp::TransferType transferType_ = ftp::TransferType::kBinary;
     std::unique_ptr<RemoteCommands> remote_;
     // The key of the root node the connection added, so the node goes with the connection

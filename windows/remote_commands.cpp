@@ -6,6 +6,7 @@
 #include "ftp/names.h"
 #include "ftp/tree_keys.h"
 #include "windows/file_lists.h"
+#include "windows/ftp_worker.h"
 #include "windows/message_boxes.h"
 #include "windows/remote_tree.h"
 #include "windows/text.h"
@@ -32,11 +33,27 @@ QString RemoteCommands::notPlainNameText(const QString& name) {
         .arg(name);
 }
 
+QString RemoteCommands::certificateQuestion(const QString& server,
+                                            const ftp::Certificate& certificate, bool changed) {
+    return (changed ? QStringLiteral("The certificate of %1 has changed since you trusted it.")
+                    : QStringLiteral("The certificate of %1 cannot be verified."))
+               .arg(server) +
+           QStringLiteral(
+               "\n\nSubject: %1\nIssuer: %2\nValid from %3 until %4\nSHA-256: %5\n\n"
+               "Trust this certificate for this server from now on?")
+               .arg(fromBytes(certificate.subject), fromBytes(certificate.issuer),
+                    fromBytes(certificate.validFrom), fromBytes(certificate.validUntil),
+                    fromBytes(certificate.sha256));
+}
+
 void RemoteCommands::inform(const QString& text) {
     parts_.boxes.inform(parts_.window, shortened(text));
 }
 
 RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const char* call) {
+    if (result.error == ftp::error::kOperationCancelled) {
+        return Next::kStop;  // the user's own Cancel needs no report
+    }
     if (result.error == ftp::error::kExtendedError) {
         inform(fromBytes(ftp::extendedErrorText(call, result.replyCode, result.reply)));
     }
@@ -54,8 +71,14 @@ RemoteCommands::Next RemoteCommands::changeTo(const std::string& path) {
         return Next::kGoOn;
     }
     const std::string directory = ftp::remoteDirectory(path, parts_.serverName());
-    const ftp::CallResult result = parts_.session.changeDirectory(directory);
-    return result.ok() ? Next::kGoOn : report(result, "rcd");
+    const ftp::CallResult result =
+        parts_.worker.run({QStringLiteral("Changing to ") + fromBytes(directory)},
+                          [&] { return parts_.session.changeDirectory(directory); });
+    if (!result.ok()) {
+        report(result, "rcd");
+        return Next::kStop;  // nothing is done in another folder than the one named
+    }
+    return Next::kGoOn;
 }
 
 RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
@@ -63,7 +86,9 @@ RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
     if (!path.empty() && changeTo(path) == Next::kStop) {
         return Next::kStop;
     }
-    const ftp::CallResult result = parts_.session.list(listing_);
+    const ftp::CallResult result = parts_.worker.run(
+        {QStringLiteral("Listing ") + fromBytes(parts_.session.currentDirectory()), true},
+        [&] { return parts_.session.list(listing_); });
     if (!result.ok()) {
         return report(result, "FtpFindFirstFile");
     }
@@ -88,7 +113,7 @@ void RemoteCommands::fillTree(const std::string& parentKey) {
     }
     std::vector<RemoteTree::NewNode> nodes;
     for (const ftp::TreeRow& row : ftp::treeRows(parentKey, listing_.entries)) {
-        nodes.push_back({row.key, row.directory ? kClosed : kLeaf});
+        nodes.push_back({row.key, row.directory ? kClosed : kLeaf, row.link});
     }
     if (QTreeWidgetItem* last = tree.addChildren(parent, nodes)) {
         tree.ensureVisible(last);
@@ -118,6 +143,17 @@ void RemoteCommands::openOrCloseSelected() {
     }
     const QString image = RemoteTree::imageOf(node);
     const std::string path = RemoteTree::keyOf(node);
+    if (image == kClosed && RemoteTree::isLink(node)) {
+        // A link is a folder when the server lets us change into it, otherwise a file.
+        const std::string directory = ftp::remoteDirectory(path, parts_.serverName());
+        if (!parts_.worker
+                 .run({QStringLiteral("Changing to ") + fromBytes(directory)},
+                      [&] { return parts_.session.changeDirectory(directory); })
+                 .ok()) {
+            parts_.tree.setImage(node, kLeaf);
+            return;
+        }
+    }
     if (image == kClosed) {
         parts_.tree.setImage(node, kOpen);
         if (listFolder(path) == Next::kGoOn) {  // on kStop the node went with the connection
@@ -147,8 +183,11 @@ void RemoteCommands::get() {
     if (changeTo(remote.directory) == Next::kStop) {
         return;
     }
-    const ftp::CallResult result = parts_.session.get(
-        remote.name, parts_.localFiles.folder() / remote.name, parts_.transferType());
+    const ftp::CallResult result =
+        parts_.worker.run({QStringLiteral("Getting ") + fromBytes(remote.name)}, [&] {
+            return parts_.session.get(remote.name, parts_.localFiles.folder() / remote.name,
+                                      parts_.transferType());
+        });
     guarded(parts_.boxes, parts_.window, [this] { parts_.localFiles.refresh(); });
     if (!result.ok()) {
         report(result, "FtpGetFile");
@@ -179,7 +218,10 @@ void RemoteCommands::put() {
         return;
     }
     const ftp::CallResult result =
-        parts_.session.put(parts_.localFiles.folder() / name, name, parts_.transferType());
+        parts_.worker.run({QStringLiteral("Putting ") + fromBytes(name)}, [&] {
+            return parts_.session.put(parts_.localFiles.folder() / name, name,
+                                      parts_.transferType());
+        });
     if (!result.ok()) {
         report(result, "FtpPutFile");
         return;

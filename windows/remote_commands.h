@@ -11,12 +11,14 @@ class QWidget;
 namespace varnox::windows {
 
 class FileList;
+class FtpWorker;
 class RemoteTree;
 
 // The FTP window's commands on the server: opening and closing folder nodes of the remote
-// tree, Get and Put. Every failed call is reported by report(), which ends in the question
-// whether to close the connection and the session; a Yes closes everything and the command
-// that met the failure stops there.
+// tree, Get and Put, each call run off the window's thread. Every failed call is reported by
+// report(), which ends in the question whether to close the connection and the session; a
+// Yes closes everything and the command that met the failure stops there. A command whose
+// folder cannot be changed to stops after the report, so nothing happens in another folder.
 class RemoteCommands {
 public:
     static constexpr const char* kEmptyDirectoryText = "This directory is empty!";
@@ -30,12 +32,16 @@ public:
     static constexpr const char* kSelectLocalFileText = "Please select a local file to put";
     static QString truncatedListingText();
     static QString notPlainNameText(const QString& name);
+    // The question about a server certificate that does not pass.
+    static QString certificateQuestion(const QString& server, const ftp::Certificate& certificate,
+                                       bool changed);
 
     // Whether a command goes on after a step that may have closed everything.
     enum class Next { kGoOn, kStop };
 
     struct Parts {
         ftp::Session& session;
+        FtpWorker& worker;
         RemoteTree& tree;
         FileList& localFiles;
         platform::MessageBoxes& boxes;
@@ -57,6 +63,7 @@ public:
     const ftp::Listing& listing() const { return listing_; }
     void forgetListing() { listing_ = {}; }
 
+    // A cancelled call is not reported: the command just stops.
     Next report(const ftp::CallResult& result, const char* call);
 
 private:

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
+constexpr int kLinkRole = Qt::UserRole + 2;
 
 }  // namespace
 
@@ -64,11 +65,16 @@ QTreeWidgetItem* RemoteTree::addChildren(QTreeWidgetItem* parent,
     for (const NewNode& n : nodes) {
         if (!nodes_.contains(QByteArray::fromStdString(n.key))) {
             added.append(makeNode(n.key, n.image));
+            added.back()->setData(0, kLinkRole, n.link);
         }
     }
     // One insertion for the lot: a listing can bring tens of thousands of entries.
     parent->addChildren(added);
     return added.isEmpty() ? nullptr : added.back();
+}
+
+bool RemoteTree::isLink(const QTreeWidgetItem* node) {
+    return node->data(0, kLinkRole).toBool();
 }
 
 std::string RemoteTree::keyOf(const QTreeWidgetItem* node) {

@@ -25,6 +25,7 @@ public:
     struct NewNode {
         std::string key;
         QString image;
+        bool link = false;  // a symbolic link on the server
     };
 
     explicit RemoteTree(QWidget* parent = nullptr);
@@ -45,6 +46,7 @@ public:
         return nodes_.value(QByteArray::fromStdString(key));
     }
     static std::string keyOf(const QTreeWidgetItem* node);
+    static bool isLink(const QTreeWidgetItem* node);
     static QString imageOf(const QTreeWidgetItem* node);
     void setImage(QTreeWidgetItem* node, const QString& image);
 

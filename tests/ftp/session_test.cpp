@@ -7,6 +7,7 @@
 
 #include "ftp/errors.h"
 #include "ftp/session.h"
+#include "ftp/tls.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/temp_dir.h"
@@ -287,6 +288,135 @@ TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
         session.close();
         EXPECT_LT(std::chrono::steady_clock::now() - closing, 10s);
     }
+}
+
+// A drip of a few bytes a second is a stall: the call ends with the timeout, and a get leaves
+// the older local file and no partial one beside it.
+TEST_F(SessionTest, ADripIsAStall) {
+    writeFile(root_ / "slow.uz", std::string(400, 'x'));
+    writeFile(local_ / "slow.uz", "older");
+    FtpServerOptions options;
+    options.throttleBytesPerSecond = 4;
+    serve(options);
+    Session session(Timeouts{5s, 5s, 2s, 1024});
+    session.open("");
+    ASSERT_TRUE(session.connect({address(), kUser, kPassword, true}).ok());
+    EXPECT_EQ(session.get("slow.uz", local_ / "slow.uz", TransferType::kBinary).error,
+              error::kTimeout);
+    EXPECT_EQ(readFile(local_ / "slow.uz"), "older");
+    EXPECT_EQ(namesIn(local_.path()), Names{"slow.uz"});
+    Listing listing;
+    EXPECT_EQ(session.list(listing).error, error::kTimeout) << "a listing drips too";
+}
+
+TEST_F(SessionTest, AListingIsCutAfter64MebibytesOfText) {
+    FtpServerOptions options;
+    options.cannedListing = "-rw-r--r-- 1 u g 5 Jan 01 12:00 first\r\n";
+    const std::string noEntry = "total " + std::string(4000, '0') + "\r\n";
+    while (options.cannedListing->size() < (65u << 20)) {
+        *options.cannedListing += noEntry;
+    }
+    serve(options);
+    connect();
+    Listing listing;
+    ASSERT_TRUE(session_.list(listing).ok());
+    EXPECT_TRUE(listing.truncated);
+    EXPECT_EQ(listing.entries.size(), 1u);
+}
+
+TEST_F(SessionTest, ADownloadShorterThanItsSizeFails) {
+    writeFile(root_ / "map.uz", std::string(1000, 'm'));
+    writeFile(local_ / "map.uz", "good copy");
+    FtpServerOptions options;
+    options.truncateDownloads = true;
+    serve(options);
+    connect();
+    EXPECT_EQ(session_.get("map.uz", local_ / "map.uz", TransferType::kBinary).error,
+              error::kConnectionAborted);
+    EXPECT_EQ(readFile(local_ / "map.uz"), "good copy");
+    EXPECT_EQ(namesIn(local_.path()), Names{"map.uz"});
+}
+
+// Players download from the folder an upload goes to: the file there is the old one until
+// the new one is complete, also when the upload is cancelled or the server refuses to
+// rename onto an existing file; no temporary name stays behind.
+TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
+    const std::string fresh(1 << 20, 'n');
+    writeFile(local_ / "map.uz", fresh);
+    for (bool refuseRename : {false, true}) {
+        writeFile(root_ / "map.uz", "old");
+        FtpServerOptions options;
+        options.throttleBytesPerSecond = 256 * 1024;
+        options.refuseRenameOverFile = refuseRename;
+        serve(options);
+        connect();
+        CallResult result;
+        std::thread upload(
+            [&] { result = session_.put(local_ / "map.uz", "map.uz", TransferType::kBinary); });
+        for (auto deadline = std::chrono::steady_clock::now() + 10s;
+             namesIn(root_.path()).size() == 1 && std::chrono::steady_clock::now() < deadline;) {
+            std::this_thread::yield();  // until the temporary file is there
+        }
+        EXPECT_EQ(readFile(root_ / "map.uz"), "old") << "while the upload runs";
+        if (refuseRename) {
+            upload.join();
+            EXPECT_TRUE(result.ok()) << result.error << " " << result.reply;
+            EXPECT_EQ(readFile(root_ / "map.uz"), fresh);
+        } else {
+            session_.cancel();
+            upload.join();
+            EXPECT_EQ(result.error, error::kOperationCancelled);
+            EXPECT_EQ(readFile(root_ / "map.uz"), "old");
+        }
+        EXPECT_EQ(namesIn(root_.path()), Names{"map.uz"}) << "no temporary name left";
+    }
+}
+
+// A certificate that does not verify is shown; No ends the connection after the handshake,
+// Yes trusts that certificate for that server from then on, until it changes.
+TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
+    FtpServerOptions options;
+    options.explicitTls = true;
+    options.commandLog = local_ / "commands.log";
+    serve(options);
+    TrustedServers trusted(local_ / "trusted_servers.txt");
+    std::vector<bool> asked;  // whether each question said the certificate changed
+    bool trust = false;
+    auto session = [&] {
+        return std::make_unique<Session>(
+            Timeouts{10s, 10s, 10s}, &trusted, [&](const Certificate& certificate, bool changed) {
+                EXPECT_EQ(certificate.sha256.size(), 95u);
+                EXPECT_NE(certificate.subject.find("varnox test"), std::string::npos);
+                asked.push_back(changed);
+                return trust;
+            });
+    };
+    auto connectTls = [&](Session& s) {
+        s.open("");
+        return s.connect({"ftpes://" + address(), kUser, kPassword, true});
+    };
+    auto first = session();
+    EXPECT_EQ(connectTls(*first).error, error::kInvalidCa);
+    EXPECT_EQ(readFile(local_ / "commands.log").find("USER"), std::string::npos)
+        << "nothing sent after the handshake";
+    trust = true;
+    const CallResult trusted1 = connectTls(*first);
+    ASSERT_TRUE(trusted1.ok()) << trusted1.error << " " << trusted1.reply;
+    Listing listing;
+    const CallResult listed = first->list(listing);
+    EXPECT_TRUE(listed.ok()) << "the data connection is protected too: " << listed.error << " "
+                             << listed.reply;
+    EXPECT_NE(readFile(local_ / "commands.log").find("PROT"), std::string::npos);
+    EXPECT_EQ(asked, (std::vector<bool>{false, false}));
+    ASSERT_TRUE(connectTls(*session()).ok());
+    EXPECT_EQ(asked.size(), 2u) << "a trusted certificate is not asked about again";
+
+    const std::uint16_t port = server_->port();
+    server_.reset();
+    options.port = port;
+    serve(options);  // the same server with another certificate
+    ASSERT_TRUE(connectTls(*session()).ok());
+    EXPECT_EQ(asked, (std::vector<bool>{false, false, true}));
 }
 
 }  // namespace

@@ -63,6 +63,13 @@ std::string configJson(const FtpServerOptions& options, const std::filesystem::p
     }
     json += ", \"throttle\": " + std::to_string(options.throttleBytesPerSecond);
     json += ", \"idle_timeout\": " + std::to_string(options.idleTimeoutSeconds);
+    json += ", \"port\": " + std::to_string(options.port);
+    json += options.truncateDownloads ? ", \"truncate\": true" : "";
+    json += options.refuseRenameOverFile ? ", \"no_rename_over\": true" : "";
+    json += options.explicitTls ? ", \"tls\": \"explicit\"" : "";
+    if (options.commandLog) {
+        json += ", \"command_log\": " + jsonString(options.commandLog->string());
+    }
     return json + "}\n";
 }
 

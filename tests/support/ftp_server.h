@@ -31,6 +31,17 @@ struct FtpServerOptions {
     // Seconds a control connection may stay idle before the server closes it with "421";
     // 0 for the server's default (300).
     int idleTimeoutSeconds = 0;
+    // Every download sends half the file and then says it is done.
+    bool truncateDownloads = false;
+    // A rename onto an existing file is refused.
+    bool refuseRenameOverFile = false;
+    // AUTH TLS required on control and data connections, with a new self-signed certificate
+    // for 127.0.0.1 on every start.
+    bool explicitTls = false;
+    // The port to listen on; 0 for any free one.
+    std::uint16_t port = 0;
+    // A file that gets the name of every command the server receives, one a line.
+    std::optional<std::filesystem::path> commandLog;
 };
 
 // A real FTP server (pyftpdlib run by /usr/bin/python3) on 127.0.0.1 and a free port.

@@ -9,7 +9,14 @@ The configuration is a JSON object:
   canned_listing  optional file whose bytes every LIST sends instead of a real listing
   login_refusal   optional text of the 530 reply to a wrong password; a text of several
                   lines goes out as a proper multi-line reply
-  throttle        optional bytes per second for every data connection (0 = no limit)
+  throttle        optional bytes per second for every data connection (0 = no limit);
+                  a small limit sends a few bytes at a time, a slow drip
+  truncate        optional: every download sends half the file and then says it is done
+  no_rename_over  optional: a rename onto an existing file is refused
+  tls             optional: "explicit" asks for AUTH TLS on the control and data
+                  connections, with a new self-signed certificate on every start
+  port            optional port to listen on (0 or missing: any free one)
+  command_log     optional file that gets the name of every command received, one a line
   idle_timeout    optional seconds after which an idle control connection is closed
                   with a 421 reply (0 = the server's default)
 
@@ -24,8 +31,31 @@ import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+def make_certificate(folder):
+    """A new key and self-signed certificate for "localhost" and 127.0.0.1."""
+    from OpenSSL import crypto
+    key = crypto.PKey()
+    key.generate_key(crypto.TYPE_RSA, 2048)
+    cert = crypto.X509()
+    cert.get_subject().CN = "varnox test server"
+    cert.set_serial_number(int.from_bytes(os.urandom(8), "big"))
+    cert.gmtime_adj_notBefore(0)
+    cert.gmtime_adj_notAfter(24 * 3600)
+    cert.set_issuer(cert.get_subject())
+    cert.set_pubkey(key)
+    cert.add_extensions([crypto.X509Extension(
+        b"subjectAltName", False, b"DNS:localhost,IP:127.0.0.1")])
+    cert.sign(key, "sha256")
+    certfile, keyfile = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    with open(certfile, "wb") as f:
+        f.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
+    with open(keyfile, "wb") as f:
+        f.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key))
+    return certfile, keyfile
 
 
 def main():
@@ -48,8 +78,10 @@ def main():
     refusal = config.get("login_refusal")
     throttle = int(config.get("throttle", 0))
     idle_timeout = int(config.get("idle_timeout", 0))
+    command_log = config.get("command_log")
+    tls = config.get("tls")
 
-    class Handler(FTPHandler):
+    class Handler(TLS_FTPHandler if tls else FTPHandler):
         # Names travel as raw bytes both ways, so names that are not UTF-8 survive.
         unicode_errors = "surrogateescape"
         auth_failed_timeout = 0
@@ -79,6 +111,27 @@ def main():
             self.push_dtp_data(canned, cmd="LIST")
             return path
 
+        def pre_process_command(self, line, cmd, arg):
+            if command_log:
+                with open(command_log, "a", encoding="utf-8") as log:
+                    log.write(cmd + "\n")
+            return super().pre_process_command(line, cmd, arg)
+
+        def ftp_RETR(self, file):
+            if not config.get("truncate"):
+                return super().ftp_RETR(file)
+            with open(file, "rb") as f:
+                data = f.read()
+            self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
+            return file
+
+        def ftp_RNTO(self, path):
+            if config.get("no_rename_over") and os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 Cannot rename onto an existing file.")
+                return None
+            return super().ftp_RNTO(path)
+
     Handler.authorizer = authorizer
     if idle_timeout > 0:
         Handler.timeout = idle_timeout
@@ -86,10 +139,29 @@ def main():
         class Throttled(ThrottledDTPHandler):
             read_limit = throttle
             write_limit = throttle
+            ac_out_buffer_size = min(65536, throttle)
         Handler.dtp_handler = Throttled
+    if tls:
+        from OpenSSL import SSL
+        certfile, keyfile = make_certificate(os.path.dirname(sys.argv[1]))
+        context = SSL.Context(SSL.TLS_METHOD)
+        context.use_certificate_chain_file(certfile)
+        context.use_privatekey_file(keyfile)
+        # Clients resume the control connection's session on data connections.
+        context.set_session_id(b"varnox-test")
+        Handler.ssl_context = context
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+
+        class DataHandler(TLS_DTPHandler):
+            # pyftpdlib 1.5.7 closes a data connection whose handshake is still going on.
+            def readable(self):
+                return self._ssl_accepting or super().readable()
+
+        Handler.dtp_handler = DataHandler
 
     logging.basicConfig(level=logging.WARNING)
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer(("127.0.0.1", int(config.get("port", 0))), Handler)
 
     def stop_when_parent_goes():
         sys.stdin.buffer.read()

@@ -1,6 +1,9 @@
 // The FTP window driven in-process against a real FTP server (pyftpdlib on 127.0.0.1).
 #include <QAccessible>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -8,6 +11,7 @@
 #include "tests/support/ftp_server.h"
 #include "tests/windows/window_test.h"
 #include "windows/ftp_window.h"
+#include "windows/ftp_worker.h"
 #include "windows/remote_commands.h"
 #include "windows/remote_tree.h"
 
@@ -15,6 +19,7 @@ namespace varnox::test {
 namespace {
 
 using windows::FtpWindow;
+using windows::FtpWorker;
 using windows::RemoteCommands;
 using windows::RemoteTree;
 using Texts = std::vector<std::string>;
@@ -469,6 +474,110 @@ TEST_F(FtpWindowTest, StoredBytesReachTheServerAndOnlyAChosenFileIsPut) {
     click("cmdPut");
     expectBoxes({RemoteCommands::kSelectLocalFileText});
     EXPECT_FALSE(fs::exists(home_ / "maps" / "x.uz"));
+}
+
+// A symbolic link is offered as a folder; opening it shows what it leads to, or turns it
+// into a file when it leads to one.
+TEST_F(FtpWindowTest, ALinkToAFolderOpensAndALinkToAFileIsAFile) {
+    fs::create_directory_symlink("maps", home_ / "linkdir");
+    fs::create_symlink("readme.txt", home_ / "linkfile");
+    startServer();
+    open();
+    connectToServer();
+    EXPECT_EQ(image("linkdir"), "closed");
+    EXPECT_EQ(image("linkfile"), "closed");
+    doubleClick("linkdir");
+    EXPECT_EQ(children("linkdir"), (Texts{"a.uz leaf", "b.uz leaf"}));
+    doubleClick("linkfile");
+    EXPECT_EQ(image("linkfile"), "leaf");
+    get("linkfile");
+    EXPECT_EQ(readFile(local_ / "linkfile"), "read me\n");
+    EXPECT_TRUE(boxes_.empty());
+}
+
+// A transfer that takes a while shows its progress; Cancel ends it at once and keeps the
+// old files on both sides, with no temporary file left on either.
+TEST_F(FtpWindowTest, CancelEndsATransferAndKeepsTheOldFiles) {
+    writeFile(home_ / "big.uz", std::string(3 << 20, 's'));
+    writeFile(local_ / "big.uz", std::string(3 << 20, 'l'));
+    FtpServerOptions options;
+    options.throttleBytesPerSecond = 512 * 1024;
+    startServer(options);
+    open();
+    connectToServer();
+    for (const char* command : {"cmdGet", "cmdPut"}) {
+        QString shown;
+        bool held = false;
+        QTimer::singleShot(FtpWorker::kProgressAfterMilliseconds + 400, [&] {
+            held = !control("cmdClose")->isEnabled() && !control("TreeView1")->isEnabled();
+            auto* dialog = window_->findChild<QProgressDialog*>("dlgProgress");
+            ASSERT_NE(dialog, nullptr);
+            shown = dialog->labelText();
+            dialog->findChild<QPushButton*>()->click();
+        });
+        chooseLocalFile("big.uz");
+        select("big.uz");
+        if (std::string(command) == "cmdPut") {
+            select("");
+        }
+        click(command);
+        EXPECT_TRUE(held) << "the other commands wait meanwhile";
+        EXPECT_TRUE(shown.contains("big.uz")) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(" of 3.0 MiB")) << shown.toStdString();
+        EXPECT_TRUE(readFile(home_ / "big.uz") == std::string(3 << 20, 's')) << command;
+        EXPECT_TRUE(readFile(local_ / "big.uz") == std::string(3 << 20, 'l')) << command;
+        EXPECT_EQ(std::distance(fs::directory_iterator(home_), {}), 4) << command;
+        EXPECT_EQ(std::distance(fs::directory_iterator(local_), {}), 2) << command;
+        EXPECT_TRUE(control("cmdClose")->isEnabled()) << "given back";
+        EXPECT_TRUE(boxes_.empty());
+    }
+}
+
+// A 64 MiB upload to the local server runs off the window's thread: a 50 ms timer keeps
+// firing at least ten times a second throughout.
+TEST_F(FtpWindowTest, TheWindowKeepsAnsweringDuringATransfer) {
+    writeFile(local_ / "huge.uz", std::string(64 << 20, 'h'));
+    FtpServerOptions options;
+    options.throttleBytesPerSecond = 32 << 20;  // about two seconds
+    startServer(options);
+    open();
+    connectToServer();
+    std::vector<std::chrono::steady_clock::time_point> ticks;
+    QTimer timer;
+    timer.setInterval(50);
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { ticks.push_back(std::chrono::steady_clock::now()); });
+    timer.start();
+    put("huge.uz", "");
+    timer.stop();
+    EXPECT_EQ(fs::file_size(home_ / "huge.uz"), 64u << 20);
+    ASSERT_GE(ticks.size(), 20u) << "the transfer took a while";
+    for (std::size_t i = 0; i + 10 < ticks.size(); i += 10) {
+        EXPECT_LE(ticks[i + 10] - ticks[i], std::chrono::milliseconds(1000)) << "tick " << i;
+    }
+}
+
+// A certificate that does not verify is shown in the window's question; No ends the connect,
+// Yes connects and trusts that certificate from then on.
+TEST_F(FtpWindowTest, AServerCertificateIsShownAndTrustedOnlyWhenTheUserSaysSo) {
+    FtpServerOptions options;
+    options.explicitTls = true;
+    startServer(options);
+    open(settingsFor("ftpes://" + server_->address()));
+    click("cmdInternetOpen");
+    boxes_.answerNext(false);  // the certificate
+    boxes_.answerNext(false);  // the report
+    click("cmdConnect");
+    Texts boxes = boxes_.take();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].starts_with("The certificate of ftpes://")) << boxes[0];
+    EXPECT_NE(boxes[0].find("SHA-256: "), std::string::npos) << boxes[0];
+    EXPECT_EQ(boxes[1], question("InternetConnect", 12045));
+    boxes_.answerNext(true);
+    connectToServer();
+    ASSERT_EQ(tree().topLevelItemCount(), 1);
+    EXPECT_EQ(tree().topLevelItem(0)->childCount(), 3) << "listed over TLS";
+    EXPECT_TRUE(fs::exists(dir_ / "program" / "trusted_servers.txt"));
 }
 
 TEST_F(FtpWindowTest, TheFtpButtonKeepsOneWindowUntilItIsClosed) {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// How long work is shown to the user, in the windows and on the terminal.
+namespace varnox::platform {
+
+// "512 bytes", "1.5 KiB", "23.4 MiB", "1.2 GiB".
+std::string describeBytes(std::uint64_t bytes);
+
+// "1.2 MiB of 4.0 MiB, 350 KiB/s, 8 s left" from the bytes done, the bytes expected (0
+// while unknown: "1.2 MiB, 350 KiB/s") and the time spent.
+std::string describeProgress(std::uint64_t done, std::uint64_t total,
+                             std::chrono::duration<double> elapsed);
+
+}  // namespace varnox::platform

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's pictures: the four tree pictures (16 x 16, light-grey background that
-the tree treats as transparent) and the program icon (48 x 35, at most 256 colours).
+the tree treats as transparent), the program icon (48 x 35, at most 256 colours), and the
+icon squared with a clear border and scaled for the desktop's icon theme
+(icons/hicolor/NxN/apps/varnox.png).
 
 Run it from this folder to redraw them; the results are kept in the repository."""
 
@@ -46,6 +48,9 @@ def write_bmp(path, img):
         f.write(header + info + pixels)
 
 
+CLEAR = None  # a pixel left transparent
+
+
 def write_png(path, img):
     height = len(img)
     width = len(img[0])
@@ -56,6 +61,8 @@ def write_png(path, img):
             if c not in index:
                 index[c] = len(palette)
                 palette.append(c)
+    alpha = bytes(0 if c is CLEAR else 255 for c in palette)
+    palette = [(0, 0, 0) if c is CLEAR else c for c in palette]
     assert len(palette) <= 256
     raw = bytearray()
     for row in img:
@@ -69,6 +76,8 @@ def write_png(path, img):
     png = b"\x89PNG\r\n\x1a\n"
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 3, 0, 0, 0))
     png += chunk(b"PLTE", b"".join(bytes(c) for c in palette))
+    if 0 in alpha:
+        png += chunk(b"tRNS", alpha)
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
     png += chunk(b"IEND", b"")
     with open(path, "wb") as f:
@@ -148,7 +157,25 @@ def icon():
     return img
 
 
+def squared(img):
+    width = len(img[0])
+    top = (width - len(img)) // 2
+    rows = [[CLEAR] * width for _ in range(top)] + img
+    return rows + [[CLEAR] * width for _ in range(width - len(rows))]
+
+
+def scaled(img, size):
+    width = len(img)
+    return [[img[y * width // size][x * width // size] for x in range(size)] for y in range(size)]
+
+
 if __name__ == "__main__":
+    import os
+
+    for size in (16, 32, 48, 64, 128, 256):
+        folder = "icons/hicolor/%dx%d/apps" % (size, size)
+        os.makedirs(folder, exist_ok=True)
+        write_png(folder + "/varnox.png", scaled(squared(icon()), size))
     write_bmp("closed.bmp", closed_folder())
     write_bmp("open.bmp", open_folder())
     write_bmp("leaf.bmp", leaf())

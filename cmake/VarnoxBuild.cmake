@@ -7,6 +7,12 @@ function(varnox_target_settings target)
     endif()
 endfunction()
 
+# Hardening for the optimised builds that get installed and packaged.
+if(NOT VARNOX_SANITIZE AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo)$")
+    add_compile_options(-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2 -fstack-protector-strong)
+    add_link_options(-Wl,-z,relro,-z,now)
+endif()
+
 if(VARNOX_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                         -fno-omit-frame-pointer)

@@ -85,6 +85,7 @@ void TrustedServers::trust(const std::string& server, const std::string& fingerp
             kept += line + "\n";
         }
     }
+    platform::createFolderFor(file_);
     platform::writeFileAtomically(file_, kept + server + " " + fingerprint + "\n",
                                   platform::FileAccess::kOwnerOnly);
 }

@@ -159,6 +159,17 @@ void createFolder(const fs::path& path) {
     }
 }
 
+void createFolderFor(const fs::path& file) {
+    const fs::path folder = file.parent_path();
+    if (folder.empty() || folderExists(folder)) {
+        return;
+    }
+    createFolderFor(folder);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        throw failureFor(errno, "Cannot create folder", folder);
+    }
+}
+
 void moveFileIntoFolder(const fs::path& source, const fs::path& folder) {
     if (!ordinaryFileExists(source)) {
         throw Failure(failure::kFileNotFound, "File not found: " + source.string());

@@ -25,6 +25,10 @@ bool executableFileExists(const fs::path& path);
 // folder is missing, or when the parent cannot be written.
 void createFolder(const fs::path& path);
 
+// Makes the folder that is to hold `file`, and any folder above it that is missing, readable
+// by their owner only; nothing when it is there.
+void createFolderFor(const fs::path& file);
+
 // Moves `source` into `folder` under its own name. Fails when the source is missing, when the
 // folder is missing, or when a file of that name is already there: an existing file is never
 // overwritten, not even by a file arriving from another volume at the same moment.

@@ -11,7 +11,8 @@ packages=(
     clang libclang-rt-14-dev
     python3 python3-pyftpdlib python3-openssl
     xvfb xauth x11-utils
-    bzip2 time
+    bzip2 time cloc
+    dpkg-dev desktop-file-utils appstream lintian
 )
 
 sudo=""

@@ -1,6 +1,9 @@
 #include "settings/settings_file.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdlib>
 
 #include "platform/failure.h"
 #include "platform/files.h"
@@ -41,6 +44,23 @@ void appendRecord(std::string& out, std::string_view key, const std::string& val
 
 std::filesystem::path settingsFilePath(const std::filesystem::path& programFolder) {
     return programFolder / "config.txt";
+}
+
+std::filesystem::path settingsFileFor(const std::filesystem::path& programFolder) {
+    // Under /usr the folder belongs to the system's packages, even where root may write.
+    const bool systemFolder = programFolder.native().starts_with("/usr/");
+    if (!systemFolder && ::access(programFolder.c_str(), W_OK) == 0) {
+        return settingsFilePath(programFolder);
+    }
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        return std::filesystem::path(config) / "varnox" / "config.txt";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return std::filesystem::path(home) / ".config" / "varnox" / "config.txt";
+    }
+    return settingsFilePath(programFolder);
 }
 
 Settings parseSettings(std::string_view text) {
@@ -107,6 +127,7 @@ void refuseUnstorable(const std::filesystem::path& file, const SettingsToWrite& 
 
 void writeSettingsFile(const std::filesystem::path& file, const SettingsToWrite& values) {
     refuseUnstorable(file, values);
+    platform::createFolderFor(file);
     platform::writeFileAtomically(file, formatSettings(values), platform::FileAccess::kOwnerOnly);
 }
 

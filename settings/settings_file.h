@@ -49,6 +49,13 @@ struct Settings {
 // The settings file in a program folder.
 std::filesystem::path settingsFilePath(const std::filesystem::path& programFolder);
 
+// Where the program keeps its settings file: beside the program when the program's folder
+// can be written (the portable layout), otherwise $XDG_CONFIG_HOME/varnox/config.txt, or
+// ~/.config/varnox/config.txt when that is not set. A program under /usr (the Debian
+// package) always uses the latter: that folder is the system's, also where root could write.
+// The folder is made, readable by its owner only, when the file is first written.
+std::filesystem::path settingsFileFor(const std::filesystem::path& programFolder);
+
 // The values of `text`, read as a settings file.
 Settings parseSettings(std::string_view text);
 

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Packaging check of the Debian package: builds it in the build folder, checks the desktop
+# entry, the metainfo and the package (lintian: no errors or warnings), installs it with apt,
+# runs the installed programs (the windowed one headless for a few seconds, with nothing on
+# its error output), removes it again and finds nothing of it left.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+rm -f "$build"/varnox_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/varnox_*_amd64.deb)
+echo "check-package: built $deb"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/varnox.desktop"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/"*.metainfo.xml
+lintian --fail-on error,warning "$deb" 2> >(grep -v "root privileges" >&2)
+
+export DEBIAN_FRONTEND=noninteractive
+# An installed package of the same version would be kept as it is: remove it first.
+if dpkg -s varnox >/dev/null 2>&1; then
+    $sudo apt-get remove --purge -y varnox >/dev/null
+fi
+$sudo apt-get install -y "./$deb" >/dev/null
+files=$(dpkg -L varnox | while read -r f; do [ -f "$f" ] || [ -L "$f" ] && echo "$f"; done)
+
+home="$work/home" runtime="$work/runtime"
+mkdir -p "$home" "$runtime"
+chmod 700 "$runtime"
+set +e
+(cd "$home" && HOME="$home" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen \
+    timeout 4 varnox 2>"$work/stderr")
+status=$?
+set -e
+if [ "$status" -ne 124 ] || [ -s "$work/stderr" ]; then
+    echo "check-package: the installed varnox ended with status $status or reported:" >&2
+    cat "$work/stderr" >&2
+    exit 1
+fi
+HOME="$home" varnox --help | grep -q "Settings file: $home/.config/varnox/config.txt"
+ucc --help >/dev/null
+set +e
+ucc >/dev/null 2>&1
+[ $? -eq 2 ] || { echo "check-package: ucc without a command must end with status 2" >&2; exit 1; }
+set -e
+if command -v varnox-redirect >/dev/null; then
+    varnox-redirect --help >/dev/null
+fi
+
+$sudo apt-get remove --purge -y varnox >/dev/null
+left=0
+for f in $files; do
+    if [ -e "$f" ] || [ -L "$f" ]; then
+        echo "check-package: $f is still there after removal" >&2
+        left=1
+    fi
+done
+[ "$left" -eq 0 ] || exit 1
+echo "check-package: installed, ran, removed; nothing left"

@@ -234,7 +234,10 @@ TEST_F(Ucc, WarnsWhenTheUzIsLargerThanThePackage) {
 }
 
 TEST_F(Ucc, RefusesNamesThatGiveNoPackageOrWouldReplaceItsOwnFiles) {
-    const Lines names = {"uz/.uz", "uz/one.bin", "uz/UCC.exe.uz", "uz/UCC.log.uz", "uz/ONE.BIN.UZ"};
+    // The tool's own names are refused in any letter case: the game folder's tool is found
+    // without regard to case, so a package named ucc.exe beside UCC.exe would take its place.
+    const Lines names = {"uz/.uz",        "uz/one.bin",    "uz/UCC.exe.uz", "uz/ucc.exe.uz",
+                         "uz/Ucc.Log.uz", "uz/UCC.log.uz", "uz/ONE.BIN.UZ"};
     for (const std::string& name : names) {
         fs::copy_file(vectors() / "1234" / "one.bin.uz", game(name));
     }
@@ -247,10 +250,15 @@ TEST_F(Ucc, RefusesNamesThatGiveNoPackageOrWouldReplaceItsOwnFiles) {
                "Error: Cannot decompress uz/one.bin: the file name does not end in .uz (error 52)",
                "Error: Cannot decompress uz/UCC.exe.uz: UCC.exe would replace the tool's own "
                "file (error 70)",
+               "Error: Cannot decompress uz/ucc.exe.uz: ucc.exe would replace the tool's own "
+               "file (error 70)",
+               "Error: Cannot decompress uz/Ucc.Log.uz: Ucc.Log would replace the tool's own "
+               "file (error 70)",
                "Error: Cannot decompress uz/UCC.log.uz: UCC.log would replace the tool's own "
                "file (error 70)",
                "Log: Decompressed uz/ONE.BIN.UZ -> ONE.BIN"}));
     EXPECT_EQ(readFile(game("System/UCC.exe")), readFile(test::builtProgram("ucc")));
+    EXPECT_EQ(filesIn("System"), (Lines{"ONE.BIN", "UCC.exe", "UCC.log"}));
 }
 
 TEST_F(Ucc, UsageErrorsExitWithTwo) {

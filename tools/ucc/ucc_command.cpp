@@ -76,7 +76,10 @@ public:
 
     void decompress(const std::string& path) {
         const std::string name = decompressedName(path);
-        if (name == kLogName || name == place_.fileName) {
+        // The game folder's tool is found without regard to letter case, so any spelling of
+        // the tool's or the log's name would take their place.
+        const std::string lowerName = lowerCase(name);
+        if (lowerName == lowerCase(kLogName) || lowerName == lowerCase(place_.fileName)) {
             throw Failure(failure::kPermissionDenied, "Cannot decompress " + path + ": " + name +
                                                           " would replace the tool's own file");
         }

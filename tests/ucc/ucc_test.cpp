@@ -3,18 +3,22 @@
 // and percentage figure on their own.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 
 #include "platform/failure.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
 #include "tests/support/temp_dir.h"
 #include "tools/ucc/package_names.h"
+#include "tools/ucc/ucc_log.h"
 
 extern char** environ;
 
@@ -33,12 +37,11 @@ struct ProgramResult {
     std::string err;
 };
 
-// Runs a program with an argument vector (no shell, so every argument reaches it as one
-// argv element whatever it holds) in `folder`, and collects its output.
-ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::path& folder) {
-    TempDir capture;
-    const std::string out = (capture / "out").string();
-    const std::string err = (capture / "err").string();
+// Starts a program with an argument vector (no shell, so every argument reaches it as one
+// argv element whatever it holds) in `folder`, its output going to the given files. The
+// signals the tool handles start with their default action, whatever this process does.
+pid_t startProgram(const fs::path& program, const Lines& args, const fs::path& folder,
+                   const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -47,6 +50,15 @@ ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::p
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT,
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&defaults, sig);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     Lines strings = {program.string()};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -55,13 +67,36 @@ ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::p
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid) {
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         throw std::runtime_error("cannot run " + program.string());
     }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    return pid;
+}
+
+// The wait status of a started program.
+int waitFor(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) {
+        throw std::runtime_error("cannot wait for process " + std::to_string(pid));
+    }
+    return status;
+}
+
+int exitCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program to its end and collects its output.
+ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::path& folder) {
+    TempDir capture;
+    const std::string out = (capture / "out").string();
+    const std::string err = (capture / "err").string();
+    const int status = waitFor(startProgram(program, args, folder, out, err));
+    return {exitCode(status), readFile(out), readFile(err)};
 }
 
 fs::path vectors() {
@@ -280,6 +315,55 @@ TEST_F(Ucc, UsageErrorsExitWithTwo) {
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find(game("System").string()), std::string::npos) << help.out;
+}
+
+// Runs that overlap take turns with the log: each waits for the one before, starts the log
+// afresh and writes whole lines, so the log always holds one whole run. The runs' lines
+// differ in length, as they do for different packages.
+TEST_F(Ucc, RunsAtTheSameTimeTakeTurnsWithTheLog) {
+    std::vector<Lines> expected;
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = std::string(1 + 3 * i, 'T') + ".utx";
+        fs::copy_file(vectors() / "1234" / "twoblocks.bin.uz", game("uz/" + name + ".uz"));
+        const std::string line = "Log: Decompressed uz/" + name + ".uz -> " + name;
+        expected.push_back({line, line});
+    }
+    for (int round = 0; round < 6; ++round) {
+        std::vector<pid_t> runs;
+        for (const Lines& lines : expected) {
+            const std::string source = lines[0].substr(18, lines[0].find(' ', 18) - 18);
+            runs.push_back(
+                startProgram(game("System/UCC.exe"), {"decompress", source, source}, game("")));
+        }
+        for (pid_t pid : runs) {
+            EXPECT_EQ(exitCode(waitFor(pid)), 0);
+        }
+        const Lines entries = logEntries();
+        EXPECT_NE(std::find(expected.begin(), expected.end(), entries), expected.end())
+            << "round " << round << ": " << readFile(game("System/UCC.log"));
+    }
+}
+
+// A run that finds the log held past its wait writes its lines anyway, after those there.
+TEST(UccLog, ALateRunAddsItsLinesWithoutStartingTheLogAfresh) {
+    TempDir folder;
+    const fs::path file = folder / "UCC.log";
+    writeFile(file, "Log: the run holding the log\r\n");
+    const int holder = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    {
+        UccLog late(file, std::chrono::milliseconds(50));
+        EXPECT_FALSE(late.ownsLog());
+        late.line("Log", "late");
+    }
+    EXPECT_EQ(readFile(file), "Log: the run holding the log\r\nLog: late\r\n");
+    ::close(holder);
+    {
+        UccLog next(file);
+        EXPECT_TRUE(next.ownsLog());
+        next.line("Log", "next");
+    }
+    EXPECT_EQ(readFile(file), "Log: next\r\n");
 }
 
 // The program-level test above checks the refusal's number and text.

@@ -40,6 +40,9 @@ public:
         : place_(place), log_(place.folder / kLogName), out_(out), err_(err) {
         if (!log_.opened()) {
             err_ << "Warning: Cannot write the log " << (place.folder / kLogName).string() << "\n";
+        } else if (!log_.ownsLog()) {
+            err_ << "Warning: Another run keeps the log " << (place.folder / kLogName).string()
+                 << "; this run adds its lines to it\n";
         }
         log_.line("Log", "Log file open, " + timestamp());
         log_.line("Init", std::string("varnox ucc ") + VARNOX_VERSION);
@@ -117,8 +120,10 @@ std::string usageText(const ToolPlace& place) {
            "path, even one that starts with '-'. Paths are handled one after the other.\n"
            "Nothing is ever left half written.\n"
            "\n"
-           "The log UCC.log in the tool's own folder is started afresh on every run. It is\n"
-           "single-byte text (paths as their bytes) with lines \"Event: text\" ending in CR LF:\n"
+           "The log UCC.log in the tool's own folder is started afresh on every run. Runs at\n"
+           "the same time take turns with it: a run waits up to 10 seconds for the one before,\n"
+           "then adds its lines to the log as it is. It is single-byte text (paths as their\n"
+           "bytes) with lines \"Event: text\" ending in CR LF:\n"
            "  Log: Log file open, YYYY-MM-DD HH:MM:SS\n"
            "  Init: varnox ucc VERSION\n"
            "  Log: Compressed PATH -> PATH.uz (P%)   P = .uz size / package size, rounded;\n"

@@ -195,6 +195,12 @@ std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::strin
     return finishEncoding(std::move(out), std::move(runs), signature);
 }
 
+std::vector<std::uint8_t> encodeRuns(std::vector<std::uint8_t>&& runs, std::string_view storedName,
+                                     Signature signature) {
+    auto out = header(storedName, signature);
+    return finishEncoding(std::move(out), std::move(runs), signature);
+}
+
 Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit) {
     Header h = readHeader(uzFile);
     auto package = decodeBody(uzFile.subspan(h.bodyOffset), h.signature, sizeLimit, nullptr);

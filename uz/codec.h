@@ -34,6 +34,12 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::str
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature = Signature::Standard);
 
+// The same from the output of the first run-length stage (what rleEncode gives for the
+// package), for a caller that makes that stream without holding the package: a long run of
+// one byte, say.
+std::vector<std::uint8_t> encodeRuns(std::vector<std::uint8_t>&& runs, std::string_view storedName,
+                                     Signature signature = Signature::Standard);
+
 // No limit on the size a file may decode to.
 constexpr std::size_t kNoSizeLimit = static_cast<std::size_t>(-1);
 

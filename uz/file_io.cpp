@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -31,7 +32,54 @@ std::string randomSuffix() {
     return text;
 }
 
+// The temporary files being written, for removal from a signal handler. Each path waits in
+// a fixed buffer, taken and given back through an atomic state: the handler may neither
+// allocate nor lock. A file beyond the last slot is written all the same, only not removed
+// on a signal.
+constexpr int kSlots = 16;
+constexpr std::size_t kPathRoom = 4096;
+enum SlotState : int { kFree, kTaking, kHeld };
+
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[kPathRoom];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+Slot slots[kSlots];
+
+int holdForSignals(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text.size() >= kPathRoom) {
+        return -1;
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (slots[i].state.compare_exchange_strong(expected, kTaking)) {
+            std::memcpy(slots[i].path, text.c_str(), text.size() + 1);
+            slots[i].state.store(kHeld, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void releaseForSignals(int& slot) {
+    if (slot >= 0) {
+        slots[slot].state.store(kFree, std::memory_order_release);
+        slot = -1;
+    }
+}
+
 }  // namespace
+
+void removeTemporaryFilesNow() noexcept {
+    for (Slot& slot : slots) {
+        if (slot.state.load(std::memory_order_acquire) == kHeld) {
+            ::unlink(slot.path);
+        }
+    }
+}
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     const std::string what = "Cannot read " + file.string();
@@ -90,10 +138,15 @@ ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(t
         target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = folder / (".varnox-" + randomSuffix() + ".part");
+        // Known to the signal handler before it exists, so that no moment leaves it behind.
+        signalSlot_ = holdForSignals(temporary_);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             return;
         }
+        const int cause = errno;
+        releaseForSignals(signalSlot_);
+        errno = cause;
         if (errno != EEXIST) {
             raise(errno, "Cannot write " + target_.string());
         }
@@ -108,6 +161,7 @@ ReplacingFile::~ReplacingFile() {
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
     }
+    releaseForSignals(signalSlot_);
 }
 
 void ReplacingFile::fail(int errnum, const char* action) {
@@ -137,6 +191,7 @@ void ReplacingFile::commit() {
         fail(errno, "Cannot replace");
     }
     temporary_.clear();
+    releaseForSignals(signalSlot_);
 }
 
 }  // namespace varnox::uz

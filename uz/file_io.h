@@ -33,6 +33,12 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;
+    int signalSlot_ = -1;  // where removeTemporaryFilesNow() finds the temporary file
 };
+
+// For a signal handler that ends the process: removes the temporary file of every
+// ReplacingFile being written at this moment, with async-signal-safe calls only (the paths
+// wait in buffers set aside beforehand). The objects are left as they are.
+void removeTemporaryFilesNow() noexcept;
 
 }  // namespace varnox::uz

@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "platform/failure.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/uz/uz_test_support.h"
 #include "tools/ucc/package_names.h"
 #include "tools/ucc/ucc_log.h"
 
@@ -315,6 +317,30 @@ TEST_F(Ucc, UsageErrorsExitWithTwo) {
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find(game("System").string()), std::string::npos) << help.out;
+}
+
+// An interrupted run removes the temporary file it was writing and ends by the signal that
+// interrupted it; the package that was there stays. The .uz stands for 1 GiB, so the run is
+// caught while it writes.
+TEST_F(Ucc, ASignalRemovesTheTemporaryFileAndEndsTheRunByThatSignal) {
+    const uz::test::Bytes bomb =
+        uz::test::zerosUzFile(std::uint64_t{1} << 30, uz::Signature::DoubleRle, "Big.unr");
+    writeFile(game("uz/Big.unr.uz"), std::string(bomb.begin(), bomb.end()));
+    writeFile(game("System/Big.unr"), "the package that was there");
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t pid =
+            startProgram(game("System/UCC.exe"), {"decompress", "uz/Big.unr.uz"}, game(""));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (filesIn("System").size() < 4 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(filesIn("System").size(), 4u) << "no temporary file seen";
+        ::kill(pid, sig);
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
+        EXPECT_EQ(filesIn("System"), (Lines{"Big.unr", "UCC.exe", "UCC.log"})) << sig;
+        EXPECT_EQ(readFile(game("System/Big.unr")), "the package that was there");
+    }
 }
 
 // Runs that overlap take turns with the log: each waits for the one before, starts the log

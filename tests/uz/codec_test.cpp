@@ -93,6 +93,16 @@ TEST(RoundTrip, BothSignaturesOverInputsAtEachStagesEdges) {
     EXPECT_THROW(encode(Bytes{1, 2, 3}, std::string_view("a\0b", 3)), Error);
 }
 
+TEST(RoundTrip, ZeroRunsMadeWithoutThePackageEncodeAsThePackageDoes) {
+    for (std::size_t size : {0, 4, 5, 255, 256, 260, 1 << 20}) {
+        for (Signature signature : {Signature::Standard, Signature::DoubleRle}) {
+            EXPECT_EQ(zerosUzFile(size, signature, "Z.unr"),
+                      encode(Bytes(size, 0), "Z.unr", signature))
+                << size;
+        }
+    }
+}
+
 TEST(RoundTrip, DecodingRefusesToGrowBeyondASizeLimit) {
     const Bytes package(1 << 20, 0);
     for (Signature signature : {Signature::Standard, Signature::DoubleRle}) {

@@ -18,8 +18,33 @@ namespace varnox::uz {
 namespace {
 
 [[noreturn]] void raise(int errnum, const std::string& what) {
-    throw Error(failureNumberForSystemError(errnum, failure::kFileNotFound),
-                what + ": " + std::strerror(errnum));
+    throw FileError(failureNumberForSystemError(errnum, failure::kFileNotFound),
+                    what + ": " + std::strerror(errnum));
+}
+
+// Opens a regular file for reading and returns its descriptor and size. Non-blocking while
+// opening, so that a FIFO does not hang the open.
+int openRegularFile(const std::filesystem::path& file, std::uint64_t& size) {
+    const std::string what = "Cannot read " + file.string();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        raise(errno, what);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int cause = errno;
+        ::close(fd);
+        raise(cause, what);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw FileError(
+            failure::kPathFileAccessError,
+            what + (S_ISDIR(info.st_mode) ? ": it is a folder" : ": it is not a regular file"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::uint64_t>(info.st_size);
+    return fd;
 }
 
 std::string randomSuffix() {
@@ -83,28 +108,14 @@ void removeTemporaryFilesNow() noexcept {
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     const std::string what = "Cannot read " + file.string();
-    // Non-blocking so that a FIFO does not hang the open; cleared below for regular files.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        raise(errno, what);
-    }
+    std::uint64_t size = 0;
+    const int fd = openRegularFile(file, size);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        raise(errno, what);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw Error(failure::kPathFileAccessError, what + ": it is a folder");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw Error(failure::kPathFileAccessError, what + ": it is not a regular file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    std::vector<std::uint8_t> bytes = stageBuffer(static_cast<std::size_t>(info.st_size));
+    std::vector<std::uint8_t> bytes = stageBuffer(static_cast<std::size_t>(size));
     std::size_t filled = 0;
     for (;;) {
         ssize_t got;
@@ -131,6 +142,27 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     }
     bytes.resize(filled);
     return bytes;
+}
+
+FileSource::FileSource(const std::filesystem::path& file) : file_(file) {
+    fd_ = openRegularFile(file, size_);
+}
+
+FileSource::~FileSource() {
+    ::close(fd_);
+}
+
+std::size_t FileSource::read(std::span<std::uint8_t> into) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, into.data(), into.size());
+        if (got >= 0) {
+            done_ += static_cast<std::uint64_t>(got);
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            raise(errno, "Cannot read " + file_.string());
+        }
+    }
 }
 
 ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "uz/decoder.h"
 #include "uz/file_io.h"
 
 namespace varnox::uz {
@@ -25,22 +26,18 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
 
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package) {
-    std::vector<std::uint8_t> bytes = readWholeFile(uzFile);
-    DecompressedFile result;
-    result.sizes.input = bytes.size();
-    Decoded decoded;
+    FileSource source(uzFile);
+    ReplacingFile out(package);
+    StreamInfo info;
     try {
-        decoded = decode(std::move(bytes));
+        info = decodeStream(source, out);
+    } catch (const FileError&) {
+        throw;
     } catch (const Error& e) {
         throw Error(e.number(), "Cannot decompress " + uzFile.string() + ": " + e.description());
     }
-    ReplacingFile out(package);
-    out.write(decoded.package);
     out.commit();
-    result.sizes.output = decoded.package.size();
-    result.storedName = std::move(decoded.storedName);
-    result.signature = decoded.signature;
-    return result;
+    return {{info.fileSize, info.packageSize}, std::move(info.storedName), info.signature};
 }
 
 }  // namespace varnox::uz

@@ -25,8 +25,11 @@ struct DecompressedFile {
     Signature signature = Signature::Standard;
 };
 
-// Decompresses the .uz file `uzFile` into `package` (the name stored inside is not used).
-// A corrupt or truncated file raises uz::Error naming it, and leaves `package` as it was.
+// Decompresses the .uz file `uzFile` into `package` (the name stored inside is not used),
+// as a stream: the file is read in pieces and the package written as it is made, so memory
+// stays bounded whatever the package's size. A corrupt or truncated file raises uz::Error
+// naming it; a file that cannot be read or written (a full disk) raises uz::FileError naming
+// that file. Either way `package` stays as it was and no temporary file is left.
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package);
 

@@ -1,0 +1,43 @@
+#include "uz/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace varnox::uz {
+
+std::size_t MemorySource::read(std::span<std::uint8_t> into) {
+    const std::size_t count = std::min(into.size(), bytes_.size());
+    std::memcpy(into.data(), bytes_.data(), count);
+    bytes_ = bytes_.subspan(count);
+    return count;
+}
+
+void VectorSink::write(std::span<const std::uint8_t> more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+InputWindow::InputWindow(ByteSource& source)
+    : source_(source), buffer_(new std::uint8_t[kCapacity]) {}
+
+std::size_t InputWindow::ensure(std::size_t count) {
+    if (end_ - begin_ >= count || ended_) {
+        return end_ - begin_;
+    }
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        offset_ += begin_;
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    while (end_ < std::min(count, kCapacity)) {
+        const std::size_t got = source_.read({buffer_.get() + end_, kCapacity - end_});
+        if (got == 0) {
+            ended_ = true;
+            break;
+        }
+        end_ += got;
+    }
+    return end_ - begin_;
+}
+
+}  // namespace varnox::uz

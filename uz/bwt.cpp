@@ -212,14 +212,13 @@ std::string blockName(std::uint64_t number, std::uint64_t offset) {
     return "BWT block " + std::to_string(number) + " (offset " + std::to_string(offset) + ")";
 }
 
-BwtRestorer::BwtRestorer() {
-    for (std::size_t c = 0; c < kChains; ++c) {
-        links_[c].reset(new std::uint32_t[kBwtBlockSize + 1]);
-        pointers_[c] = links_[c].get();
-    }
-}
-
 void BwtRestorer::restore(std::span<const BwtBlock> blocks, std::uint8_t* out) {
+    for (std::size_t c = 0; c < blocks.size(); ++c) {
+        if (!links_[c]) {
+            links_[c].reset(new std::uint32_t[kBwtBlockSize + 1]);
+            pointers_[c] = links_[c].get();
+        }
+    }
     decodeBlocks(blocks.data(), blocks.size(), out, pointers_);
 }
 

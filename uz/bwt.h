@@ -40,10 +40,9 @@ void checkBwtBytes(const BwtBlock& block, std::uint64_t offset);
 
 // Restores checked blocks, up to kBwtChains at a time, one after the other into `out` (room
 // for all their n bytes). Raises uz::Error naming a block whose bytes do not restore
-// consistently. Holds its scratch arrays for the next call.
+// consistently. Keeps its scratch arrays for the next call.
 class BwtRestorer {
 public:
-    BwtRestorer();
     void restore(std::span<const BwtBlock> blocks, std::uint8_t* out);
 
 private:

@@ -45,7 +45,7 @@ struct Header {
 // length field cannot make it take more memory than the data it reads.
 void take(InputWindow& in, std::uint64_t count, std::vector<std::uint8_t>& out) {
     while (count > 0) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count, in.kCapacity));
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count, in.capacity()));
         const std::size_t got = std::min(in.ensure(want), want);
         if (got == 0) {
             return;
@@ -176,7 +176,7 @@ public:
     BlockConsumer(ByteSink& out, std::uint64_t sizeLimit, bool verify)
         : restored_(new std::uint8_t[kBwtChains * kBwtBlockSize]),
           runs_([&out](std::span<std::uint8_t> piece) { out.write(piece); }, sizeLimit, verify),
-          verify_(verify) {}
+          encoder_(verify ? std::make_unique<BwtBlockEncoder>() : nullptr) {}
 
     void consume(BlockBatch& batch) {
         restorer_.restore({batch.blocks, batch.count}, restored_.get());
@@ -184,7 +184,7 @@ public:
         for (std::size_t b = 0; b < batch.count; ++b) {
             const BwtBlock& block = batch.blocks[b];
             const std::size_t n = block.bytes.size() - 1;
-            if (verify_ && !encoder_.reproduces({restored_.get() + size, n}, block)) {
+            if (encoder_ && !encoder_->reproduces({restored_.get() + size, n}, block)) {
                 differs("BWT block " + std::to_string(block.number) +
                         " is not what encoding its bytes gives");
             }
@@ -200,8 +200,7 @@ private:
     BwtRestorer restorer_;
     std::unique_ptr<std::uint8_t[]> restored_;
     RleDecoder runs_;
-    bool verify_;
-    BwtBlockEncoder encoder_;
+    std::unique_ptr<BwtBlockEncoder> encoder_;  // when verifying
 };
 
 // The stages before the BWT, on the calling thread: Huffman, (for 5678) the second

@@ -33,4 +33,10 @@ struct DecompressedFile {
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package);
 
+// Checks the .uz file `uzFile` as a stream: that it decodes, and that encoding its package
+// again with the file's own signature and stored name gives the file byte for byte (which
+// tells some damage that still decodes). Raises uz::Error naming the file where it does
+// not, and uz::FileError when it cannot be read. Writes nothing.
+DecompressedFile verifyFile(const std::filesystem::path& uzFile);
+
 }  // namespace varnox::uz

@@ -16,8 +16,16 @@ void VectorSink::write(std::span<const std::uint8_t> more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
+namespace {
+constexpr std::size_t kLargestWindow = std::size_t{1} << 20;
+constexpr std::size_t kSmallestWindow = 4096;
+}  // namespace
+
 InputWindow::InputWindow(ByteSource& source)
-    : source_(source), buffer_(new std::uint8_t[kCapacity]) {}
+    : source_(source),
+      capacity_(static_cast<std::size_t>(
+          std::clamp<std::uint64_t>(source.remaining() + 1, kSmallestWindow, kLargestWindow))),
+      buffer_(new std::uint8_t[capacity_]) {}
 
 std::size_t InputWindow::ensure(std::size_t count) {
     if (end_ - begin_ >= count || ended_) {
@@ -29,8 +37,8 @@ std::size_t InputWindow::ensure(std::size_t count) {
         end_ -= begin_;
         begin_ = 0;
     }
-    while (end_ < std::min(count, kCapacity)) {
-        const std::size_t got = source_.read({buffer_.get() + end_, kCapacity - end_});
+    while (end_ < std::min(count, capacity_)) {
+        const std::size_t got = source_.read({buffer_.get() + end_, capacity_ - end_});
         if (got == 0) {
             ended_ = true;
             break;

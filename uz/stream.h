@@ -47,15 +47,14 @@ public:
     void write(std::span<const std::uint8_t>) override {}
 };
 
-// The unread bytes of a source, held in a window of fixed size that is refilled as they are
-// consumed, so a file of any size is read in pieces.
+// The unread bytes of a source, held in a window of fixed size (1 MiB, less for a smaller
+// source) that is refilled as they are consumed, so a file of any size is read in pieces.
 class InputWindow {
 public:
-    static constexpr std::size_t kCapacity = std::size_t{1} << 20;
-
     explicit InputWindow(ByteSource& source);
 
-    // Makes at least `count` (at most kCapacity) unread bytes available, unless the source
+    std::size_t capacity() const { return capacity_; }
+    // Makes at least `count` (at most capacity()) unread bytes available, unless the source
     // ends first; returns how many are available.
     std::size_t ensure(std::size_t count);
     std::span<const std::uint8_t> unread() const { return {buffer_.get() + begin_, end_ - begin_}; }
@@ -67,6 +66,7 @@ public:
 
 private:
     ByteSource& source_;
+    std::size_t capacity_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

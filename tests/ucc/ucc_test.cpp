@@ -251,6 +251,31 @@ TEST_F(Ucc, CorruptInputFailsAndLeavesTheExistingPackageAlone) {
     EXPECT_EQ(filesIn("System"), (Lines{"Broken.unr", "UCC.exe", "UCC.log"}));
 }
 
+TEST_F(Ucc, VerifyTellsFilesThatDoNotEncodeBackToThemselvesAndWritesNothing) {
+    fs::copy_file(vectors() / "5678" / "package.bin.uz", game("uz/Good.unr.uz"));
+    std::string padded = readFile(vectors() / "1234" / "empty.bin.uz");
+    padded.back() ^= static_cast<char>(0x80);  // decodes all the same
+    writeFile(game("uz/Padded.unr.uz"), padded);
+    writeFile(game("uz/Broken.unr.uz"), "not a .uz file");
+    const ProgramResult result =
+        run({"verify", "uz/Good.unr.uz", "uz/Padded.unr.uz", "uz/Broken.unr.uz", "uz/None.unr.uz"});
+    EXPECT_EQ(result.exitCode, 1);
+    const Lines entries = logEntries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0], "Log: Verified uz/Good.unr.uz");
+    EXPECT_EQ(entries[1],
+              "Error: Cannot verify uz/Padded.unr.uz: encoding its package again gives other "
+              "bytes: the bits after the last Huffman code are not zero (error 321)");
+    EXPECT_TRUE(startsWith(entries[2], "Error: Cannot verify uz/Broken.unr.uz: unknown signature"))
+        << entries[2];
+    EXPECT_EQ(entries[3],
+              "Error: Cannot read uz/None.unr.uz: No such file or directory (error 53)");
+    EXPECT_EQ(result.out, entries[0] + "\n");
+    EXPECT_EQ(filesIn("System"), (Lines{"UCC.exe", "UCC.log"}));
+
+    EXPECT_EQ(run({"Verify", "uz/Good.unr.uz"}).exitCode, 0);
+}
+
 TEST_F(Ucc, WarnsWhenTheUzIsLargerThanThePackage) {
     writeFile(game("Sounds/Noise.uax"), randomText(20000, 7));
     writeFile(game("Sounds/Empty.uax"), "");

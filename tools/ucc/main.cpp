@@ -1,4 +1,4 @@
-// ucc: the game tool's two command lines, compress and decompress, on the .uz codec.
+// ucc: the game tool's command lines, compress and decompress, and verify, on the .uz codec.
 #include <csignal>
 #include <iostream>
 #include <string>

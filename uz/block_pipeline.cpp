@@ -1,5 +1,7 @@
 #include "uz/block_pipeline.h"
 
+#include <algorithm>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -19,6 +21,24 @@ void reset(BlockBatch& batch) {
 }
 
 }  // namespace
+
+void BlockBatch::reserve(std::size_t more) {
+    const std::size_t needed = used + more;
+    if (needed <= capacity) {
+        return;
+    }
+    const std::size_t grown = std::min(kLargest, std::max(needed, 2 * capacity));
+    std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[grown]);
+    if (used > 0) {
+        std::memcpy(larger.get(), bytes.get(), used);
+    }
+    for (std::size_t b = 0; b < count; ++b) {
+        const auto offset = static_cast<std::size_t>(blocks[b].bytes.data() - bytes.get());
+        blocks[b].bytes = {larger.get() + offset, blocks[b].bytes.size()};
+    }
+    bytes = std::move(larger);
+    capacity = grown;
+}
 
 BlockPipeline::BlockPipeline(Consume consume, Finish finish)
     : consume_(std::move(consume)),

@@ -17,9 +17,15 @@ namespace varnox::uz {
 
 // Up to kBwtChains stored BWT blocks, their bytes one after the other.
 struct BlockBatch {
-    static constexpr std::size_t kCapacity = kBwtChains * (kBwtBlockSize + 1);
+    static constexpr std::size_t kLargest = kBwtChains * (kBwtBlockSize + 1);
 
-    std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kCapacity]};
+    // Makes room for `more` bytes after the used ones (at most kLargest in all), keeping
+    // the blocks' views valid. The buffer grows with the data, so a small stream never
+    // takes the room of four whole blocks.
+    void reserve(std::size_t more);
+
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t capacity = 0;
     BwtBlock blocks[kBwtChains];
     std::size_t count = 0;
     std::size_t used = 0;  // bytes taken by the blocks so far

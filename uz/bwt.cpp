@@ -214,8 +214,9 @@ std::string blockName(std::uint64_t number, std::uint64_t offset) {
 
 void BwtRestorer::restore(std::span<const BwtBlock> blocks, std::uint8_t* out) {
     for (std::size_t c = 0; c < blocks.size(); ++c) {
-        if (!links_[c]) {
-            links_[c].reset(new std::uint32_t[kBwtBlockSize + 1]);
+        if (blocks[c].bytes.size() > room_[c]) {
+            room_[c] = blocks[c].bytes.size();
+            links_[c].reset(new std::uint32_t[room_[c]]);
             pointers_[c] = links_[c].get();
         }
     }

@@ -47,6 +47,7 @@ public:
 
 private:
     std::unique_ptr<std::uint32_t[]> links_[kBwtChains];
+    std::size_t room_[kBwtChains] = {};
     std::uint32_t* pointers_[kBwtChains] = {};
 };
 

@@ -133,6 +133,7 @@ private:
         first_ = u32At(header_ + 4);
         last_ = u32At(header_ + 8);
         checkBwtHeader(n_, first_, last_, ++number_, blockOffset_);
+        pipeline_.batch().reserve(std::size_t{n_} + 1);
         // The encoder cuts full blocks while input is left: only the last may be shorter.
         if (verify_ && number_ > 1 && previousSize_ != kBwtBlockSize) {
             differs("BWT block " + std::to_string(number_ - 1) + " holds " +
@@ -174,11 +175,15 @@ private:
 class BlockConsumer {
 public:
     BlockConsumer(ByteSink& out, std::uint64_t sizeLimit, bool verify)
-        : restored_(new std::uint8_t[kBwtChains * kBwtBlockSize]),
-          runs_([&out](std::span<std::uint8_t> piece) { out.write(piece); }, sizeLimit, verify),
+        : runs_([&out](std::span<std::uint8_t> piece) { out.write(piece); }, sizeLimit, verify),
           encoder_(verify ? std::make_unique<BwtBlockEncoder>() : nullptr) {}
 
     void consume(BlockBatch& batch) {
+        const std::size_t total = batch.used - batch.count;  // each block stores n + 1 bytes
+        if (total > restoredRoom_) {
+            restored_.reset(new std::uint8_t[total]);
+            restoredRoom_ = total;
+        }
         restorer_.restore({batch.blocks, batch.count}, restored_.get());
         std::size_t size = 0;
         for (std::size_t b = 0; b < batch.count; ++b) {
@@ -199,6 +204,7 @@ public:
 private:
     BwtRestorer restorer_;
     std::unique_ptr<std::uint8_t[]> restored_;
+    std::size_t restoredRoom_ = 0;
     RleDecoder runs_;
     std::unique_ptr<BwtBlockEncoder> encoder_;  // when verifying
 };

@@ -121,10 +121,21 @@ std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
 }
 
 RleDecoder::RleDecoder(Output out, std::uint64_t sizeLimit, bool checkEncoding)
-    : out_(std::move(out)),
-      buffer_(new std::uint8_t[kPiece]),
-      sizeLimit_(sizeLimit),
-      checkEncoding_(checkEncoding) {}
+    : out_(std::move(out)), sizeLimit_(sizeLimit), checkEncoding_(checkEncoding) {}
+
+void RleDecoder::makeRoom() {
+    if (room_ == kPiece) {
+        flush();
+        return;
+    }
+    // The buffer grows with the output up to a whole piece, so small data takes little.
+    room_ = std::min(kPiece, std::max<std::size_t>(4096, 2 * room_));
+    std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[room_]);
+    if (filled_ > 0) {
+        std::memcpy(larger.get(), buffer_.get(), filled_);
+    }
+    buffer_ = std::move(larger);
+}
 
 void RleDecoder::grow(std::size_t count) {
     if (count > sizeLimit_ - produced_) {
@@ -144,10 +155,10 @@ void RleDecoder::flush() {
 void RleDecoder::copy(const std::uint8_t* bytes, std::size_t count) {
     grow(count);
     while (count > 0) {
-        if (filled_ == kPiece) {
-            flush();
+        if (filled_ == room_) {
+            makeRoom();
         }
-        const std::size_t part = std::min(count, kPiece - filled_);
+        const std::size_t part = std::min(count, room_ - filled_);
         std::memcpy(buffer_.get() + filled_, bytes, part);
         filled_ += part;
         bytes += part;
@@ -158,10 +169,10 @@ void RleDecoder::copy(const std::uint8_t* bytes, std::size_t count) {
 void RleDecoder::fill(std::uint8_t byte, std::size_t count) {
     grow(count);
     while (count > 0) {
-        if (filled_ == kPiece) {
-            flush();
+        if (filled_ == room_) {
+            makeRoom();
         }
-        const std::size_t part = std::min(count, kPiece - filled_);
+        const std::size_t part = std::min(count, room_ - filled_);
         std::memset(buffer_.get() + filled_, byte, part);
         filled_ += part;
         count -= part;

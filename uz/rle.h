@@ -37,12 +37,14 @@ private:
     void copy(const std::uint8_t* bytes, std::size_t count);
     void fill(std::uint8_t byte, std::size_t count);
     void grow(std::size_t count);
+    void makeRoom();
     void flush();
     // The count byte `count` at `at` in the piece `in` ends the run of last_.
     void endRun(std::span<const std::uint8_t> in, std::size_t at);
 
     Output out_;
     std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t room_ = 0;
     std::size_t filled_ = 0;
     std::uint64_t produced_ = 0;
     std::uint64_t sizeLimit_;

@@ -7,6 +7,9 @@ namespace varnox::uz {
 
 std::size_t MemorySource::read(std::span<std::uint8_t> into) {
     const std::size_t count = std::min(into.size(), bytes_.size());
+    if (count == 0) {
+        return 0;  // an empty span may have no address at all
+    }
     std::memcpy(into.data(), bytes_.data(), count);
     bytes_ = bytes_.subspan(count);
     return count;

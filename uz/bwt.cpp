@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "uz/buffer.h"
-#include "uz/byte_reader.h"
 #include "uz/error.h"
-#include "uz/fill_progress.h"
 #include "uz/parallel.h"
 
 namespace varnox::uz {
@@ -22,6 +21,10 @@ void putU32(std::uint8_t* p, std::uint32_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+std::uint32_t peekU32(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // Scratch space one thread reuses for every block it sorts.
@@ -69,19 +72,11 @@ void encodeBlock(std::span<const std::uint8_t> block, std::uint8_t* out, SortScr
     putU32(out + 8, static_cast<std::uint32_t>(last));
 }
 
-struct BlockRef {
-    std::span<const std::uint8_t> bytes;  // the n + 1 stored bytes
-    std::uint32_t first;
-    std::uint32_t last;
-    std::size_t outOffset;
-    std::size_t number;  // counted from 1, for messages
-};
-
 // In a valid block the chain from First (position 1) runs through every position: after
 // n - 1 steps it is at the empty suffix, sorted last (index n), the next step reaches
 // position 0 (index Last) and the one after that is back at First. Corrupt data breaks
 // this almost always, so checking it keeps damage from passing unnoticed.
-void checkChain(const BlockRef& block, const std::uint32_t* links, std::uint32_t at) {
+void checkChain(const BwtBlock& block, const std::uint32_t* links, std::uint32_t at) {
     const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
     const std::uint32_t afterEnd = links[n] >> 8;
     if (at != n || afterEnd != block.last || (links[afterEnd] >> 8) != block.first) {
@@ -92,7 +87,7 @@ void checkChain(const BlockRef& block, const std::uint32_t* links, std::uint32_t
 
 // Fills `links` for one block: each entry packs the next index (high bits) with the byte
 // stored there (low 8 bits), so following the chain touches one entry per output byte.
-void linkBlock(const BlockRef& block, std::uint32_t* links) {
+void linkBlock(const BwtBlock& block, std::uint32_t* links) {
     const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
     const std::uint8_t* bytes = block.bytes.data();
     const std::uint32_t last = block.last;
@@ -132,22 +127,22 @@ void linkBlock(const BlockRef& block, std::uint32_t* links) {
     place(last + 1, n + 1);
 }
 
-// How many blocks one thread restores together. Following a block's chain is one memory
-// wait after another; following several chains in the same loop overlaps their waits.
-constexpr std::size_t kChains = 4;
+constexpr std::size_t kChains = kBwtChains;
 
-// Restores up to kChains blocks; `links` holds a scratch array for each.
-void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
+// Restores up to kBwtChains blocks one after the other into `out`; `links` holds a
+// scratch array for each.
+void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
                   std::uint32_t* const* links) {
     std::uint32_t at[kChains] = {};
     std::uint32_t length[kChains] = {};
     std::uint8_t* dest[kChains] = {};
     std::uint32_t shortest = 0;
     for (std::size_t c = 0; c < count; ++c) {
-        const BlockRef& block = blocks[c];
+        const BwtBlock& block = blocks[c];
         linkBlock(block, links[c]);
         length[c] = static_cast<std::uint32_t>(block.bytes.size() - 1);
-        dest[c] = out + block.outOffset;
+        dest[c] = out;
+        out += length[c];
         dest[c][0] = block.bytes[block.first];
         at[c] = block.first;
         shortest = c == 0 ? length[c] : std::min(shortest, length[c]);
@@ -172,22 +167,6 @@ void decodeBlocks(const BlockRef* blocks, std::size_t count, std::uint8_t* out,
     }
 }
 
-// Scratch arrays for one thread's decodeBlocks.
-struct LinkScratch {
-    std::unique_ptr<std::uint32_t[]> arrays[kChains];
-    std::uint32_t* pointers[kChains] = {};
-
-    std::uint32_t* const* get(std::size_t count) {
-        for (std::size_t c = 0; c < count; ++c) {
-            if (!arrays[c]) {
-                arrays[c].reset(new std::uint32_t[kBwtBlockSize + 1]);
-                pointers[c] = arrays[c].get();
-            }
-        }
-        return pointers;
-    }
-};
-
 }  // namespace
 
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
@@ -206,104 +185,57 @@ std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
     return out;
 }
 
-namespace {
-
-// Reads and checks one block at the reader's position; `streamOffset` is where the reader's
-// data starts in the stream, for messages.
-BlockRef readBlock(ByteReader& reader, std::size_t streamOffset, std::size_t number,
-                   std::size_t outOffset) {
-    const std::string where = "BWT block " + std::to_string(number) + " (offset " +
-                              std::to_string(streamOffset + reader.position()) + ")";
-    const std::uint32_t n = reader.u32("a BWT block header");
-    const std::uint32_t first = reader.u32("a BWT block header");
-    const std::uint32_t last = reader.u32("a BWT block header");
+void checkBwtHeader(std::uint32_t n, std::uint32_t first, std::uint32_t last, std::uint64_t number,
+                    std::uint64_t offset) {
     if (n == 0 || n > kBwtBlockSize) {
-        throw Error(error::kInvalidFormat,
-                    where + " claims " + std::to_string(n) + " bytes (1 to 262144 allowed)");
+        throw Error(error::kInvalidFormat, blockName(number, offset) + " claims " +
+                                               std::to_string(n) + " bytes (1 to 262144 allowed)");
     }
     if (first > n || last > n || first == last) {
-        throw Error(error::kInvalidFormat, where + " has First " + std::to_string(first) +
-                                               " and Last " + std::to_string(last) +
-                                               ", not two different values in 0.." +
-                                               std::to_string(n));
+        throw Error(error::kInvalidFormat,
+                    blockName(number, offset) + " has First " + std::to_string(first) +
+                        " and Last " + std::to_string(last) + ", not two different values in 0.." +
+                        std::to_string(n));
     }
-    if (reader.remaining() < std::size_t{n} + 1) {
-        throw Error(error::kInputPastEnd, "the data ends inside " + where);
-    }
-    const auto bytes = reader.bytes(std::size_t{n} + 1, "a BWT block");
+}
+
+void checkBwtBytes(const BwtBlock& block, std::uint64_t offset) {
     // Both entries hold the block's first byte: the one before position 1, and the one the
     // format stores for position 0.
-    if (bytes[first] != bytes[last]) {
-        throw Error(error::kInvalidFormat, where + " holds different bytes at First and Last");
+    if (block.bytes[block.first] != block.bytes[block.last]) {
+        throw Error(error::kInvalidFormat,
+                    blockName(block.number, offset) + " holds different bytes at First and Last");
     }
-    return {bytes, first, last, outOffset, number};
 }
 
-std::uint32_t peekU32(const std::uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+std::string blockName(std::uint64_t number, std::uint64_t offset) {
+    return "BWT block " + std::to_string(number) + " (offset " + std::to_string(offset) + ")";
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> bwtDecode(std::span<const std::uint8_t> in) {
-    std::vector<BlockRef> blocks;
-    ByteReader reader(in);
-    std::size_t outSize = 0;
-    while (reader.remaining() > 0) {
-        blocks.push_back(readBlock(reader, 0, blocks.size() + 1, outSize));
-        outSize += blocks.back().bytes.size() - 1;
+void BwtRestorer::restore(std::span<const BwtBlock> blocks, std::uint8_t* out) {
+    for (std::size_t c = 0; c < blocks.size(); ++c) {
+        if (blocks[c].bytes.size() > room_[c]) {
+            room_[c] = blocks[c].bytes.size();
+            links_[c].reset(new std::uint32_t[room_[c]]);
+            pointers_[c] = links_[c].get();
+        }
     }
-
-    std::vector<std::uint8_t> out = stageBuffer(outSize);
-    const std::size_t groups = (blocks.size() + kChains - 1) / kChains;
-    std::vector<LinkScratch> scratch(workerCount(groups));
-    forEachTask(groups, [&](unsigned worker, std::size_t group) {
-        const std::size_t count = std::min(kChains, blocks.size() - kChains * group);
-        decodeBlocks(&blocks[kChains * group], count, out.data(), scratch[worker].get(count));
-    });
-    return out;
+    decodeBlocks(blocks.data(), blocks.size(), out, pointers_);
 }
 
-std::size_t bwtDecodeAsFilled(std::span<const std::uint8_t> in, FillProgress& progress,
-                              std::uint8_t* out) {
-    LinkScratch scratch;
-    std::size_t offset = 0;
-    std::size_t outSize = 0;
-    std::size_t number = 0;
-    // The stream offset just past the block starting at `at`, if its header is there and
-    // its size is one a block can have; `at` itself otherwise.
-    auto blockEnd = [&](std::size_t at, std::size_t filled) {
-        if (filled < at + kBwtBlockHeader) {
-            return at;
-        }
-        const std::uint32_t n = peekU32(in.data() + at);
-        return (n >= 1 && n <= kBwtBlockSize) ? at + kBwtBlockHeader + n + 1 : at;
-    };
-    for (;;) {
-        std::size_t filled = progress.waitFor(offset + kBwtBlockHeader);
-        if (filled == offset) {
-            break;  // the writer finished at a block boundary
-        }
-        // Wait until kChains blocks are there (all blocks but the last have the same size),
-        // or the stream has ended, so that they can be restored together.
-        filled = progress.waitFor(
-            std::max(offset + kChains * (kBwtBlockHeader + 1 + kBwtBlockSize), offset + 1));
-        // This block, and the ones after it that are complete, restored together.
-        BlockRef blocks[kChains];
-        std::size_t count = 0;
-        for (; count < kChains; ++count) {
-            const std::size_t end = blockEnd(offset, filled);
-            if (count > 0 && (end == offset || end > filled)) {
-                break;
-            }
-            ByteReader reader(in.subspan(offset, filled - offset));
-            blocks[count] = readBlock(reader, offset, ++number, outSize);
-            outSize += blocks[count].bytes.size() - 1;
-            offset += reader.position();
-        }
-        decodeBlocks(blocks, count, out, scratch.get(count));
-    }
-    return outSize;
+struct BwtBlockEncoder::Scratch {
+    SortScratch sort;
+    std::unique_ptr<std::uint8_t[]> coded{new std::uint8_t[kBwtBlockHeader + kBwtBlockSize + 1]};
+};
+
+BwtBlockEncoder::BwtBlockEncoder() : scratch_(std::make_unique<Scratch>()) {}
+BwtBlockEncoder::~BwtBlockEncoder() = default;
+
+bool BwtBlockEncoder::reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored) {
+    encodeBlock(restored, scratch_->coded.get(), scratch_->sort);
+    const std::uint8_t* coded = scratch_->coded.get();
+    return peekU32(coded + 4) == stored.first && peekU32(coded + 8) == stored.last &&
+           std::memcmp(coded + kBwtBlockHeader, stored.bytes.data(), stored.bytes.size()) == 0;
 }
 
 std::vector<std::int32_t> bwtSuffixOrder(std::span<const std::uint8_t> block) {

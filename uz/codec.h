@@ -34,17 +34,26 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::str
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature = Signature::Standard);
 
+// The same from the output of the first run-length stage (what rleEncode gives for the
+// package), for a caller that makes that stream without holding the package: a long run of
+// one byte, say.
+std::vector<std::uint8_t> encodeRuns(std::vector<std::uint8_t>&& runs, std::string_view storedName,
+                                     Signature signature = Signature::Standard);
+
 // No limit on the size a file may decode to.
 constexpr std::size_t kNoSizeLimit = static_cast<std::size_t>(-1);
 
-// Decodes a whole .uz file of either signature. Any input that is not a valid .uz file
-// raises uz::Error saying what is wrong; nothing is allocated beyond what the data read so
-// far can back. The runs of the format let a small file stand for a huge package (a
-// 5678 file can grow ten thousand fold), so a caller may set `sizeLimit`: a file whose
-// package, or any stage on the way to it, would exceed that many bytes raises uz::Error
-// before the memory is taken.
+// Decodes a whole .uz file of either signature, held in memory; decodeStream (decoder.h)
+// does the work and says what it checks. Any input that is not a valid .uz file raises
+// uz::Error saying what is wrong. The runs of the format let a small file stand for a huge
+// package (a 5678 file can grow ten thousand fold), so a caller may set `sizeLimit`: a file
+// whose package, or any stage on the way to it, would exceed that many bytes raises
+// uz::Error as soon as that shows.
 Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit = kNoSizeLimit);
-// The same, giving up the file's buffer once its bits are decoded.
-Decoded decode(std::vector<std::uint8_t>&& uzFile, std::size_t sizeLimit = kNoSizeLimit);
+
+// Checks that a whole .uz file held in memory decodes, and that encoding its package again
+// with the file's own signature and stored name gives the file byte for byte; raises
+// uz::Error saying where it does not.
+void verify(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit = kNoSizeLimit);
 
 }  // namespace varnox::uz

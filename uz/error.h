@@ -22,4 +22,12 @@ public:
     using Failure::Failure;
 };
 
+// An Error from the file system (a file that cannot be opened, read or written), whose
+// description already names the file. Callers that add the name of the file being decoded
+// to codec errors pass these on as they are.
+class FileError : public Error {
+public:
+    using Error::Error;
+};
+
 }  // namespace varnox::uz

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -18,8 +19,33 @@ namespace varnox::uz {
 namespace {
 
 [[noreturn]] void raise(int errnum, const std::string& what) {
-    throw Error(platform::classicNumber(errnum, failure::kFileNotFound),
-                what + ": " + std::strerror(errnum));
+    throw FileError(platform::classicNumber(errnum, failure::kFileNotFound),
+                    what + ": " + std::strerror(errnum));
+}
+
+// Opens a regular file for reading and returns its descriptor and size. Non-blocking while
+// opening, so that a FIFO does not hang the open.
+int openRegularFile(const std::filesystem::path& file, std::uint64_t& size) {
+    const std::string what = "Cannot read " + file.string();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        raise(errno, what);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int cause = errno;
+        ::close(fd);
+        raise(cause, what);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw FileError(
+            failure::kPathFileAccessError,
+            what + (S_ISDIR(info.st_mode) ? ": it is a folder" : ": it is not a regular file"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::uint64_t>(info.st_size);
+    return fd;
 }
 
 std::string randomSuffix() {
@@ -32,32 +58,65 @@ std::string randomSuffix() {
     return text;
 }
 
+// The temporary files being written, for removal from a signal handler. Each path waits in
+// a fixed buffer, taken and given back through an atomic state: the handler may neither
+// allocate nor lock. A file beyond the last slot is written all the same, only not removed
+// on a signal.
+constexpr int kSlots = 16;
+constexpr std::size_t kPathRoom = 4096;
+enum SlotState : int { kFree, kTaking, kHeld };
+
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[kPathRoom];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+Slot slots[kSlots];
+
+int holdForSignals(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text.size() >= kPathRoom) {
+        return -1;
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (slots[i].state.compare_exchange_strong(expected, kTaking)) {
+            std::memcpy(slots[i].path, text.c_str(), text.size() + 1);
+            slots[i].state.store(kHeld, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void releaseForSignals(int& slot) {
+    if (slot >= 0) {
+        slots[slot].state.store(kFree, std::memory_order_release);
+        slot = -1;
+    }
+}
+
 }  // namespace
+
+void removeTemporaryFilesNow() noexcept {
+    for (Slot& slot : slots) {
+        if (slot.state.load(std::memory_order_acquire) == kHeld) {
+            ::unlink(slot.path);
+        }
+    }
+}
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     const std::string what = "Cannot read " + file.string();
-    // Non-blocking so that a FIFO does not hang the open; cleared below for regular files.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        raise(errno, what);
-    }
+    std::uint64_t size = 0;
+    const int fd = openRegularFile(file, size);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        raise(errno, what);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw Error(failure::kPathFileAccessError, what + ": it is a folder");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw Error(failure::kPathFileAccessError, what + ": it is not a regular file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    std::vector<std::uint8_t> bytes = stageBuffer(static_cast<std::size_t>(info.st_size));
+    std::vector<std::uint8_t> bytes = stageBuffer(static_cast<std::size_t>(size));
     std::size_t filled = 0;
     for (;;) {
         ssize_t got;
@@ -86,15 +145,41 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& file) {
     return bytes;
 }
 
+FileSource::FileSource(const std::filesystem::path& file) : file_(file) {
+    fd_ = openRegularFile(file, size_);
+}
+
+FileSource::~FileSource() {
+    ::close(fd_);
+}
+
+std::size_t FileSource::read(std::span<std::uint8_t> into) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, into.data(), into.size());
+        if (got >= 0) {
+            done_ += static_cast<std::uint64_t>(got);
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            raise(errno, "Cannot read " + file_.string());
+        }
+    }
+}
+
 ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {
     const std::filesystem::path folder =
         target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = folder / (".varnox-" + randomSuffix() + ".part");
+        // Known to the signal handler before it exists, so that no moment leaves it behind.
+        signalSlot_ = holdForSignals(temporary_);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             return;
         }
+        const int cause = errno;
+        releaseForSignals(signalSlot_);
+        errno = cause;
         if (errno != EEXIST) {
             raise(errno, "Cannot write " + target_.string());
         }
@@ -109,6 +194,7 @@ ReplacingFile::~ReplacingFile() {
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
     }
+    releaseForSignals(signalSlot_);
 }
 
 void ReplacingFile::fail(int errnum, const char* action) {
@@ -138,6 +224,7 @@ void ReplacingFile::commit() {
         fail(errno, "Cannot replace");
     }
     temporary_.clear();
+    releaseForSignals(signalSlot_);
 }
 
 }  // namespace varnox::uz

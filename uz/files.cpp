@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "uz/decoder.h"
 #include "uz/file_io.h"
 
 namespace varnox::uz {
@@ -23,24 +24,41 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
     return sizes;
 }
 
+namespace {
+
+// Decodes `uzFile`, opened as `source`, into `out`; codec errors name the file after
+// `action` ("decompress").
+StreamInfo decodeFile(const std::filesystem::path& uzFile, FileSource& source, ByteSink& out,
+                      bool verify, const char* action) {
+    try {
+        return decodeStream(source, out, {UINT64_MAX, verify});
+    } catch (const FileError&) {
+        throw;
+    } catch (const Error& e) {
+        throw Error(e.number(), std::string("Cannot ") + action + " " + uzFile.string() + ": " +
+                                    e.description());
+    }
+}
+
+DecompressedFile result(StreamInfo info) {
+    return {{info.fileSize, info.packageSize}, std::move(info.storedName), info.signature};
+}
+
+}  // namespace
+
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package) {
-    std::vector<std::uint8_t> bytes = readWholeFile(uzFile);
-    DecompressedFile result;
-    result.sizes.input = bytes.size();
-    Decoded decoded;
-    try {
-        decoded = decode(std::move(bytes));
-    } catch (const Error& e) {
-        throw Error(e.number(), "Cannot decompress " + uzFile.string() + ": " + e.description());
-    }
+    FileSource source(uzFile);
     ReplacingFile out(package);
-    out.write(decoded.package);
+    StreamInfo info = decodeFile(uzFile, source, out, false, "decompress");
     out.commit();
-    result.sizes.output = decoded.package.size();
-    result.storedName = std::move(decoded.storedName);
-    result.signature = decoded.signature;
-    return result;
+    return result(std::move(info));
+}
+
+DecompressedFile verifyFile(const std::filesystem::path& uzFile) {
+    FileSource source(uzFile);
+    DiscardingSink nowhere;
+    return result(decodeFile(uzFile, source, nowhere, true, "verify"));
 }
 
 }  // namespace varnox::uz

@@ -25,9 +25,18 @@ struct DecompressedFile {
     Signature signature = Signature::Standard;
 };
 
-// Decompresses the .uz file `uzFile` into `package` (the name stored inside is not used).
-// A corrupt or truncated file raises uz::Error naming it, and leaves `package` as it was.
+// Decompresses the .uz file `uzFile` into `package` (the name stored inside is not used),
+// as a stream: the file is read in pieces and the package written as it is made, so memory
+// stays bounded whatever the package's size. A corrupt or truncated file raises uz::Error
+// naming it; a file that cannot be read or written (a full disk) raises uz::FileError naming
+// that file. Either way `package` stays as it was and no temporary file is left.
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package);
+
+// Checks the .uz file `uzFile` as a stream: that it decodes, and that encoding its package
+// again with the file's own signature and stored name gives the file byte for byte (which
+// tells some damage that still decodes). Raises uz::Error naming the file where it does
+// not, and uz::FileError when it cannot be read. Writes nothing.
+DecompressedFile verifyFile(const std::filesystem::path& uzFile);
 
 }  // namespace varnox::uz

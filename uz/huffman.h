@@ -1,10 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "uz/stream.h"
 
 namespace varnox::uz {
 
@@ -12,36 +16,41 @@ namespace varnox::uz {
 // least significant bit) holding the code tree in pre-order and then each byte's code.
 //
 // The encoder builds its tree exactly the way the game's tool does, so the output matches
-// the game's byte for byte; see huffman.cpp. It appends to `out`.
+// the game's byte for byte; see huffman_tree.cpp. It appends to `out`.
 void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out);
 
-// Decodes any full binary code tree up to 256 levels deep. Raises uz::Error when the tree
-// or a code runs past the data, the tree is too deep, the count cannot be backed by the
-// data, or whole bytes follow the last code, or the count exceeds `sizeLimit`. A tree of a
-// single leaf codes in zero bits and is only accepted with a count of zero: an encoder
-// writes it for empty input alone.
-std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in,
-                                        std::size_t sizeLimit = static_cast<std::size_t>(-1));
-
-// The same decoding in steps, so that a caller can work on the bytes decoded so far while
-// the rest are still to come. The constructor reads the count and the tree; decode() gives
-// the next bytes; finish() checks that no whole bytes follow the last code. Errors as for
-// huffmanDecode.
+// Decodes the stage from a window on its input, step by step: the constructor reads the
+// count and the tree; decode() gives the next bytes; finish() checks that no whole bytes
+// follow the last code. Any full binary code tree up to 256 levels deep decodes. Raises
+// uz::Error when the tree or a code runs past the data, the tree is too deep, the count
+// cannot be backed by the data or exceeds `sizeLimit`, or whole bytes follow the last code.
+// A tree of a single leaf codes in zero bits and is only accepted with a count of zero: an
+// encoder writes it for empty input alone.
 class HuffmanDecoder {
 public:
-    HuffmanDecoder(std::span<const std::uint8_t> in, std::size_t sizeLimit);
+    HuffmanDecoder(InputWindow& input, std::uint64_t sizeLimit);
     ~HuffmanDecoder();
     HuffmanDecoder(const HuffmanDecoder&) = delete;
     HuffmanDecoder& operator=(const HuffmanDecoder&) = delete;
 
-    std::size_t size() const;  // the count of coded bytes
+    std::uint64_t size() const;  // the count of coded bytes
+    std::uint64_t left() const;  // how many of them are still to be decoded
     void decode(std::span<std::uint8_t> out);
     void finish();
+
+    // After finish(), given the counts of the decoded bytes: where the stage read differs
+    // from what the encoder writes for those bytes (its own tree, zero padding bits), or
+    // nothing when it is the same.
+    std::string differenceFromEncoding(const std::array<std::uint64_t, 256>& counts) const;
 
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// The whole stage at once, for tests of the stage on its own.
+std::vector<std::uint8_t> huffmanDecode(std::span<const std::uint8_t> in,
+                                        std::uint64_t sizeLimit = UINT64_MAX);
 
 // The code length of each byte value under the tree the encoder builds for these counts,
 // -1 for a value left out of the tree. For tests of the tree rule.

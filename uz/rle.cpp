@@ -97,38 +97,6 @@ void splitRuns(std::span<const std::uint8_t> in, Literal&& literal, Run&& run) {
     }
 }
 
-// Walks encoded data and calls emit(byte, copies) for each stretch of output. Raises on a
-// missing or short count byte.
-template <typename Literal, typename Emit>
-void walkRuns(std::span<const std::uint8_t> in, Literal&& literal, Emit&& emit) {
-    const std::size_t n = in.size();
-    const std::uint8_t* d = in.data();
-    std::size_t i = 0;
-    while (i < n) {
-        // Find the fifth equal byte in a row; everything up to it is copied as it is.
-        const std::size_t start = i;
-        const std::size_t j = fifthEqualByte(d, i, n);
-        if (j >= n) {
-            literal(start, n - start);
-            return;
-        }
-        literal(start, j + 1 - start);
-        if (j + 1 == n) {
-            throw Error(error::kInputPastEnd,
-                        "the run-length data ends where a count byte belongs (offset " +
-                            std::to_string(n) + ")");
-        }
-        const std::uint8_t count = d[j + 1];
-        if (count < kRunLead) {
-            throw Error(error::kInvalidFormat, "the run-length data has a count of " +
-                                                   std::to_string(count) + " at offset " +
-                                                   std::to_string(j + 1) + " (at least 5)");
-        }
-        emit(d[j], static_cast<std::size_t>(count) - kRunLead);
-        i = j + 2;
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
@@ -152,25 +120,156 @@ std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
     return out;
 }
 
-std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::size_t sizeLimit) {
-    std::size_t size = 0;
-    walkRuns(
-        in, [&](std::size_t, std::size_t length) { size += length; },
-        [&](std::uint8_t, std::size_t copies) { size += copies; });
-    if (size > sizeLimit) {
-        throw Error(error::kOverflow, "the data would decode to " + std::to_string(size) +
-                                          " bytes, more than the limit of " +
-                                          std::to_string(sizeLimit));
+RleDecoder::RleDecoder(Output out, std::uint64_t sizeLimit, bool checkEncoding)
+    : out_(std::move(out)), sizeLimit_(sizeLimit), checkEncoding_(checkEncoding) {}
+
+void RleDecoder::makeRoom() {
+    if (room_ == kPiece) {
+        flush();
+        return;
     }
-    std::vector<std::uint8_t> out = stageBuffer(size);
-    std::uint8_t* p = out.data();
-    walkRuns(
-        in,
-        [&](std::size_t start, std::size_t length) {
-            std::memcpy(p, in.data() + start, length);
-            p += length;
-        },
-        [&](std::uint8_t b, std::size_t copies) { p = std::fill_n(p, copies, b); });
+    // The buffer grows with the output up to a whole piece, so small data takes little.
+    room_ = std::min(kPiece, std::max<std::size_t>(4096, 2 * room_));
+    std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[room_]);
+    if (filled_ > 0) {
+        std::memcpy(larger.get(), buffer_.get(), filled_);
+    }
+    buffer_ = std::move(larger);
+}
+
+void RleDecoder::grow(std::size_t count) {
+    if (count > sizeLimit_ - produced_) {
+        throw Error(error::kOverflow, "the data decodes to more than the limit of " +
+                                          std::to_string(sizeLimit_) + " bytes");
+    }
+    produced_ += count;
+}
+
+void RleDecoder::flush() {
+    if (filled_ > 0) {
+        out_(std::span<std::uint8_t>(buffer_.get(), filled_));
+        filled_ = 0;
+    }
+}
+
+void RleDecoder::copy(const std::uint8_t* bytes, std::size_t count) {
+    grow(count);
+    while (count > 0) {
+        if (filled_ == room_) {
+            makeRoom();
+        }
+        const std::size_t part = std::min(count, room_ - filled_);
+        std::memcpy(buffer_.get() + filled_, bytes, part);
+        filled_ += part;
+        bytes += part;
+        count -= part;
+    }
+}
+
+void RleDecoder::fill(std::uint8_t byte, std::size_t count) {
+    grow(count);
+    while (count > 0) {
+        if (filled_ == room_) {
+            makeRoom();
+        }
+        const std::size_t part = std::min(count, room_ - filled_);
+        std::memset(buffer_.get() + filled_, byte, part);
+        filled_ += part;
+        count -= part;
+    }
+}
+
+void RleDecoder::endRun(std::span<const std::uint8_t> in, std::size_t at) {
+    const std::uint8_t count = in[at];
+    if (count < kRunLead) {
+        throw Error(error::kInvalidFormat, "the run-length data has a count of " +
+                                               std::to_string(count) + " at offset " +
+                                               std::to_string(offset_ + at) + " (at least 5)");
+    }
+    fill(last_, count - kRunLead);
+    countNext_ = false;
+    equal_ = 0;
+    if (checkEncoding_ && count < kLongestRun) {
+        if (at + 1 < in.size()) {
+            if (in[at + 1] == last_) {
+                throw Error(error::kInvalidFormat,
+                            "the run-length data goes on with the same byte after a run of " +
+                                std::to_string(count) + " at offset " +
+                                std::to_string(offset_ + at) + ", where encoding makes one run");
+            }
+        } else {
+            shortRunEnded_ = true;
+        }
+    }
+}
+
+void RleDecoder::decode(std::span<const std::uint8_t> in) {
+    const std::size_t n = in.size();
+    const std::uint8_t* d = in.data();
+    std::size_t i = 0;
+    if (shortRunEnded_ && n > 0) {
+        shortRunEnded_ = false;
+        if (d[0] == last_) {
+            throw Error(error::kInvalidFormat,
+                        "the run-length data goes on with the same byte after a short run at "
+                        "offset " +
+                            std::to_string(offset_ - 1) + ", where encoding makes one run");
+        }
+    }
+    // The run carried over from the previous piece, byte by byte until it ends.
+    while (i < n && (countNext_ || equal_ > 0)) {
+        if (countNext_) {
+            endRun(in, i++);
+        } else if (d[i] == last_) {
+            copy(d + i++, 1);
+            countNext_ = ++equal_ == kRunLead;
+        } else {
+            equal_ = 0;
+        }
+    }
+    // From here each stretch starts a new count: everything up to the fifth equal byte in a
+    // row is copied as it is, then the count byte says how many more copies follow.
+    std::size_t start = i;
+    while (start < n) {
+        const std::size_t j = fifthEqualByte(d, start, n);
+        if (j >= n) {
+            copy(d + start, n - start);
+            // The equal bytes at the end (fewer than five) go on counting in the next piece.
+            last_ = d[n - 1];
+            equal_ = 1;
+            while (equal_ < n - start && equal_ < kRunLead - 1 && d[n - 1 - equal_] == last_) {
+                ++equal_;
+            }
+            break;
+        }
+        copy(d + start, j + 1 - start);
+        last_ = d[j];
+        if (j + 1 == n) {
+            countNext_ = true;
+            break;
+        }
+        endRun(in, j + 1);
+        start = j + 2;
+    }
+    offset_ += n;
+}
+
+void RleDecoder::finish() {
+    if (countNext_) {
+        throw Error(error::kInputPastEnd,
+                    "the run-length data ends where a count byte belongs (offset " +
+                        std::to_string(offset_) + ")");
+    }
+    flush();
+}
+
+std::vector<std::uint8_t> rleDecode(std::span<const std::uint8_t> in, std::uint64_t sizeLimit) {
+    std::vector<std::uint8_t> out;
+    RleDecoder decoder(
+        [&](std::span<std::uint8_t> piece) { out.insert(out.end(), piece.begin(), piece.end()); },
+        sizeLimit);
+    decoder.decode(in);
+    decoder.finish();
     return out;
 }
 

@@ -3,18 +3,24 @@
 // and percentage figure on their own.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "platform/failure.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/uz/uz_test_support.h"
 #include "tools/ucc/package_names.h"
+#include "tools/ucc/ucc_log.h"
 
 extern char** environ;
 
@@ -33,12 +39,11 @@ struct ProgramResult {
     std::string err;
 };
 
-// Runs a program with an argument vector (no shell, so every argument reaches it as one
-// argv element whatever it holds) in `folder`, and collects its output.
-ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::path& folder) {
-    TempDir capture;
-    const std::string out = (capture / "out").string();
-    const std::string err = (capture / "err").string();
+// Starts a program with an argument vector (no shell, so every argument reaches it as one
+// argv element whatever it holds) in `folder`, its output going to the given files. The
+// signals the tool handles start with their default action, whatever this process does.
+pid_t startProgram(const fs::path& program, const Lines& args, const fs::path& folder,
+                   const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -47,6 +52,15 @@ ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::p
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT,
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&defaults, sig);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     Lines strings = {program.string()};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -55,13 +69,36 @@ ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::p
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid) {
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         throw std::runtime_error("cannot run " + program.string());
     }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    return pid;
+}
+
+// The wait status of a started program.
+int waitFor(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) {
+        throw std::runtime_error("cannot wait for process " + std::to_string(pid));
+    }
+    return status;
+}
+
+int exitCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program to its end and collects its output.
+ProgramResult runProgram(const fs::path& program, const Lines& args, const fs::path& folder) {
+    TempDir capture;
+    const std::string out = (capture / "out").string();
+    const std::string err = (capture / "err").string();
+    const int status = waitFor(startProgram(program, args, folder, out, err));
+    return {exitCode(status), readFile(out), readFile(err)};
 }
 
 fs::path vectors() {
@@ -214,6 +251,31 @@ TEST_F(Ucc, CorruptInputFailsAndLeavesTheExistingPackageAlone) {
     EXPECT_EQ(filesIn("System"), (Lines{"Broken.unr", "UCC.exe", "UCC.log"}));
 }
 
+TEST_F(Ucc, VerifyTellsFilesThatDoNotEncodeBackToThemselvesAndWritesNothing) {
+    fs::copy_file(vectors() / "5678" / "package.bin.uz", game("uz/Good.unr.uz"));
+    std::string padded = readFile(vectors() / "1234" / "empty.bin.uz");
+    padded.back() ^= static_cast<char>(0x80);  // decodes all the same
+    writeFile(game("uz/Padded.unr.uz"), padded);
+    writeFile(game("uz/Broken.unr.uz"), "not a .uz file");
+    const ProgramResult result =
+        run({"verify", "uz/Good.unr.uz", "uz/Padded.unr.uz", "uz/Broken.unr.uz", "uz/None.unr.uz"});
+    EXPECT_EQ(result.exitCode, 1);
+    const Lines entries = logEntries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0], "Log: Verified uz/Good.unr.uz");
+    EXPECT_EQ(entries[1],
+              "Error: Cannot verify uz/Padded.unr.uz: encoding its package again gives other "
+              "bytes: the bits after the last Huffman code are not zero (error 321)");
+    EXPECT_TRUE(startsWith(entries[2], "Error: Cannot verify uz/Broken.unr.uz: unknown signature"))
+        << entries[2];
+    EXPECT_EQ(entries[3],
+              "Error: Cannot read uz/None.unr.uz: No such file or directory (error 53)");
+    EXPECT_EQ(result.out, entries[0] + "\n");
+    EXPECT_EQ(filesIn("System"), (Lines{"UCC.exe", "UCC.log"}));
+
+    EXPECT_EQ(run({"Verify", "uz/Good.unr.uz"}).exitCode, 0);
+}
+
 TEST_F(Ucc, WarnsWhenTheUzIsLargerThanThePackage) {
     writeFile(game("Sounds/Noise.uax"), randomText(20000, 7));
     writeFile(game("Sounds/Empty.uax"), "");
@@ -234,7 +296,10 @@ TEST_F(Ucc, WarnsWhenTheUzIsLargerThanThePackage) {
 }
 
 TEST_F(Ucc, RefusesNamesThatGiveNoPackageOrWouldReplaceItsOwnFiles) {
-    const Lines names = {"uz/.uz", "uz/one.bin", "uz/UCC.exe.uz", "uz/UCC.log.uz", "uz/ONE.BIN.UZ"};
+    // The tool's own names are refused in any letter case: the game folder's tool is found
+    // without regard to case, so a package named ucc.exe beside UCC.exe would take its place.
+    const Lines names = {"uz/.uz",        "uz/one.bin",    "uz/UCC.exe.uz", "uz/ucc.exe.uz",
+                         "uz/Ucc.Log.uz", "uz/UCC.log.uz", "uz/ONE.BIN.UZ"};
     for (const std::string& name : names) {
         fs::copy_file(vectors() / "1234" / "one.bin.uz", game(name));
     }
@@ -247,10 +312,15 @@ TEST_F(Ucc, RefusesNamesThatGiveNoPackageOrWouldReplaceItsOwnFiles) {
                "Error: Cannot decompress uz/one.bin: the file name does not end in .uz (error 52)",
                "Error: Cannot decompress uz/UCC.exe.uz: UCC.exe would replace the tool's own "
                "file (error 70)",
+               "Error: Cannot decompress uz/ucc.exe.uz: ucc.exe would replace the tool's own "
+               "file (error 70)",
+               "Error: Cannot decompress uz/Ucc.Log.uz: Ucc.Log would replace the tool's own "
+               "file (error 70)",
                "Error: Cannot decompress uz/UCC.log.uz: UCC.log would replace the tool's own "
                "file (error 70)",
                "Log: Decompressed uz/ONE.BIN.UZ -> ONE.BIN"}));
     EXPECT_EQ(readFile(game("System/UCC.exe")), readFile(test::builtProgram("ucc")));
+    EXPECT_EQ(filesIn("System"), (Lines{"ONE.BIN", "UCC.exe", "UCC.log"}));
 }
 
 TEST_F(Ucc, UsageErrorsExitWithTwo) {
@@ -272,6 +342,79 @@ TEST_F(Ucc, UsageErrorsExitWithTwo) {
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find(game("System").string()), std::string::npos) << help.out;
+}
+
+// An interrupted run removes the temporary file it was writing and ends by the signal that
+// interrupted it; the package that was there stays. The .uz stands for 1 GiB, so the run is
+// caught while it writes.
+TEST_F(Ucc, ASignalRemovesTheTemporaryFileAndEndsTheRunByThatSignal) {
+    const uz::test::Bytes bomb =
+        uz::test::zerosUzFile(std::uint64_t{1} << 30, uz::Signature::DoubleRle, "Big.unr");
+    writeFile(game("uz/Big.unr.uz"), std::string(bomb.begin(), bomb.end()));
+    writeFile(game("System/Big.unr"), "the package that was there");
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t pid =
+            startProgram(game("System/UCC.exe"), {"decompress", "uz/Big.unr.uz"}, game(""));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (filesIn("System").size() < 4 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(filesIn("System").size(), 4u) << "no temporary file seen";
+        ::kill(pid, sig);
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
+        EXPECT_EQ(filesIn("System"), (Lines{"Big.unr", "UCC.exe", "UCC.log"})) << sig;
+        EXPECT_EQ(readFile(game("System/Big.unr")), "the package that was there");
+    }
+}
+
+// Runs that overlap take turns with the log: each waits for the one before, starts the log
+// afresh and writes whole lines, so the log always holds one whole run. The runs' lines
+// differ in length, as they do for different packages.
+TEST_F(Ucc, RunsAtTheSameTimeTakeTurnsWithTheLog) {
+    std::vector<Lines> expected;
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = std::string(1 + 3 * i, 'T') + ".utx";
+        fs::copy_file(vectors() / "1234" / "twoblocks.bin.uz", game("uz/" + name + ".uz"));
+        const std::string line = "Log: Decompressed uz/" + name + ".uz -> " + name;
+        expected.push_back({line, line});
+    }
+    for (int round = 0; round < 6; ++round) {
+        std::vector<pid_t> runs;
+        for (const Lines& lines : expected) {
+            const std::string source = lines[0].substr(18, lines[0].find(' ', 18) - 18);
+            runs.push_back(
+                startProgram(game("System/UCC.exe"), {"decompress", source, source}, game("")));
+        }
+        for (pid_t pid : runs) {
+            EXPECT_EQ(exitCode(waitFor(pid)), 0);
+        }
+        const Lines entries = logEntries();
+        EXPECT_NE(std::find(expected.begin(), expected.end(), entries), expected.end())
+            << "round " << round << ": " << readFile(game("System/UCC.log"));
+    }
+}
+
+// A run that finds the log held past its wait writes its lines anyway, after those there.
+TEST(UccLog, ALateRunAddsItsLinesWithoutStartingTheLogAfresh) {
+    TempDir folder;
+    const fs::path file = folder / "UCC.log";
+    writeFile(file, "Log: the run holding the log\r\n");
+    const int holder = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    {
+        UccLog late(file, std::chrono::milliseconds(50));
+        EXPECT_FALSE(late.ownsLog());
+        late.line("Log", "late");
+    }
+    EXPECT_EQ(readFile(file), "Log: the run holding the log\r\nLog: late\r\n");
+    ::close(holder);
+    {
+        UccLog next(file);
+        EXPECT_TRUE(next.ownsLog());
+        next.line("Log", "next");
+    }
+    EXPECT_EQ(readFile(file), "Log: next\r\n");
 }
 
 // The program-level test above checks the refusal's number and text.

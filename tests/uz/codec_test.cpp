@@ -1,7 +1,11 @@
 // The whole codec: the golden files both ways for both signatures, the one file made by the
 // game's own tools, round trips over inputs that reach each stage's edges, and the errors
 // of the file functions.
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
@@ -14,6 +18,29 @@ namespace varnox::uz::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A limit on the size of files this process writes: writing beyond it fails as on a full
+// disk (EFBIG rather than ENOSPC; the same error number).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &previousAction_);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit small = previous_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        ::sigaction(SIGXFSZ, &previousAction_, nullptr);
+    }
+
+private:
+    struct sigaction previousAction_ {};
+    rlimit previous_{};
+};
 
 TEST(Golden, EveryVectorEncodesByteForByteAndDecodesForBothSignatures) {
     const std::pair<Signature, const char*> kinds[] = {{Signature::Standard, "1234"},
@@ -93,6 +120,16 @@ TEST(RoundTrip, BothSignaturesOverInputsAtEachStagesEdges) {
     EXPECT_THROW(encode(Bytes{1, 2, 3}, std::string_view("a\0b", 3)), Error);
 }
 
+TEST(RoundTrip, ZeroRunsMadeWithoutThePackageEncodeAsThePackageDoes) {
+    for (std::size_t size : {0, 4, 5, 255, 256, 260, 1 << 20}) {
+        for (Signature signature : {Signature::Standard, Signature::DoubleRle}) {
+            EXPECT_EQ(zerosUzFile(size, signature, "Z.unr"),
+                      encode(Bytes(size, 0), "Z.unr", signature))
+                << size;
+        }
+    }
+}
+
 TEST(RoundTrip, DecodingRefusesToGrowBeyondASizeLimit) {
     const Bytes package(1 << 20, 0);
     for (Signature signature : {Signature::Standard, Signature::DoubleRle}) {
@@ -138,6 +175,38 @@ TEST(Files, ErrorsCarryANumberNameTheFileAndLeaveNoPartialFile) {
     for (const auto& e : fs::recursive_directory_iterator(d.path())) {
         EXPECT_NE(e.path().extension(), ".part") << "left " << e.path();
     }
+}
+
+// A .uz larger than the decoder's reading window, coding about one bit per byte (so the
+// count of coded bytes is checked against the whole file, not the window), decoded on two
+// threads and written in pieces: once onto a disk that fills part way, which leaves the
+// package that was there, then onto one with room.
+TEST(Files, DecompressStreamsAndAFullDiskLeavesThePackageThatWasThere) {
+    varnox::test::TempDir d;
+    const Bytes package = randomBytes(12 << 20, 41, 2);
+    const Bytes file = encode(package, "Big.unr");
+    varnox::test::writeFile(d / "Big.unr.uz", std::string(file.begin(), file.end()));
+    varnox::test::writeFile(d / "Big.unr", "the package that was there");
+    expectUzError("full disk", failure::kDiskFull, [&] {
+        FileSizeLimit limit(1 << 20);
+        try {
+            decompressFile(d / "Big.unr.uz", d / "Big.unr");
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Cannot write " + (d / "Big.unr").string(), 0),
+                      0u)
+                << e.what();
+            throw;
+        }
+    });
+    EXPECT_EQ(varnox::test::readFile(d / "Big.unr"), "the package that was there");
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 2);
+
+    ASSERT_GT(file.size(), std::size_t{1} << 20);
+    const DecompressedFile result = decompressFile(d / "Big.unr.uz", d / "Big.unr");
+    EXPECT_TRUE(readBytes(d / "Big.unr") == package);
+    EXPECT_EQ(result.sizes.input, file.size());
+    EXPECT_EQ(result.sizes.output, package.size());
+    EXPECT_EQ(result.storedName, "Big.unr");
 }
 
 }  // namespace

@@ -57,6 +57,15 @@ struct CorruptCase {
     int number;
 };
 
+bool verifies(const Bytes& file) {
+    try {
+        verify(file);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 void expectEachFails(std::initializer_list<CorruptCase> cases) {
     for (const auto& c : cases) {
         expectUzError(c.label, c.number, [&] { decode(c.file); });
@@ -123,6 +132,68 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
         {"inner RLE count below 5", uzFile(k5678, "x", huffman(join({Bytes(5, 7), {2}}))),
          error::kInvalidFormat},
     });
+}
+
+// Runs of at most `longest` bytes, as an encoder that splits runs earlier would write them:
+// they decode to the same bytes.
+Bytes rleSplitAt(const Bytes& in, std::size_t longest) {
+    Bytes out;
+    for (std::size_t i = 0; i < in.size();) {
+        std::size_t run = 1;
+        while (i + run < in.size() && run < longest && in[i + run] == in[i]) {
+            ++run;
+        }
+        out.insert(out.end(), std::min<std::size_t>(run, 5), in[i]);
+        if (run >= 5) {
+            out.push_back(static_cast<std::uint8_t>(run));
+        }
+        i += run;
+    }
+    return out;
+}
+
+// Files that decode, each to its package, but that our encoder (like the game's) would not
+// write for it: verification tells each, naming where it differs.
+TEST(CorruptInput, VerificationTellsFilesThatAreNotWhatEncodingGives) {
+    const Bytes abra = readBytes(vectorsDir() / "1234" / "abra.bin.uz");
+    const Bytes body(abra.begin() + 14, abra.end());
+    const Bytes zeros(30000, 0);
+    const Bytes runs = rleEncode(mixedBytes(300000, 9));
+    Bytes inner = bwtEncode(rleEncode(zeros));
+    mtfEncode(inner);
+    Bytes padded = readBytes(vectorsDir() / "1234" / "empty.bin.uz");
+    padded.back() ^= 0x80;
+    const struct {
+        const char* label;
+        Bytes file;
+        const char* where;
+    } cases[] = {
+        {"a UTF-16 name of single-byte text", join({le32(k1234), {0x82, 'a', 0, 0, 0}, body}),
+         "stored name"},
+        {"a name going on after its NUL", join({le32(k1234), {0x04, 'a', 0, 'b', 0}, body}),
+         "stored name"},
+        {"another code tree", uzFile(k1234, "e", huffmanBlock(0, bitsOf("a"))), "code tree"},
+        {"padding bits set", padded, "after the last Huffman code"},
+        {"runs split early", fileWithRuns(rleSplitAt(zeros, 10)), "run-length"},
+        {"inner runs split early", uzFile(k5678, "x", huffman(rleSplitAt(inner, 10))),
+         "run-length"},
+        {"a short block before the last",
+         fileWithBwtStream(join(
+             {bwtEncode(std::span(runs).first(1000)), bwtEncode(std::span(runs).subspan(1000))})),
+         "BWT block 1 holds 1000 bytes"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NO_THROW(decode(c.file)) << c.label;
+        try {
+            verify(c.file);
+            ADD_FAILURE() << c.label << ": verified";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), error::kInvalidFormat) << c.label;
+            EXPECT_NE(std::string(e.what()).find(c.where), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(decode(cases[4].file).package, zeros);
+    EXPECT_EQ(decode(cases[5].file).package, zeros);
 }
 
 // Streams of more than two blocks are restored by a second thread while the first is still
@@ -218,9 +289,11 @@ TEST(CorruptInput, RandomMutationsFailCleanly) {
 // code-tree leaf's value, say) make another valid file that decodes to another package;
 // no decoder can tell. What must hold: decoding never fails in any other way than
 // uz::Error, flips in the signature and the count always fail, most others fail too, and
-// flips in the padding change nothing.
+// flips in the padding change nothing. Verification accepts a flipped file exactly when
+// encoding what it decodes to gives it back, and so tells some flips to another package.
 TEST(CorruptInput, EverySingleBitFlipDecodesOrFailsCleanly) {
     const Bytes package = readBytes(vectorsDir() / "abra.bin");
+    int caught = 0;  // flips to another package that verification tells
     for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz"}) {
         const Bytes original = readBytes(vectorsDir() / file);
         int same = 0;
@@ -231,9 +304,14 @@ TEST(CorruptInput, EverySingleBitFlipDecodesOrFailsCleanly) {
             flipped[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
             const bool inSignatureOrCount = bit < 32 || (bit >= 14 * 8 && bit < 18 * 8);
             try {
-                const bool isSame = decode(flipped).package == package;
+                const Decoded decoded = decode(flipped);
                 EXPECT_FALSE(inSignatureOrCount) << file << " bit " << bit;
-                ++(isSame ? same : other);
+                ++(decoded.package == package ? same : other);
+                // Verification is exactly a comparison with encoding the package again.
+                const bool reencodes =
+                    encode(decoded.package, decoded.storedName, decoded.signature) == flipped;
+                EXPECT_EQ(verifies(flipped), reencodes) << file << " bit " << bit;
+                caught += !reencodes && decoded.package != package;
             } catch (const Error&) {
                 ++failed;
             }
@@ -241,6 +319,7 @@ TEST(CorruptInput, EverySingleBitFlipDecodesOrFailsCleanly) {
         EXPECT_GT(same, 0) << file;
         EXPECT_GT(failed, 10 * other) << file;
     }
+    EXPECT_GT(caught, 0);
     // The empty package's Huffman part is a count and a nine-bit tree: seven bits of
     // padding that no decoder reads.
     Bytes padded = readBytes(vectorsDir() / "1234" / "empty.bin.uz");

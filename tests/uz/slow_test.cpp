@@ -1,9 +1,12 @@
-// A 100 MiB package through both directions: hundreds of blocks, sorted and restored in
-// parallel, with each buffer handed over to the next step.
+// Large packages: a 100 MiB package through both directions (hundreds of blocks, sorted and
+// restored in parallel), and a small file that stands for 1 GiB decoded as a stream.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "tests/uz/uz_test_support.h"
 #include "uz/codec.h"
+#include "uz/decoder.h"
 
 namespace varnox::uz::test {
 namespace {
@@ -13,6 +16,28 @@ TEST(LargePackage, HundredMebibytesRoundTrip) {
     Bytes file = encode(mixedBytes(size, 100), "Huge.unr");
     EXPECT_LT(file.size(), size);
     EXPECT_TRUE(decode(std::move(file)).package == mixedBytes(size, 100));
+}
+
+// The package is checked piece by piece as it comes; it is never whole in memory.
+TEST(LargePackage, ASmallFileStandingForAGibibyteDecodesExactly) {
+    const std::uint64_t size = std::uint64_t{1} << 30;
+    const Bytes file = zerosUzFile(size, Signature::DoubleRle, "Bomb.unr");
+    EXPECT_LT(file.size(), 200000u);
+    struct ZeroCounter final : ByteSink {
+        void write(std::span<const std::uint8_t> bytes) override {
+            zeros += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), 0));
+            total += bytes.size();
+        }
+        std::uint64_t zeros = 0;
+        std::uint64_t total = 0;
+    } sink;
+    MemorySource source(file);
+    const StreamInfo info = decodeStream(source, sink);
+    EXPECT_EQ(sink.total, size);
+    EXPECT_EQ(sink.zeros, size);
+    EXPECT_EQ(info.packageSize, size);
+    EXPECT_EQ(info.fileSize, file.size());
+    EXPECT_EQ(info.storedName, "Bomb.unr");
 }
 
 }  // namespace

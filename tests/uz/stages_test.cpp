@@ -108,6 +108,45 @@ TEST(Rle, RunsOfFiveOrMoreBecomeFiveCopiesAndACount) {
     }
 }
 
+// The decoder takes its input in pieces, as the stages before it give them out: any cut,
+// inside a run, before or after a count byte, decodes as the whole does, and the check for
+// runs that encoding would have merged sees across cuts too.
+TEST(Rle, DecodesTheSameInAnyPieces) {
+    // 255 a, 5 a, 9 b, c, 6 b, and then one more b that encoding would have put in the run.
+    const Bytes runs = {'x', 'a', 'a', 'a', 'a', 'a', 255, 'a', 'a', 'a', 'a', 'a', 5,  'b',
+                        'b', 'b', 'b', 'b', 9,   'c', 'b', 'b', 'b', 'b', 'b', 6,   'b'};
+    const struct {
+        Bytes in;
+        bool reencodes;
+    } cases[] = {
+        {Bytes(runs.begin(), runs.end() - 1), true},
+        {runs, false},
+        {{'q', 'q', 'q', 'q', 'q', 7, 'q'}, false},
+    };
+    for (const auto& c : cases) {
+        const Bytes whole = rleDecode(c.in);
+        for (std::size_t cut = 0; cut <= c.in.size(); ++cut) {
+            for (bool check : {false, true}) {
+                Bytes out;
+                RleDecoder decoder(
+                    [&](std::span<std::uint8_t> p) { out.insert(out.end(), p.begin(), p.end()); },
+                    UINT64_MAX, check);
+                auto decodeInPieces = [&] {
+                    decoder.decode(std::span(c.in).first(cut));
+                    decoder.decode(std::span(c.in).subspan(cut));
+                    decoder.finish();
+                };
+                if (check && !c.reencodes) {
+                    EXPECT_THROW(decodeInPieces(), Error) << cut;
+                    continue;
+                }
+                decodeInPieces();
+                EXPECT_EQ(out, whole) << "cut at " << cut;
+            }
+        }
+    }
+}
+
 // The format's order, by the definition: bytes compare over the shorter suffix; of a
 // suffix and its own prefix the longer sorts first.
 TEST(Bwt, SuffixOrderFollowsTheComparisonRule) {

@@ -103,6 +103,21 @@ Bytes huffmanBlock(std::uint32_t count, const Bytes& bits) {
     return out;
 }
 
+Bytes zerosUzFile(std::uint64_t size, Signature signature, std::string_view storedName) {
+    // Runs of 255 as five copies and a count; what is left over is a shorter run.
+    Bytes runs;
+    runs.reserve(static_cast<std::size_t>(size / 255 * 6 + 6));
+    for (std::uint64_t left = size; left > 0;) {
+        const auto run = static_cast<std::uint8_t>(std::min<std::uint64_t>(left, 255));
+        runs.insert(runs.end(), std::min<std::uint8_t>(run, 5), 0);
+        if (run >= 5) {
+            runs.push_back(run);
+        }
+        left -= run;
+    }
+    return encodeRuns(std::move(runs), storedName, signature);
+}
+
 Bytes uzFile(std::uint32_t signature, std::string_view storedName, const Bytes& body) {
     Bytes out;
     for (int i = 0; i < 4; ++i) {

@@ -1,9 +1,73 @@
 #include "tools/ucc/ucc_log.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
 namespace varnox::ucc {
 
-UccLog::UccLog(const std::filesystem::path& file)
-    : out_(file, std::ios::binary | std::ios::out | std::ios::trunc) {}
+namespace {
+
+// Takes the run's lock, waiting at most `wait`; false when another run keeps it (or the
+// file system has no locks to give).
+bool lockForTheRun(int fd, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// The short lock around one line: a write lock on the whole file owned by this open file,
+// independent of the run's flock.
+bool lockLine(int fd, short type) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 0;
+    while (::fcntl(fd, F_OFD_SETLKW, &range) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+UccLog::UccLog(const std::filesystem::path& file, std::chrono::milliseconds wait)
+    : fd_(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666)) {
+    if (fd_ < 0) {
+        return;
+    }
+    owns_ = lockForTheRun(fd_, wait);
+    if (owns_) {
+        // Started afresh only once no other run is writing to it.
+        if (::ftruncate(fd_, 0) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            owns_ = false;
+        }
+    }
+}
+
+UccLog::~UccLog() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // gives up the run's lock
+    }
+}
 
 std::string UccLog::clean(std::string_view text) {
     std::string cleaned(text);
@@ -16,11 +80,28 @@ std::string UccLog::clean(std::string_view text) {
 }
 
 void UccLog::line(std::string_view event, std::string_view text) {
-    if (!out_.is_open()) {
+    if (fd_ < 0) {
         return;
     }
-    out_ << event << ": " << clean(text) << "\r\n";
-    out_.flush();
+    std::string whole(event);
+    whole += ": ";
+    whole += clean(text);
+    whole += "\r\n";
+    const bool locked = lockLine(fd_, F_WRLCK);
+    std::string_view rest = whole;
+    while (!rest.empty()) {
+        const ssize_t put = ::write(fd_, rest.data(), rest.size());
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            break;  // a log that cannot take the line loses it; the run goes on
+        }
+        rest.remove_prefix(static_cast<std::size_t>(put));
+    }
+    if (locked) {
+        lockLine(fd_, F_UNLCK);
+    }
 }
 
 }  // namespace varnox::ucc

@@ -21,12 +21,14 @@ desktop-file-validate "$work/root/usr/share/applications/varnox.desktop"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/"*.metainfo.xml
 lintian --fail-on error,warning "$deb" 2> >(grep -v "root privileges" >&2)
 
-export DEBIAN_FRONTEND=noninteractive
-# An installed package of the same version would be kept as it is: remove it first.
+# A varnox the machine already has is its owner's: leave it alone.
 if dpkg -s varnox >/dev/null 2>&1; then
-    $sudo apt-get remove --purge -y varnox >/dev/null
+    echo "check-package: varnox is installed on this machine; not installing the new package"
+    exit 0
 fi
+export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y "./$deb" >/dev/null
+trap 'rm -rf "$work"; $sudo apt-get remove --purge -y varnox >/dev/null 2>&1 || true' EXIT
 files=$(dpkg -L varnox | while read -r f; do [ -f "$f" ] || [ -L "$f" ] && echo "$f"; done)
 
 home="$work/home" runtime="$work/runtime"
@@ -53,6 +55,7 @@ if command -v varnox-redirect >/dev/null; then
 fi
 
 $sudo apt-get remove --purge -y varnox >/dev/null
+trap 'rm -rf "$work"' EXIT
 left=0
 for f in $files; do
     if [ -e "$f" ] || [ -L "$f" ]; then

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default
-cmake --build --preset default -j "$(nproc)"
+# Only the programs the demo runs; scripts/test.sh builds the rest.
+cmake --build --preset default -j "$(nproc)" --target varnox ucc
 
 port=${VARNOX_DEMO_PORT:-2121}
 game=$(python3 scripts/make_demo.py build/bin build/demo \

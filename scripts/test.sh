@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs every
-# test: the whole suite, then the whole suite again under AddressSanitizer and UBSan, then a
-# short fuzz run of the .uz decoder.
+# test: the whole suite, the installed tree and the Debian package (built, linted, installed,
+# run and removed again), the size of the tests against the code, then the whole suite again
+# under AddressSanitizer and UBSan, then a short fuzz run of the .uz decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,8 @@ cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci
 scripts/check-install.sh build
+scripts/check-package.sh build
+scripts/test-ratio.sh
 
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"

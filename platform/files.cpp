@@ -282,16 +282,25 @@ void ReplacingFile::fail(int systemError, const std::string& action) {
     throw failureFor(systemError, action, target_);
 }
 
-void ReplacingFile::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
+int writeAll(int fd, const void* data, std::size_t size) noexcept {
+    const auto* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, next, size);
         if (put < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            fail(errno, "Cannot write");
+            return errno;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
+        next += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+void ReplacingFile::write(std::string_view bytes) {
+    if (const int error = writeAll(fd_, bytes.data(), bytes.size()); error != 0) {
+        fail(error, "Cannot write");
     }
 }
 

@@ -39,6 +39,10 @@ void moveFileIntoFolder(const fs::path& source, const fs::path& folder);
 // be read, and when the folder cannot be searched, so that the file's presence cannot be told.
 std::optional<std::string> readWholeFile(const fs::path& file);
 
+// Writes all `size` bytes to the descriptor, going on after interruptions by signals.
+// Returns 0, or the system's error number of the write that failed.
+int writeAll(int fd, const void* data, std::size_t size) noexcept;
+
 // How a file written by ReplacingFile comes into place.
 struct ReplaceOptions {
     // The temporary file lives in the target's folder, named this followed by random letters.

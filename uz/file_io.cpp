@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/system_errors.h"
 #include "uz/buffer.h"
 #include "uz/error.h"
@@ -202,15 +203,8 @@ void ReplacingFile::fail(int errnum, const char* action) {
 }
 
 void ReplacingFile::write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail(errno, "Cannot write");
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(put));
+    if (const int error = platform::writeAll(fd_, bytes.data(), bytes.size()); error != 0) {
+        fail(error, "Cannot write");
     }
 }
 

@@ -131,14 +131,22 @@ void RemoteCommands::showServer(const std::string& server) {
     }
 }
 
-void RemoteCommands::openOrCloseSelected() {
+QTreeWidgetItem* RemoteCommands::connectedSelection(const char* noSession,
+                                                    const char* noSelection) {
     if (parts_.session.state() != ftp::Session::State::kConnected) {
-        inform(QString::fromLatin1(kNoSessionForTreeText));
-        return;
+        inform(QString::fromLatin1(noSession));
+        return nullptr;
     }
     QTreeWidgetItem* node = parts_.tree.selectedNode();
     if (node == nullptr) {
-        inform(QString::fromLatin1(kNoSelectionText));
+        inform(QString::fromLatin1(noSelection));
+    }
+    return node;
+}
+
+void RemoteCommands::openOrCloseSelected() {
+    QTreeWidgetItem* node = connectedSelection(kNoSessionForTreeText, kNoSelectionText);
+    if (node == nullptr) {
         return;
     }
     const QString image = RemoteTree::imageOf(node);
@@ -166,13 +174,8 @@ void RemoteCommands::openOrCloseSelected() {
 }
 
 void RemoteCommands::get() {
-    if (parts_.session.state() != ftp::Session::State::kConnected) {
-        inform(QString::fromLatin1(kNoSessionText));
-        return;
-    }
-    QTreeWidgetItem* node = parts_.tree.selectedNode();
+    QTreeWidgetItem* node = connectedSelection(kNoSessionText, kSelectGetText);
     if (node == nullptr) {
-        inform(QString::fromLatin1(kSelectGetText));
         return;
     }
     const ftp::NodePathParts remote = ftp::splitNodePath(RemoteTree::keyOf(node));

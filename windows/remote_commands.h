@@ -6,6 +6,7 @@
 #include "ftp/session.h"
 #include "platform/message_boxes.h"
 
+class QTreeWidgetItem;
 class QWidget;
 
 namespace varnox::windows {
@@ -68,6 +69,9 @@ public:
 
 private:
     void inform(const QString& text);
+    // The selected node when connected and a node is selected; otherwise says which is
+    // missing and returns null.
+    QTreeWidgetItem* connectedSelection(const char* noSession, const char* noSelection);
     Next changeTo(const std::string& path);
     Next listFolder(const std::string& path);
     void fillTree(const std::string& parentKey);

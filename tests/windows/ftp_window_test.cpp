@@ -536,11 +536,11 @@ TEST_F(FtpWindowTest, CancelEndsATransferAndKeepsTheOldFiles) {
 // A 64 MiB upload to the local server runs off the window's thread: a 50 ms timer keeps
 // firing at least ten times a second throughout.
 TEST_F(FtpWindowTest, TheWindowKeepsAnsweringDuringATransfer) {
-    // The server counts bytes in whole seconds' worth and pauses after the second such
-    // count, so 40 MiB at 16 MiB a second take about two seconds.
-    writeFile(local_ / "huge.uz", std::string(40 << 20, 'h'));
+    // The server counts bytes in whole seconds' worth and pauses only after the second such
+    // count, so 64 MiB at 24 MiB a second take one pause of about two seconds.
+    writeFile(local_ / "huge.uz", std::string(64 << 20, 'h'));
     FtpServerOptions options;
-    options.throttleBytesPerSecond = 16 << 20;
+    options.throttleBytesPerSecond = 24 << 20;
     startServer(options);
     open();
     connectToServer();
@@ -552,7 +552,7 @@ TEST_F(FtpWindowTest, TheWindowKeepsAnsweringDuringATransfer) {
     timer.start();
     put("huge.uz", "");
     timer.stop();
-    EXPECT_EQ(fs::file_size(home_ / "huge.uz"), 40u << 20);
+    EXPECT_EQ(fs::file_size(home_ / "huge.uz"), 64u << 20);
     ASSERT_GE(ticks.size(), 20u) << "the transfer took a while";
     for (std::size_t i = 0; i + 10 < ticks.size(); i += 10) {
         EXPECT_LE(ticks[i + 10] - ticks[i], std::chrono::milliseconds(1000)) << "tick " << i;

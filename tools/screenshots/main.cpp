@@ -4,15 +4,18 @@
 // PROGRAM_FOLDER stands for the folder that holds the program and its config.txt (by default
 // the folder of this tool), so the windows can be drawn on a prepared demo.
 //
-// The FTP window is drawn twice: as it opens, and connected to a small local FTP server
-// (the test server script, run with /usr/bin/python3) with one folder opened. Without
-// Python's pyftpdlib the second picture is left out.
+// The FTP window is drawn as it opens, connected to a small local FTP server (the test
+// server script, run with /usr/bin/python3) with one folder opened, and with the progress
+// of an upload that the server slows down. Without Python's pyftpdlib the last two pictures
+// are left out.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,6 +29,7 @@
 #include "settings/settings_file.h"
 #include "windows/config_host.h"
 #include "windows/config_window.h"
+#include "windows/file_lists.h"
 #include "windows/ftp_window.h"
 #include "windows/help_window.h"
 #include "windows/layout.h"
@@ -76,9 +80,10 @@ public:
         writeFile(home + "/maps/DM-Example.unr.uz", QByteArray(2048, 'x'));
         writeFile(home + "/textures/Example.utx.uz", QByteArray(512, 'x'));
         writeFile(home + "/index.html", "<html></html>\n");
+        // About 4 MiB a second, so that an upload of some MiB shows its progress.
         writeFile(folder_.path() + "/server.json",
                   QStringLiteral("{\"accounts\": [{\"name\": \"redirect\", \"password\": "
-                                 "\"demo\", \"home\": \"%1\"}]}\n")
+                                 "\"demo\", \"home\": \"%1\"}], \"throttle\": 4194304}\n")
                       .arg(home)
                       .toUtf8());
         QString script = QStringLiteral(VARNOX_SOURCE_DIR "/tests/support/ftp_server.py");
@@ -131,6 +136,29 @@ bool saveFtpWindows(windows::Services& services, const settings::Settings& recor
         tree.setCurrentItem(maps->child(0));
     }
     ok &= save(ftp, out + "/ftp-window-connected.png");
+
+    // An upload into maps, drawn while it runs, then cancelled.
+    auto& files = *ftp.findChild<windows::FileList*>("File1");
+    const QString big = QString::fromStdString((files.folder() / "DM-Brindle-Large.unr.uz").string());
+    writeFile(big, QByteArray(24 << 20, 'u'));
+    files.refresh();
+    const auto found = files.findItems(QFileInfo(big).fileName(), Qt::MatchExactly);
+    if (!found.isEmpty()) {
+        files.setCurrentItem(found.front());
+        found.front()->setSelected(true);
+    }
+    tree.setCurrentItem(tree.node(server.address() + "/maps"));
+    QTimer::singleShot(2500, [&] {
+        if (auto* dialog = ftp.findChild<QProgressDialog*>("dlgProgress")) {
+            ok &= save(*dialog, out + "/ftp-progress.png");
+            dialog->cancel();
+        } else {
+            std::cout << "no progress dialog to draw\n";
+            ok = false;
+        }
+    });
+    ftp.findChild<QAbstractButton*>("cmdPut")->click();
+    QFile::remove(big);
     ftp.findChild<QAbstractButton*>("cmdClosehOpen")->click();
     return ok;
 }

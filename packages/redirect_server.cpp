@@ -62,15 +62,14 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
     if (result.error == ftp::error::kInvalidCa) {
         text += " (the FTP window of varnox can trust it; it is then kept in " +
                 setup_.trustedFile.string() + ")";
-    }
-    if (!result.reply.empty()) {
+    } else if (!result.reply.empty()) {
         text += "; the server said: " + firstLine(result.reply);
     }
     throw Failure(static_cast<int>(result.error), text);
 }
 
 void RedirectServer::connect() {
-    const std::string server = "Cannot log in to " + setup_.login.server;
+    const std::string server = "Cannot connect to " + setup_.login.server;
     check(session_.open(""), server);
     check(session_.connect(setup_.login), server);
     if (!setup_.remoteFolder.empty()) {

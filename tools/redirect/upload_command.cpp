@@ -32,7 +32,8 @@ std::string reasonFor(const PlannedUpload& item) {
     if (item.server.state == ServerState::kMissing) {
         return "missing on the server";
     }
-    return "the server's copy has " + platform::describeBytes(item.server.size);
+    return "the server's copy has " + std::to_string(item.server.size) + " bytes, this one " +
+           std::to_string(*item.local.size);
 }
 
 // Failures that concern one file; after any other the connection is not to be trusted with

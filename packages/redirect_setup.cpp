@@ -41,26 +41,24 @@ Setup::Setup(SetupOverrides overrides) : configFile_(std::move(overrides.configF
     server_.trustedFile = configFile_.parent_path() / "trusted_servers.txt";
 }
 
+Failure Setup::notNamed(int number, const std::string& what, const std::string& option) const {
+    const std::string file = configFile_.string();
+    return Failure(number, configFound_ ? "The settings file " + file + " names no " + what +
+                                              "; give " + option
+                                        : "No " + what + ": there is no settings file " + file +
+                                              "; give " + option + " or --config FILE");
+}
+
 std::string Setup::gameFolder() const {
     if (gameFolder_.empty()) {
-        throw Failure(failure::kPathNotFound, configFound_
-                                                  ? "The settings file " + configFile_.string() +
-                                                        " names no game folder; give --game DIR"
-                                                  : "No game folder: there is no settings file " +
-                                                        configFile_.string() +
-                                                        "; give --game DIR or --config FILE");
+        throw notNamed(failure::kPathNotFound, "game folder", "--game DIR");
     }
     return gameFolder_;
 }
 
 ServerSetup Setup::server() const {
     if (!hasServer()) {
-        throw Failure(failure::kInvalidValue, configFound_
-                                                  ? "The settings file " + configFile_.string() +
-                                                        " names no server; give --server HOST"
-                                                  : "No server: there is no settings file " +
-                                                        configFile_.string() +
-                                                        "; give --server HOST or --config FILE");
+        throw notNamed(failure::kInvalidValue, "server", "--server HOST");
     }
     return server_;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "packages/redirect_server.h"
+#include "platform/failure.h"
 
 // Where a headless run takes its game folder and server from: the settings file the windows
 // use, with what the command line names in its place.
@@ -37,6 +38,9 @@ public:
     ServerSetup server() const;
 
 private:
+    // The failure for a value that neither the settings file nor the command line gives.
+    Failure notNamed(int number, const std::string& what, const std::string& option) const;
+
     std::filesystem::path configFile_;
     bool configFound_ = false;
     std::string gameFolder_;

@@ -15,31 +15,24 @@ struct Words {
     const char* text;
 };
 
+// Indexed by UzState and ServerState.
+constexpr Words kUzWords[] = {
+    {"missing", "no .uz"}, {"older", ".uz older"}, {"up_to_date", ".uz up to date"}};
+constexpr Words kServerWords[] = {{"missing", "server: missing"},
+                                  {"differs", "server: other size"},
+                                  {"same", "server: same size"},
+                                  {"link", "server: a link"},
+                                  {"folder", "server: a folder"}};
+
 Words uzWords(UzState state) {
-    switch (state) {
-        case UzState::kMissing:
-            return {"missing", "no .uz"};
-        case UzState::kOlder:
-            return {"older", ".uz older"};
-        default:
-            return {"up_to_date", ".uz up to date"};
-    }
+    return kUzWords[static_cast<int>(state)];
 }
 
 Words serverWords(ServerState state, bool haveUz) {
-    switch (state) {
-        case ServerState::kMissing:
-            return {"missing", "server: missing"};
-        case ServerState::kDiffers:
-            return haveUz ? Words{"differs", "server: other size"}
-                          : Words{"present", "server: has it"};
-        case ServerState::kSame:
-            return {"same", "server: same size"};
-        case ServerState::kLink:
-            return {"link", "server: a link"};
-        default:
-            return {"folder", "server: a folder"};
+    if (state == ServerState::kDiffers && !haveUz) {
+        return {"present", "server: has it"};
     }
+    return kServerWords[static_cast<int>(state)];
 }
 
 std::string padded(std::string text, std::size_t width) {

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <new>
@@ -45,14 +46,22 @@ void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& u
     for (const Package& package : packages) {
         total_ += package.facts.size;
     }
+    // Largest first, so that no large package is left to run alone at the end.
+    std::vector<const Package*> order;
+    for (const Package& package : packages) {
+        order.push_back(&package);
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Package* a, const Package* b) {
+        return a->facts.size > b->facts.size;
+    });
     std::atomic<std::size_t> next{0};
     std::mutex reporting;
     auto work = [&] {
-        for (std::size_t i = next++; i < packages.size(); i = next++) {
-            const CompressOutcome outcome = compressOne(packages[i], uzFolder);
-            done_ += packages[i].facts.size;
+        for (std::size_t i = next++; i < order.size(); i = next++) {
+            const CompressOutcome outcome = compressOne(*order[i], uzFolder);
+            done_ += order[i]->facts.size;
             std::lock_guard lock(reporting);
-            report(packages[i], outcome);
+            report(*order[i], outcome);
         }
     };
     std::vector<std::thread> workers;

@@ -20,9 +20,9 @@ struct CompressOutcome {
     std::optional<Failure> failure;  // set when this package failed
 };
 
-// Runs uz::compressFile for each package, `jobs` packages at a time. Each .uz is written to a
-// temporary file and renamed into place, so a run cut short leaves every .uz either old or
-// new. A package that fails is reported and the others go on.
+// Runs uz::compressFile for each package, `jobs` packages at a time, the largest first. Each .uz is
+// written to a temporary file and renamed into place, so a run cut short leaves every .uz either
+// old or new. A package that fails is reported and the others go on.
 class BulkCompressor {
 public:
     // Told of each package as it ends, one call at a time, from the worker that did it.

@@ -260,6 +260,33 @@ TEST_P(UploadTest, UploadsWhatTheServerLacksOrHoldsWithAnotherSize) {
 
 INSTANTIATE_TEST_SUITE_P(RenameOntoFile, UploadTest, ::testing::Bool());
 
+// The same folder as a Unix and as a DOS/IIS server lists it: a file of another size, one in
+// another letter case, a link and a folder.
+TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
+    package("Maps/A.unr", "a");
+    package("Maps/B.unr", "b");
+    package("Maps/C.unr", "c");
+    package("Maps/D.unr", "d");
+    ASSERT_EQ(run({"compress"}).status, 0);
+    for (const char* listing :
+         {"-rw-r--r-- 1 ut ut 9 Jan 01 12:00 A.unr.uz\r\n-rw-r--r-- 1 ut ut 9 Jan 01 12:00 "
+          "b.UNR.uz\r\nlrwxrwxrwx 1 ut ut 9 Jan 01 12:00 C.unr.uz -> x\r\ndrwxr-xr-x 2 ut ut "
+          "4096 Jan 01 12:00 D.unr.uz\r\n",
+          "01-01-25  12:00PM                    9 A.unr.uz\r\n01-01-25  12:00PM              "
+          "      9 b.UNR.uz\r\n01-01-25  12:00PM       <DIR>          D.unr.uz\r\n"}) {
+        serve([&](auto& options) { options.cannedListing = listing; });
+        const std::string out = run({"status"}).out;
+        const bool unix = std::string(listing).starts_with("-");
+        for (const std::string said :
+             {".uz up to date  server: other size  Maps/A.unr\n",
+              "server: missing     Maps/B.unr (the server holds b.UNR.uz: another letter case",
+              unix ? "server: a link      Maps/C.unr" : "server: missing     Maps/C.unr",
+              "server: a folder    Maps/D.unr"}) {
+            EXPECT_NE(out.find(said), std::string::npos) << said << "\n" << out;
+        }
+    }
+}
+
 TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFileAndLeavesNoTemporaryName) {
     serve([](auto& options) { options.throttleBytesPerSecond = 256 * 1024; });
     writeFile(game_ / "uz/A.unr.uz", bytes(2 << 20, 5));

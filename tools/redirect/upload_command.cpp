@@ -44,6 +44,30 @@ bool concernsOneFile(const Failure& failure) {
            number == ftp::error::kAccessDenied || number == ftp::error::kReadFault;
 }
 
+Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
+    const std::string& name = item.local.name;
+    Line line{Line::Kind::kResult,
+              done ? "uploaded  " + name + " (" + platform::describeBytes(*item.local.size) + ", " +
+                         reasonFor(item) + ")"
+                   : "would upload  " + name + " (" + reasonFor(item) + ")",
+              {{"event", std::string(done ? "uploaded" : "would-upload")},
+               {"uz", name},
+               {"reason", reasonFor(item)}}};
+    if (done) {
+        line.fields.push_back({"bytes", *item.local.size});
+        line.fields.push_back({"deleted_first", deletedFirst});
+    }
+    if (deletedFirst) {
+        line.text += "; the server would not rename onto its old copy, so that was deleted first";
+    }
+    if (!item.server.otherCaseName.empty()) {
+        line.text += "; the server also holds " + item.server.otherCaseName +
+                     ", in another letter case, which clients do not ask for";
+        line.fields.push_back({"server_other_case", item.server.otherCaseName});
+    }
+    return line;
+}
+
 }  // namespace
 
 bool Commands::upload(const std::vector<Package>& pending) {
@@ -87,51 +111,32 @@ bool Commands::upload(const std::vector<Package>& pending) {
                    name);
             continue;
         }
-        Line line{Line::Kind::kResult, "", {{"uz", name}, {"reason", reasonFor(item)}}};
         if (dry) {
-            line.text = "would upload  " + name + " (" + reasonFor(item) + ")";
-            line.fields.insert(line.fields.begin(), {"event", std::string("would-upload")});
-        } else {
-            out_.startProgress([&] {
-                const ftp::Session::Done done = server.progress();
-                return StepProgress{"uploading " + name + " (" + std::to_string(index) + " of " +
-                                        std::to_string(plan.uploads.size()) + ")",
-                                    done.bytes, done.total};
-            });
-            try {
-                const bool deletedFirst = server.put(item.local.path, name);
-                out_.stopProgress();
-                ++uploaded;
-                line.text = "uploaded  " + name + " (" + platform::describeBytes(*item.local.size) +
-                            ", " + reasonFor(item) + ")";
-                line.fields.insert(line.fields.begin(), {"event", std::string("uploaded")});
-                line.fields.push_back({"bytes", *item.local.size});
-                line.fields.push_back({"deleted_first", deletedFirst});
-                if (deletedFirst) {
-                    line.text +=
-                        "; the server would not rename onto its old copy, so that was deleted "
-                        "first";
-                }
-            } catch (const Failure& failure) {
-                out_.stopProgress();
-                ++failures;
-                failed(failure, name);
-                if (!concernsOneFile(failure)) {
-                    failed(
-                        Failure(failure.number(), "The upload stops here; " +
-                                                      std::to_string(plan.uploads.size() - index) +
-                                                      " files were not tried"));
-                    break;
-                }
-                continue;
+            out_.print(uploadLine(item, false, false));
+            continue;
+        }
+        out_.startProgress([&] {
+            const ftp::Session::Done done = server.progress();
+            return StepProgress{"uploading " + name + " (" + std::to_string(index) + " of " +
+                                    std::to_string(plan.uploads.size()) + ")",
+                                done.bytes, done.total};
+        });
+        try {
+            const bool deletedFirst = server.put(item.local.path, name);
+            out_.stopProgress();
+            ++uploaded;
+            out_.print(uploadLine(item, true, deletedFirst));
+        } catch (const Failure& failure) {
+            out_.stopProgress();
+            ++failures;
+            failed(failure, name);
+            if (!concernsOneFile(failure)) {
+                failed(Failure(failure.number(), "The upload stops here; " +
+                                                     std::to_string(plan.uploads.size() - index) +
+                                                     " files were not tried"));
+                break;
             }
         }
-        if (!item.server.otherCaseName.empty()) {
-            line.text += "; the server also holds " + item.server.otherCaseName +
-                         ", in another letter case, which clients do not ask for";
-            line.fields.push_back({"server_other_case", item.server.otherCaseName});
-        }
-        out_.print(line);
     }
     const std::string verb = dry ? "would upload " : "uploaded ";
     out_.print({Line::Kind::kSummary,

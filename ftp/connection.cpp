@@ -456,8 +456,12 @@ std::uint32_t Connection::download(std::string_view remoteName,
 }
 
 std::uint32_t Connection::upload(const std::filesystem::path& localPath,
-                                 std::string_view remoteName, TransferType type) {
+                                 std::string_view remoteName, TransferType type,
+                                 bool* deletedFirst) {
     cancelled_ = false;
+    if (deletedFirst != nullptr) {
+        *deletedFirst = false;
+    }
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
@@ -482,6 +486,9 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
         // Stored, but not renamed onto the file that is there: that one goes first.
         result = commands({"DELE " + final, "RNFR " + temporary, "RNTO " + final});
         if (result == error::kSuccess) {
+            if (deletedFirst != nullptr) {
+                *deletedFirst = true;
+            }
             return result;
         }
         failure = replies_;

@@ -76,9 +76,10 @@ public:
                            TransferType type);
     // Uploads `localPath` under a temporary name beside `remoteName` and renames it onto
     // `remoteName` when complete; where the server refuses to rename onto an existing file,
-    // that file is deleted first. A failed upload removes its temporary file again.
+    // that file is deleted first, which `deletedFirst` (when given) is told. A failed upload
+    // removes its temporary file again.
     std::uint32_t upload(const std::filesystem::path& localPath, std::string_view remoteName,
-                         TransferType type);
+                         TransferType type, bool* deletedFirst = nullptr);
     // Deletes `remoteName` of the current directory.
     std::uint32_t remove(std::string_view remoteName);
 

@@ -171,8 +171,13 @@ CallResult Session::get(std::string_view remoteName, const std::filesystem::path
 }
 
 CallResult Session::put(const std::filesystem::path& localPath, std::string_view remoteName,
-                        TransferType type) {
-    return onConnection([&](Connection& c) { return c.upload(localPath, remoteName, type); });
+                        TransferType type, bool* deletedFirst) {
+    return onConnection(
+        [&](Connection& c) { return c.upload(localPath, remoteName, type, deletedFirst); });
+}
+
+CallResult Session::remove(std::string_view remoteName) {
+    return onConnection([&](Connection& c) { return c.remove(remoteName); });
 }
 
 Session::Done Session::progress() {

@@ -82,9 +82,12 @@ public:
     // by a complete file: a failure leaves it as it was and no partial file.
     CallResult get(std::string_view remoteName, const std::filesystem::path& localPath,
                    TransferType type);
-    // Uploads `localPath` as `remoteName` into the current directory.
+    // Uploads `localPath` as `remoteName` into the current directory, under a temporary name
+    // first (Connection::upload); `deletedFirst` is told whether the old file had to go first.
     CallResult put(const std::filesystem::path& localPath, std::string_view remoteName,
-                   TransferType type);
+                   TransferType type, bool* deletedFirst = nullptr);
+    // Deletes `remoteName` of the current directory.
+    CallResult remove(std::string_view remoteName);
 
     // Ends the running call, from any thread.
     void cancel();

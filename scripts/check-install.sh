@@ -13,10 +13,11 @@ trap 'rm -rf "$prefix" "$runtime" "$home"' EXIT
 chmod 700 "$runtime"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/varnox bin/ucc lib/varnox/varnox lib/varnox/ucc lib/varnox/open.bmp \
+for f in bin/varnox bin/ucc bin/varnox-redirect lib/varnox/varnox lib/varnox/ucc \
+         lib/varnox/varnox-redirect lib/varnox/open.bmp \
          lib/varnox/closed.bmp lib/varnox/leaf.bmp lib/varnox/root.bmp lib/varnox/varnox.png \
          share/applications/varnox.desktop share/icons/hicolor/48x48/apps/varnox.png \
-         share/man/man1/varnox.1.gz; do
+         share/man/man1/varnox.1.gz share/man/man1/varnox-redirect.1.gz; do
     if [ ! -e "$prefix/$f" ]; then
         echo "check-install: $f was not installed" >&2
         exit 1

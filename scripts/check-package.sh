@@ -50,9 +50,7 @@ set +e
 ucc >/dev/null 2>&1
 [ $? -eq 2 ] || { echo "check-package: ucc without a command must end with status 2" >&2; exit 1; }
 set -e
-if command -v varnox-redirect >/dev/null; then
-    varnox-redirect --help >/dev/null
-fi
+varnox-redirect --help >/dev/null
 
 $sudo apt-get remove --purge -y varnox >/dev/null
 trap 'rm -rf "$work"' EXIT

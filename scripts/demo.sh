@@ -16,6 +16,12 @@ game=$(python3 scripts/make_demo.py build/bin build/demo \
     --server "127.0.0.1:$port" --user demo --password demo)
 echo "Demo game folder: $game"
 
+if ! /usr/bin/python3 -c 'import socket,sys; socket.socket().bind(("127.0.0.1", int(sys.argv[1])))' \
+    "$port" 2>/dev/null; then
+    echo "Port $port on 127.0.0.1 is in use: stop what listens there, or start the demo with" \
+        "VARNOX_DEMO_PORT=another port (config.txt in build/bin names the port of the first run)." >&2
+    exit 1
+fi
 /usr/bin/python3 scripts/demo_server.py build/demo/redirect "$port" demo demo &
 server=$!
 trap 'kill "$server" 2>/dev/null || true' EXIT

@@ -1,0 +1,192 @@
+#!/usr/bin/python3
+"""varnox-redirect against a reference in the same run, on a local FTP server.
+
+  compress  a game folder of 200 package-like packages (about 1 GiB) compressed by
+            `varnox-redirect compress` against a shell loop that runs `ucc compress` on one
+            package at a time and moves each result into uz/, as the windows do.
+            Target: at least 1.7x.
+  resync    a second `varnox-redirect sync` right after the first over 1,000 small packages,
+            with nothing left to do. Target: under 1 s of work besides the server listing
+            (the process's CPU time; the wall time and a `curl` listing of the same folder
+            are shown beside it).
+  upload    100 files of 1 MiB uploaded by `varnox-redirect upload` (one connection)
+            against one `curl -T` per file. Target: at least as fast (ratio >= 1).
+
+Usage: bench/redirect_bench.py [--build DIR] [--rounds N] [--only compress|resync|upload]
+Prints one table row per measurement; exits 1 when a target is missed.
+"""
+
+import argparse
+import json
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import uz_bench_data  # noqa: E402
+
+SERVER_SCRIPT = os.path.join(HERE, "..", "tests", "support", "ftp_server.py")
+FOLDERS = [("Maps", ".unr"), ("Sounds", ".uax"), ("Music", ".umx"), ("Textures", ".utx")]
+USER, PASSWORD = "bench", "bench"
+
+
+class Server:
+    """pyftpdlib on 127.0.0.1 over `home`; stops when its standard input closes."""
+
+    def __init__(self, work, home):
+        config = os.path.join(work, "server.json")
+        with open(config, "w") as f:
+            json.dump({"accounts": [{"name": USER, "password": PASSWORD, "home": home}]}, f)
+        self.process = subprocess.Popen(["/usr/bin/python3", SERVER_SCRIPT, config],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.address = "127.0.0.1:" + self.process.stdout.readline().decode().strip()
+
+    def close(self):
+        self.process.stdin.close()
+        self.process.wait()
+
+
+def timed(command, **kwargs):
+    """Wall seconds and CPU seconds (user + system) of one program run."""
+    start = time.monotonic()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, **kwargs)
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = time.monotonic() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        raise SystemExit(f"failed ({process.returncode}): {' '.join(command)}")
+    return wall, usage.ru_utime + usage.ru_stime
+
+
+def game_folder(root, sizes, pool):
+    """Packages cut from a pool of package-like bytes, each with a header of its own."""
+    for folder, _ in FOLDERS:
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+    os.makedirs(os.path.join(root, "uz"), exist_ok=True)
+    os.makedirs(os.path.join(root, "System"), exist_ok=True)
+    rng = random.Random(7)
+    for i, size in enumerate(sizes):
+        folder, ending = FOLDERS[i % len(FOLDERS)]
+        start = rng.randrange(0, len(pool) - size)
+        with open(os.path.join(root, folder, f"Pkg{i:04d}{ending}"), "wb") as f:
+            f.write(f"package {i}\0".encode() + pool[start:start + size])
+
+
+def redirect(build, *args):
+    return [os.path.join(build, "bin", "varnox-redirect"), *args]
+
+
+def bench_compress(build, work, rounds):
+    pool = b"".join(uz_bench_data.package_like(16 << 20, seed) for seed in range(4))
+    rng = random.Random(3)
+    weights = [rng.lognormvariate(0, 0.8) for _ in range(200)]
+    sizes = [min(len(pool) - 1, int(w / sum(weights) * (1 << 30))) for w in weights]
+    game = os.path.join(work, "game")
+    game_folder(game, sizes, pool)
+    shutil.copy(os.path.join(build, "bin", "ucc"), os.path.join(game, "System", "UCC.exe"))
+    loop = ('for f in Maps/*.unr Sounds/*.uax Music/*.umx Textures/*.utx; do '
+            'System/UCC.exe compress "$f" >/dev/null && mv "$f.uz" uz/ || exit 1; done')
+    ours, theirs = [], []
+    for r in range(rounds):
+        for who in (("ours", "loop") if r % 2 == 0 else ("loop", "ours")):
+            for name in os.listdir(os.path.join(game, "uz")):
+                os.remove(os.path.join(game, "uz", name))
+            if who == "ours":
+                ours.append(timed(redirect(build, "compress", "--game", game, "--quiet"))[0])
+            else:
+                theirs.append(timed(["bash", "-c", loop], cwd=game)[0])
+    o, t = min(ours), min(theirs)
+    row("compress 200 packages, 1 GiB", f"{o:.1f} s", f"{t:.1f} s (ucc loop)", ratio(t, o, 1.7))
+
+
+def bench_resync(build, work, _rounds):
+    game, home = os.path.join(work, "small"), os.path.join(work, "home-small")
+    os.makedirs(home)
+    rng = random.Random(5)
+    pool = uz_bench_data.package_like(4 << 20, 11)
+    game_folder(game, [rng.randint(2000, 20000) for _ in range(1000)], pool)
+    server = Server(work, home)
+    try:
+        login = ["--game", game, "--server", server.address, "--user", USER, "--quiet"]
+        env = dict(os.environ, VARNOX_FTP_PASSWORD=PASSWORD)
+        timed(redirect(build, "sync", *login), env=env)
+        wall, cpu = timed(redirect(build, "sync", *login), env=env)
+        listing, _ = timed(["curl", "-sS", f"ftp://{USER}:{PASSWORD}@{server.address}/"])
+    finally:
+        server.close()
+    row("second sync, 1,000 packages", f"{cpu:.3f} s CPU",
+        f"{wall:.3f} s wall; a curl listing {listing:.3f} s", (f"{cpu:.3f} s", "< 1 s", cpu < 1),
+    )
+
+
+def bench_upload(build, work, rounds):
+    uz, home = os.path.join(work, "up", "uz"), os.path.join(work, "home-up")
+    os.makedirs(uz)
+    os.makedirs(home)
+    names = [f"File{i:03d}.unr.uz" for i in range(100)]
+    for name in names:
+        with open(os.path.join(uz, name), "wb") as f:
+            f.write(os.urandom(1 << 20))
+    server = Server(work, home)
+    url = f"ftp://{USER}:{PASSWORD}@{server.address}/"
+    loop = f'for f in {uz}/*.uz; do curl -sS -T "$f" "{url}" || exit 1; done'
+    env = dict(os.environ, VARNOX_FTP_PASSWORD=PASSWORD)
+    ours, theirs = [], []
+    try:
+        for r in range(rounds):
+            for who in (("ours", "curl") if r % 2 == 0 else ("curl", "ours")):
+                for name in os.listdir(home):
+                    os.remove(os.path.join(home, name))
+                if who == "ours":
+                    ours.append(timed(redirect(build, "upload", "--game", os.path.dirname(uz),
+                                               "--server", server.address, "--user", USER,
+                                               "--quiet"), env=env)[0])
+                else:
+                    theirs.append(timed(["bash", "-c", loop])[0])
+                if sorted(os.listdir(home)) != names:
+                    raise SystemExit(f"{who}: the server does not hold the 100 files")
+    finally:
+        server.close()
+    o, t = statistics.median(ours), statistics.median(theirs)
+    row("upload 100 x 1 MiB", f"{o:.2f} s", f"{t:.2f} s (curl per file)", ratio(t, o, 1.0))
+
+
+missed = []
+
+
+def row(what, ours, reference, figure):
+    """figure is (the figure, the target, whether it was met), the first two as text."""
+    figure, target, met = figure
+    if not met:
+        missed.append(what)
+    print(f"{what:<30} {ours:>14}  {reference:<42} {figure:>8}  "
+          f"(target {target}: {'met' if met else 'MISSED'})", flush=True)
+
+
+def ratio(reference, ours, target):
+    return f"{reference / ours:.2f}x", f">= {target}x", reference / ours >= target
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
+    parser.add_argument("--rounds", type=int, default=1)
+    parser.add_argument("--only", choices=["compress", "resync", "upload"])
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    benches = {"compress": bench_compress, "resync": bench_resync, "upload": bench_upload}
+    with tempfile.TemporaryDirectory(prefix="varnox-redirect-bench-") as work:
+        for name, bench in benches.items():
+            if args.only in (None, name):
+                bench(build, work, max(1, args.rounds))
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "packages/redirect_local.h"
+#include "platform/failure.h"
+
+// Compressing many packages into the uz folder at once, with the .uz codec in this process.
+namespace varnox::redirect {
+
+struct CompressOutcome {
+    std::uint64_t packageBytes = 0;
+    std::uint64_t uzBytes = 0;
+    std::optional<Failure> failure;  // set when this package failed
+};
+
+// Runs uz::compressFile for each package, `jobs` packages at a time, the largest first. Each .uz is
+// written to a temporary file and renamed into place, so a run cut short leaves every .uz either
+// old or new. A package that fails is reported and the others go on.
+class BulkCompressor {
+public:
+    // Told of each package as it ends, one call at a time, from the worker that did it.
+    using Report = std::function<void(const Package&, const CompressOutcome&)>;
+
+    explicit BulkCompressor(unsigned jobs) : jobs_(jobs == 0 ? 1 : jobs) {}
+
+    void run(const std::vector<Package>& packages, const fs::path& uzFolder, const Report& report);
+
+    // Bytes of the packages finished so far, and of all of them; readable from any thread.
+    std::uint64_t doneBytes() const { return done_; }
+    std::uint64_t totalBytes() const { return total_; }
+
+private:
+    unsigned jobs_;
+    std::atomic<std::uint64_t> done_{0};
+    std::atomic<std::uint64_t> total_{0};
+};
+
+// The uz folder held by one bulk run at a time: a lock on a hidden file in it, released when
+// the object goes. Holding it, the run removes what an earlier run cut short left behind (the
+// codec's temporary files). Throws varnox::Failure naming the folder when another run holds
+// it or the lock file cannot be made.
+class UzFolderLock {
+public:
+    explicit UzFolderLock(const fs::path& uzFolder);
+    ~UzFolderLock();
+    UzFolderLock(const UzFolderLock&) = delete;
+    UzFolderLock& operator=(const UzFolderLock&) = delete;
+
+    // Removes the temporary files left in the folder; returns their names.
+    std::vector<std::string> removeLeftovers();
+
+private:
+    fs::path folder_;
+    int fd_ = -1;
+};
+
+}  // namespace varnox::redirect

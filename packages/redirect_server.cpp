@@ -1,0 +1,103 @@
+#include "packages/redirect_server.h"
+
+#include "ftp/errors.h"
+#include "platform/failure.h"
+
+namespace varnox::redirect {
+
+namespace {
+
+// The first line of a reply, without its line end.
+std::string firstLine(const std::string& reply) {
+    return reply.substr(0, reply.find_first_of("\r\n"));
+}
+
+}  // namespace
+
+std::string describeFtpError(std::uint32_t error) {
+    namespace e = ftp::error;
+    switch (error) {
+        case e::kFileNotFound:
+            return "the local file is missing";
+        case e::kAccessDenied:
+            return "the local file cannot be read";
+        case e::kInvalidParameter:
+            return "the name or setting cannot be sent to a server";
+        case e::kTimeout:
+            return "the server did not answer in time";
+        case e::kExtendedError:
+            return "the server refused";
+        case e::kUnrecognizedScheme:
+            return "not an FTP server name";
+        case e::kNameNotResolved:
+            return "the server name is unknown";
+        case e::kLoginFailure:
+            return "the server refused the user name or password";
+        case e::kOperationCancelled:
+            return "cancelled";
+        case e::kInvalidCa:
+            return "its certificate does not verify and is not trusted";
+        case e::kCannotConnect:
+            return "nothing answers at that address";
+        case e::kConnectionAborted:
+        case e::kConnectionReset:
+            return "the server dropped the connection";
+        case e::kSecureFailure:
+            return "the TLS handshake failed";
+        default:
+            return "the transfer failed";
+    }
+}
+
+RedirectServer::RedirectServer(ServerSetup setup)
+    : setup_(std::move(setup)),
+      trusted_(setup_.trustedFile),
+      session_(setup_.timeouts, &trusted_, {}) {}
+
+void RedirectServer::check(const ftp::CallResult& result, const std::string& what) {
+    if (result.ok()) {
+        return;
+    }
+    std::string text = what + ": " + describeFtpError(result.error);
+    if (result.error == ftp::error::kInvalidCa) {
+        text += " (the FTP window of varnox can trust it; it is then kept in " +
+                setup_.trustedFile.string() + ")";
+    } else if (!result.reply.empty()) {
+        text += "; the server said: " + firstLine(result.reply);
+    }
+    throw Failure(static_cast<int>(result.error), text);
+}
+
+void RedirectServer::connect() {
+    const std::string server = "Cannot connect to " + setup_.login.server;
+    check(session_.open(""), server);
+    check(session_.connect(setup_.login), server);
+    if (!setup_.remoteFolder.empty()) {
+        check(session_.changeDirectory(setup_.remoteFolder),
+              "Cannot open the folder " + setup_.remoteFolder + " on " + setup_.login.server);
+    }
+}
+
+std::vector<ftp::FindData> RedirectServer::list() {
+    ftp::Listing listing;
+    check(session_.list(listing), "Cannot list " + folder() + " on " + setup_.login.server);
+    if (listing.truncated) {
+        throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
+                      "The listing of " + folder() + " on " + setup_.login.server +
+                          " is too long to read whole");
+    }
+    return std::move(listing.entries);
+}
+
+void RedirectServer::remove(const std::string& name) {
+    check(session_.remove(name), "Cannot delete " + name + " on " + setup_.login.server);
+}
+
+bool RedirectServer::put(const std::filesystem::path& local, const std::string& name) {
+    bool deletedFirst = false;
+    check(session_.put(local, name, ftp::TransferType::kBinary, &deletedFirst),
+          "Cannot upload " + local.string() + " as " + name);
+    return deletedFirst;
+}
+
+}  // namespace varnox::redirect

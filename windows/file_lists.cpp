@@ -1,8 +1,11 @@
 #include "windows/file_lists.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 #include "platform/failure.h"
 #include "platform/files.h"
@@ -94,6 +97,12 @@ FolderList::FolderList(platform::DriveTable& drives, QWidget* parent)
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
     setIndentation(10);
+    // Deep folders in a narrow list: names are shown whole and the list scrolls sideways to
+    // the current folder, rather than cutting every name down to "...".
+    setTextElideMode(Qt::ElideNone);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setAccessibleName(QStringLiteral("Folders"));
     connect(this, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { onActivated(item); });
@@ -188,6 +197,10 @@ void FolderList::show(const fs::path& folder, const std::vector<std::string>& su
     setCurrentItem(current);
     scrollToTop();
     scrollToItem(current);
+    // Once the list is laid out (also when it is first shown), the current folder starts at
+    // the left edge.
+    const int offset = indentation() * static_cast<int>(chain.size() - 1);
+    QTimer::singleShot(0, this, [this, offset] { horizontalScrollBar()->setValue(offset); });
 }
 
 void FolderList::onActivated(QTreeWidgetItem* item) {

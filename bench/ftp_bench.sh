@@ -22,12 +22,9 @@ fi
 command -v curl >/dev/null || { echo "the curl tool is missing" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnox-ftp-bench-XXXXXX")
-servers=()
 cleanup() {
-    for pid in "${servers[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    exec 3>&-  # the servers' input ends, and so do they
+    wait
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -38,11 +35,13 @@ cp "$work/local/big.bin" "$work/root/big.bin"
 user=bench
 password=bench
 
+# The servers run until their input ends: a pipe that this script holds open.
+mkfifo "$work/hold"
+exec 3<>"$work/hold"
 # Starts a server (the script prints its port once it listens) and prints that port.
 start_server() {
     local config=$1
-    /usr/bin/python3 tests/support/ftp_server.py "$config" > "$config.port" < /dev/zero &
-    servers+=($!)
+    /usr/bin/python3 tests/support/ftp_server.py "$config" > "$config.port" < "$work/hold" 3>&- &
     for _ in $(seq 100); do
         [ -s "$config.port" ] && break
         sleep 0.1

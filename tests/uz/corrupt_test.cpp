@@ -40,7 +40,7 @@ Bytes fileWithRuns(const Bytes& runs) {
     return fileWithBwtStream(bwtEncode(runs));
 }
 
-// Every cut of a file fails as data that ends early, so damage here lies within the data.
+// Cut files are in DamagedFilesDecodeOrFailCleanly; damage here lies within the data.
 // A stream of five blocks is restored by a second thread while the first still decodes the
 // Huffman codes: faults in later blocks, and in the codes after them, come out the same way.
 TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
@@ -118,19 +118,6 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
                 rleDecode(randomBytes(5 * kBwtBlockSize, 31)));
 }
 
-TEST(CorruptInput, EveryTruncationFailsAsDataThatEndsEarly) {
-    for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz", "1234/text.bin.uz",
-                             "5678/runs.bin.uz", "1234/empty.bin.uz", "5678/twoblocks.bin.uz"}) {
-        const Bytes whole = readBytes(vectorsDir() / file);
-        // Every cut of the small files; a sample across the two blocks of the big one.
-        const std::size_t step = whole.size() > 100000 ? 997 : 1;
-        for (std::size_t size = 0; size < whole.size(); size += step) {
-            expectUzError(std::string(file) + " cut to " + std::to_string(size),
-                          error::kInputPastEnd, [&] { decode(std::span(whole).first(size)); });
-        }
-    }
-}
-
 // Runs of at most `longest` bytes, as an encoder that splits runs earlier would write them:
 // they decode to the same bytes.
 Bytes rleSplitAt(const Bytes& in, std::size_t longest) {
@@ -193,13 +180,14 @@ TEST(CorruptInput, VerificationTellsFilesThatAreNotWhatEncodingGives) {
     }
 }
 
-// Damage to the golden files: every single-bit flip of a small file, and random edits of
-// every kind to several. The format has no checksum, so some damage (a code-tree leaf's
-// value, say) makes another valid file that decodes to another package; no decoder can tell.
-// What must hold: decoding fails in no other way than uz::Error; flips in the signature and
-// the count always fail, flips in the padding change nothing and most damage fails; what
-// decodes survives a round trip of its own; and verification accepts a damaged file exactly
-// when encoding what it decodes to gives it back, so it tells some damage to another package.
+// Damage to the golden files: every cut of several, every single-bit flip of a small one,
+// and random edits of every kind to several. Every cut fails as data that ends early. The format
+// has no checksum, so some damage (a code-tree leaf's value, say) makes another valid file that
+// decodes to another package; no decoder can tell. What must hold: decoding fails in no other way
+// than uz::Error; flips in the signature and the count always fail, flips in the padding change
+// nothing and most damage fails; what decodes survives a round trip of its own; and verification
+// accepts a damaged file exactly when encoding what it decodes to gives it back, so it tells some
+// damage to another package.
 TEST(CorruptInput, DamagedFilesDecodeOrFailCleanly) {
     int caught = 0;  // damage to another package that verification tells
     // 0 when `file` fails to decode, 1 when it decodes to `package`, 2 to another.
@@ -222,6 +210,17 @@ TEST(CorruptInput, DamagedFilesDecodeOrFailCleanly) {
         caught += !verifies && decoded.package != package;
         return decoded.package == package ? 1 : 2;
     };
+
+    for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz", "1234/text.bin.uz",
+                             "5678/runs.bin.uz", "1234/empty.bin.uz", "5678/twoblocks.bin.uz"}) {
+        const Bytes whole = readBytes(vectorsDir() / file);
+        // Every cut of the small files; a sample across the two blocks of the big one.
+        const std::size_t step = whole.size() > 100000 ? 997 : 1;
+        for (std::size_t size = 0; size < whole.size(); size += step) {
+            expectUzError(std::string(file) + " cut to " + std::to_string(size),
+                          error::kInputPastEnd, [&] { decode(std::span(whole).first(size)); });
+        }
+    }
 
     const Bytes abra = readBytes(vectorsDir() / "abra.bin");
     for (const char* file : {"1234/abra.bin.uz", "5678/abra.bin.uz"}) {

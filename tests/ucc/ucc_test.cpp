@@ -244,8 +244,7 @@ TEST_F(Ucc, ASignalRemovesTheTemporaryFileAndEndsTheRunByThatSignal) {
     writeFile(game("System/Big.unr"), "the package that was there");
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         const pid_t pid = start({"decompress", "uz/Big.unr.uz"});
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (filesIn("System").size() < 4 && std::chrono::steady_clock::now() < deadline) {
+        for (int waited = 0; filesIn("System").size() < 4 && waited < 60000; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         EXPECT_EQ(filesIn("System").size(), 4u) << "no temporary file seen";
@@ -283,7 +282,8 @@ TEST_F(Ucc, RunsAtTheSameTimeTakeTurnsWithTheLog) {
     }
 }
 
-// A run that finds the log held past its wait writes its lines anyway, after those there.
+// A run that finds the log held past its wait writes its lines anyway, after those there. (A
+// run that has the log starts it afresh: every run above.)
 TEST(UccLog, ALateRunAddsItsLinesWithoutStartingTheLogAfresh) {
     TempDir folder;
     const fs::path file = folder / "UCC.log";
@@ -297,12 +297,6 @@ TEST(UccLog, ALateRunAddsItsLinesWithoutStartingTheLogAfresh) {
     }
     EXPECT_EQ(readFile(file), "Log: the run holding the log\r\nLog: late\r\n");
     ::close(holder);
-    {
-        UccLog next(file);
-        EXPECT_TRUE(next.ownsLog());
-        next.line("Log", "next");
-    }
-    EXPECT_EQ(readFile(file), "Log: next\r\n");
 }
 
 // The program-level tests check the refusal's number and text, and the percentage figure in

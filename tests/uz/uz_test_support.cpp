@@ -7,6 +7,7 @@
 #include "tests/support/files.h"
 #include "uz/compact_index.h"
 #include "uz/error.h"
+#include "uz/rle.h"
 
 namespace varnox::uz::test {
 
@@ -98,17 +99,15 @@ Bytes huffmanBlock(std::uint32_t count, const Bytes& bits) {
 }
 
 Bytes zerosUzFile(std::uint64_t size, Signature signature, std::string_view storedName) {
-    // Runs of 255 as five copies and a count; what is left over is a shorter run.
+    // Runs of 255, then what is left over.
+    const Bytes full = rleEncode(Bytes(255, 0));
     Bytes runs;
-    runs.reserve(static_cast<std::size_t>(size / 255 * 6 + 6));
-    for (std::uint64_t left = size; left > 0;) {
-        const auto run = static_cast<std::uint8_t>(std::min<std::uint64_t>(left, 255));
-        runs.insert(runs.end(), std::min<std::uint8_t>(run, 5), 0);
-        if (run >= 5) {
-            runs.push_back(run);
-        }
-        left -= run;
+    runs.reserve(static_cast<std::size_t>(size / 255 * full.size() + full.size()));
+    for (std::uint64_t i = 0; i < size / 255; ++i) {
+        runs.insert(runs.end(), full.begin(), full.end());
     }
+    const Bytes rest = rleEncode(Bytes(size % 255, 0));
+    runs.insert(runs.end(), rest.begin(), rest.end());
     return encodeRuns(std::move(runs), storedName, signature);
 }
 

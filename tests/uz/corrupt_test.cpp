@@ -79,8 +79,9 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
         const char* label;
         Bytes file;
         int number;
-        std::string notEncoding = {};  // for a file that decodes: how verification's message starts
-        Bytes package = {};            // and what it decodes to
+        // For a file that decodes: how verification's message starts, and the package.
+        std::string notEncoding = {};
+        Bytes package = {};
     } cases[] = {
         {"unknown signature", uzFile(4321, "abra.bin", body), kBad},
         {"name length cut short", join({header, {0x40, 0x80}}), kPast},
@@ -148,10 +149,10 @@ TEST(CorruptInput, EachKindOfDamageEndsInAClearError) {
 // and random edits of every other kind to several. Every cut fails as data that ends early. The
 // format has no checksum, so some damage (a code-tree leaf's value, say) makes another valid file
 // that decodes to another package; no decoder can tell. What must hold: decoding fails in no other
-// way than uz::Error; flips in the signature and the count always fail, flips in the padding change
-// nothing and most damage fails; what decodes survives a round trip of its own; and verification
-// accepts a damaged file exactly when encoding what it decodes to gives it back, so it tells some
-// damage to another package.
+// way than uz::Error; flips in the signature and the count always fail, some flips (in the padding,
+// say) change nothing and most damage fails; what decodes survives a round trip of its own; and
+// verification accepts a damaged file exactly when encoding what it decodes to gives it back, so it
+// tells some damage to another package.
 TEST(CorruptInput, DamagedFilesDecodeOrFailCleanly) {
     int caught = 0;  // damage to another package that verification tells
     // 0 when `file` fails to decode, 1 when it decodes to `package`, 2 to another.

@@ -7,11 +7,25 @@
 #include "tests/support/files.h"
 #include "uz/compact_index.h"
 #include "uz/error.h"
+#include "uz/rle.h"
 
 namespace varnox::uz::test {
 
 Bytes bytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
+}
+
+Bytes le32(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
 }
 
 Bytes readBytes(const std::filesystem::path& file) {
@@ -23,12 +37,14 @@ std::filesystem::path vectorsDir() {
     return varnox::test::sourcePath("tests/data/uz-vectors");
 }
 
-void expectUzError(const std::string& label, int number, const std::function<void()>& action) {
+void expectUzError(const std::string& label, int number, const std::function<void()>& action,
+                   const std::string& messageStart) {
     try {
         action();
         ADD_FAILURE() << label << ": no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), number) << label << ": " << e.what();
+        EXPECT_TRUE(std::string(e.what()).starts_with(messageStart)) << label << ": " << e.what();
     }
 }
 
@@ -43,29 +59,20 @@ Bytes randomBytes(std::size_t size, std::uint64_t seed, unsigned alphabet) {
 
 Bytes mixedBytes(std::size_t size, std::uint64_t seed) {
     std::mt19937_64 generator(seed);
-    const Bytes phrases = bytesOf("Engine.Actor\0Core.Object\0LevelInfo\0PlayerStart\0Brush");
+    const std::string_view phrases = "Engine.Actor Core.Object LevelInfo PlayerStart Brush ";
     Bytes out;
     out.reserve(size);
     while (out.size() < size) {
+        // A run (sometimes far longer than 255), repeated phrases, a small alphabet or noise.
         const std::size_t piece = 1 + generator() % 4000;
-        switch (generator() % 4) {
-            case 0:  // a run, sometimes far longer than 255
-                out.insert(out.end(), piece, static_cast<std::uint8_t>(generator()));
-                break;
-            case 1:  // repeated phrases
-                for (std::size_t i = 0; i < piece; ++i) {
-                    out.push_back(phrases[(i + seed) % phrases.size()]);
-                }
-                break;
-            case 2:  // a small alphabet
-                for (std::size_t i = 0; i < piece; ++i) {
-                    out.push_back(static_cast<std::uint8_t>('a' + generator() % 4));
-                }
-                break;
-            default:  // noise
-                for (std::size_t i = 0; i < piece; ++i) {
-                    out.push_back(static_cast<std::uint8_t>(generator()));
-                }
+        const std::uint64_t kind = generator() % 4;
+        const auto run = static_cast<std::uint8_t>(generator());
+        for (std::size_t i = 0; i < piece; ++i) {
+            const std::uint64_t r = kind < 2 ? 0 : generator();
+            const std::uint8_t choices[] = {
+                run, static_cast<std::uint8_t>(phrases[i % phrases.size()]),
+                static_cast<std::uint8_t>('a' + r % 4), static_cast<std::uint8_t>(r)};
+            out.push_back(choices[kind]);
         }
     }
     out.resize(size);
@@ -73,56 +80,39 @@ Bytes mixedBytes(std::size_t size, std::uint64_t seed) {
 }
 
 Bytes bitsOf(std::string_view text) {
-    Bytes out;
-    std::size_t used = 0;
-    auto bit = [&](unsigned b) {
-        if (used % 8 == 0) {
-            out.push_back(0);
-        }
-        out.back() |= static_cast<std::uint8_t>((b & 1u) << (used++ % 8));
-    };
+    std::string bits;  // one character a bit
     for (char c : text) {
-        if (c == '0' || c == '1') {
-            bit(c == '1');
-            continue;
+        bits += c == '1' ? '1' : '0';
+        for (int i = 0; c != '0' && c != '1' && i < 8; ++i) {
+            bits += (static_cast<std::uint8_t>(c) >> i) & 1 ? '1' : '0';
         }
-        bit(0);
-        for (int i = 0; i < 8; ++i) {
-            bit(static_cast<std::uint8_t>(c) >> i);
-        }
+    }
+    Bytes out((bits.size() + 7) / 8);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        out[i / 8] |= static_cast<std::uint8_t>((bits[i] == '1') << (i % 8));
     }
     return out;
 }
 
 Bytes huffmanBlock(std::uint32_t count, const Bytes& bits) {
-    Bytes out;
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(count >> (8 * i)));
-    }
-    out.insert(out.end(), bits.begin(), bits.end());
-    return out;
+    return join({le32(count), bits});
 }
 
 Bytes zerosUzFile(std::uint64_t size, Signature signature, std::string_view storedName) {
-    // Runs of 255 as five copies and a count; what is left over is a shorter run.
+    // Runs of 255, then what is left over.
+    const Bytes full = rleEncode(Bytes(255, 0));
     Bytes runs;
-    runs.reserve(static_cast<std::size_t>(size / 255 * 6 + 6));
-    for (std::uint64_t left = size; left > 0;) {
-        const auto run = static_cast<std::uint8_t>(std::min<std::uint64_t>(left, 255));
-        runs.insert(runs.end(), std::min<std::uint8_t>(run, 5), 0);
-        if (run >= 5) {
-            runs.push_back(run);
-        }
-        left -= run;
+    runs.reserve(static_cast<std::size_t>(size / 255 * full.size() + full.size()));
+    for (std::uint64_t i = 0; i < size / 255; ++i) {
+        runs.insert(runs.end(), full.begin(), full.end());
     }
+    const Bytes rest = rleEncode(Bytes(size % 255, 0));
+    runs.insert(runs.end(), rest.begin(), rest.end());
     return encodeRuns(std::move(runs), storedName, signature);
 }
 
 Bytes uzFile(std::uint32_t signature, std::string_view storedName, const Bytes& body) {
-    Bytes out;
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(signature >> (8 * i)));
-    }
+    Bytes out = le32(signature);
     writeCompactIndex(static_cast<std::int32_t>(storedName.size() + 1), out);
     out.insert(out.end(), storedName.begin(), storedName.end());
     out.push_back(0);

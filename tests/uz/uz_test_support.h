@@ -14,11 +14,15 @@ namespace varnox::uz::test {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytesOf(std::string_view text);
+Bytes le32(std::uint32_t value);
+Bytes join(std::initializer_list<Bytes> parts);
 Bytes readBytes(const std::filesystem::path& file);
 std::filesystem::path vectorsDir();  // tests/data/uz-vectors in the source tree
 
-// Runs `action`, which must raise uz::Error with `number`; `label` names the case.
-void expectUzError(const std::string& label, int number, const std::function<void()>& action);
+// Runs `action`, which must raise uz::Error with `number` and a message that starts with
+// `messageStart`; `label` names the case.
+void expectUzError(const std::string& label, int number, const std::function<void()>& action,
+                   const std::string& messageStart = "");
 
 // Deterministic test data from a seed.
 Bytes randomBytes(std::size_t size, std::uint64_t seed, unsigned alphabet = 256);

@@ -208,7 +208,7 @@ TEST_F(FtpWindowTest, LoadReportsWhatItCannotShowAndGoesOn) {
 }
 
 TEST_F(FtpWindowTest, AFailedStartOrConnectIsReportedAndTheAnswerDecides) {
-    ClosedPort closed;
+    LocalPort closed(false);
     startServer();
     const std::tuple<std::string, const char*, bool, int> cases[] = {
         {"127.0.0.1:" + std::to_string(closed.port()), kPassword, false, 12029},

@@ -25,7 +25,7 @@ protected:
 
     // A game folder on drive c: with our ucc, or a stand-in that takes its time.
     void startInGame(bool slowTool = false) {
-        makeGameFolder(game_, {.withTool = !slowTool});
+        makeGameFolder(game_, !slowTool);
         if (slowTool) {
             // Does the work after the delay in its arguments' order: compress, decompress.
             writeFile(game_ / "System" / "UCC.exe", R"(#!/bin/sh

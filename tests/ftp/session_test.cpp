@@ -89,8 +89,8 @@ TEST_F(SessionTest, ConnectsOrSaysWhyNot) {
     EXPECT_EQ(refused.reply, "530-Sorry, no entry.\r\n530 Try again tomorrow.\r\n");
     EXPECT_EQ(session_.state(), Session::State::kOpen) << "a failed connect stays open";
 
-    test::SilentServer silent;
-    test::ClosedPort closed;
+    test::LocalPort silent(true);   // listens and never answers
+    test::LocalPort closed(false);  // refuses connections
     Session quick(Timeouts{2s, 1s, 1s});
     quick.open("");
     const std::pair<std::string, std::uint32_t> cases[] = {

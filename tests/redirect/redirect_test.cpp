@@ -118,7 +118,7 @@ private:
 class RedirectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::makeGameFolder(game_, {.withTool = false});
+        test::makeGameFolder(game_, false);
         fs::create_directories(root_);
         writeSettings("");
     }
@@ -324,7 +324,7 @@ TEST_F(RedirectTest, ADryRunChangesNothingHereOrOnTheServer) {
 }
 
 TEST_F(RedirectTest, BadSettingsAndAnUnreachableServerAreClearErrors) {
-    const test::ClosedPort closed;
+    const test::LocalPort closed(false);
     struct Case {
         Args args;
         std::string settingsServer;

@@ -8,78 +8,68 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace varnox::test {
 
-// One login of the test server.
+// One login of the test server, with every permission over home.
 struct FtpAccount {
     std::string name;
     std::string password;
     std::filesystem::path home;
-    // pyftpdlib permission letters; the default allows everything.
-    std::string permissions = "elradfmwMT";
 };
 
 struct FtpServerOptions {
-    std::vector<FtpAccount> accounts;
-    // When set, every LIST sends exactly these bytes, whatever the folder.
-    std::optional<std::string> cannedListing;
-    // When set, a wrong password gets "530 " and this text; "\n" in it makes a
-    // multi-line reply ("530-first", ..., "530 last").
-    std::optional<std::string> loginRefusal;
-    // Bytes per second on every data connection; 0 for full speed.
-    std::size_t throttleBytesPerSecond = 0;
-    // Seconds a control connection may stay idle before the server closes it with "421";
-    // 0 for the server's default (300).
-    int idleTimeoutSeconds = 0;
-    // Every download sends half the file and then says it is done.
-    bool truncateDownloads = false;
-    // A rename onto an existing file is refused.
-    bool refuseRenameOverFile = false;
-    // AUTH TLS required on control and data connections, with a new self-signed certificate
-    // for 127.0.0.1 on every start.
+    std::vector<FtpAccount> accounts{};
+    // Bytes every LIST sends, whatever the folder.
+    std::optional<std::string> cannedListing{};
+    // The text of the 530 reply to a wrong password; "\n" in it makes a multi-line reply.
+    std::optional<std::string> loginRefusal{};
+    std::size_t throttleBytesPerSecond = 0;  // on every data connection; 0: full speed
+    int idleTimeoutSeconds = 0;              // before an idle control connection gets "421"; 0: 300
+    bool truncateDownloads = false;          // every download sends half the file, then ends
+    bool refuseRenameOverFile = false;       // a rename onto an existing file is refused
+    // AUTH TLS required, with a new self-signed certificate for 127.0.0.1 on every start.
     bool explicitTls = false;
-    // The port to listen on; 0 for any free one.
-    std::uint16_t port = 0;
+    std::uint16_t port = 0;  // 0: any free one
     // A file that gets the name of every command the server receives, one a line.
-    std::optional<std::filesystem::path> commandLog;
+    std::optional<std::filesystem::path> commandLog{};
 };
 
-// A real FTP server (pyftpdlib run by /usr/bin/python3) on 127.0.0.1 and a free port.
-// The constructor returns once the server listens; the destructor stops it. Throws
-// std::runtime_error when the server cannot be started.
+// A real FTP server (tests/support/ftp_server.py, pyftpdlib run by /usr/bin/python3) on
+// 127.0.0.1. The constructor returns once the server listens and throws std::runtime_error
+// when it cannot start; the destructor ends it.
 class FtpServer {
 public:
-    explicit FtpServer(FtpServerOptions options);
-    // One account with every permission over home.
-    FtpServer(const std::string& user, const std::string& password,
-              const std::filesystem::path& home);
+    explicit FtpServer(const FtpServerOptions& options);
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;
 
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
-    std::string address() const;
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     // Freezes the server: connections stay open, nothing is answered any more.
     void stopAnswering();
 
 private:
-    void start(const FtpServerOptions& options);
+    void stop();
 
-    std::filesystem::path workDir_;
+    TempDir dir_;
     pid_t pid_ = -1;
-    int stdinFd_ = -1;
+    int input_ = -1;  // the server ends when this closes, also when the test program dies
     std::uint16_t port_ = 0;
 };
 
-// A TCP listener on 127.0.0.1 that completes connections and never sends a byte, standing
-// in for a server that hangs.
-class SilentServer {
+// A TCP port on 127.0.0.1, bound for as long as the object lives. A listening one completes
+// connections and never sends a byte, standing in for a server that hangs; any other
+// refuses connections.
+class LocalPort {
 public:
-    SilentServer();
-    ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
+    explicit LocalPort(bool listening);
+    ~LocalPort();
+    LocalPort(const LocalPort&) = delete;
+    LocalPort& operator=(const LocalPort&) = delete;
 
     std::uint16_t port() const { return port_; }
 
@@ -87,24 +77,5 @@ private:
     int fd_ = -1;
     std::uint16_t port_ = 0;
 };
-
-// A port on 127.0.0.1 that refuses connections: it stays bound (so nothing else takes it)
-// but never listens, for as long as the object lives.
-class ClosedPort {
-public:
-    ClosedPort();
-    ~ClosedPort();
-    ClosedPort(const ClosedPort&) = delete;
-    ClosedPort& operator=(const ClosedPort&) = delete;
-
-    std::uint16_t port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
-};
-
-// The path of the server script, for programs that start the server themselves.
-std::filesystem::path ftpServerScript();
 
 }  // namespace varnox::test

@@ -3,9 +3,9 @@
 Usage: /usr/bin/python3 ftp_server.py CONFIG.json
 
 The configuration is a JSON object:
-  accounts        list of {name, password, home, perm}; each byte of a text is one
-                  character (so names and passwords need not be UTF-8)
-                  perm uses pyftpdlib's letters (elradfmwMT gives everything)
+  accounts        list of {name, password, home}, each with every permission over its
+                  home; each character of a text is one byte (so names and passwords need
+                  not be UTF-8)
   canned_listing  optional file whose bytes every LIST sends instead of a real listing
   login_refusal   optional text of the 530 reply to a wrong password; a text of several
                   lines goes out as a proper multi-line reply
@@ -27,6 +27,7 @@ stops when its standard input closes, so a test program that dies takes it along
 import json
 import logging
 import os
+import pathlib
 import sys
 import threading
 
@@ -35,9 +36,9 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, 
 from pyftpdlib.servers import FTPServer
 
 
-def make_certificate(folder):
-    """A new key and self-signed certificate for "localhost" and 127.0.0.1."""
-    from OpenSSL import crypto
+def tls_context():
+    """A context with a new key and self-signed certificate for localhost and 127.0.0.1."""
+    from OpenSSL import SSL, crypto
     key = crypto.PKey()
     key.generate_key(crypto.TYPE_RSA, 2048)
     cert = crypto.X509()
@@ -50,12 +51,12 @@ def make_certificate(folder):
     cert.add_extensions([crypto.X509Extension(
         b"subjectAltName", False, b"DNS:localhost,IP:127.0.0.1")])
     cert.sign(key, "sha256")
-    certfile, keyfile = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    with open(certfile, "wb") as f:
-        f.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
-    with open(keyfile, "wb") as f:
-        f.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key))
-    return certfile, keyfile
+    context = SSL.Context(SSL.TLS_METHOD)
+    context.use_certificate(cert)
+    context.use_privatekey(key)
+    # Clients resume the control connection's session on data connections.
+    context.set_session_id(b"varnox-test")
+    return context
 
 
 def main():
@@ -69,15 +70,9 @@ def main():
     authorizer = DummyAuthorizer()
     for account in config["accounts"]:
         authorizer.add_user(wire(account["name"]), wire(account["password"]),
-                            wire(account["home"]), perm=account.get("perm", "elradfmwMT"))
-
-    canned = None
-    if config.get("canned_listing"):
-        with open(config["canned_listing"], "rb") as f:
-            canned = f.read()
+                            wire(account["home"]), perm="elradfmwMT")
+    canned = config.get("canned_listing") and pathlib.Path(config["canned_listing"]).read_bytes()
     refusal = config.get("login_refusal")
-    throttle = int(config.get("throttle", 0))
-    idle_timeout = int(config.get("idle_timeout", 0))
     command_log = config.get("command_log")
     tls = config.get("tls")
 
@@ -90,23 +85,17 @@ def main():
             # FTPHandler.push encodes strictly; skip to the byte-level push below it.
             super(FTPHandler, self).push(s.encode("utf8", "surrogateescape"))
 
-        def respond(self, resp, logfun=logging.debug):
-            if "\n" not in resp:
-                return super().respond(resp, logfun)
-            code, text = resp[:3], resp[4:]
-            lines = text.split("\n")
-            for line in lines[:-1]:
-                self.push("%s-%s\r\n" % (code, line))
-            return super().respond("%s %s" % (code, lines[-1]), logfun)
-
         def handle_auth_failed(self, msg, password):
             if refusal is None:
                 return super().handle_auth_failed(msg, password)
             self.username = ""
-            self.respond("530 " + refusal)
+            *lines, last = refusal.split("\n")
+            for line in lines:
+                self.push("530-%s\r\n" % line)
+            self.respond("530 " + last)
 
         def ftp_LIST(self, path):
-            if canned is None:
+            if not canned:
                 return super().ftp_LIST(path)
             self.push_dtp_data(canned, cmd="LIST")
             return path
@@ -120,8 +109,7 @@ def main():
         def ftp_RETR(self, file):
             if not config.get("truncate"):
                 return super().ftp_RETR(file)
-            with open(file, "rb") as f:
-                data = f.read()
+            data = pathlib.Path(file).read_bytes()
             self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
             return file
 
@@ -133,8 +121,8 @@ def main():
             return super().ftp_RNTO(path)
 
     Handler.authorizer = authorizer
-    if idle_timeout > 0:
-        Handler.timeout = idle_timeout
+    Handler.timeout = int(config.get("idle_timeout", 0)) or Handler.timeout
+    throttle = int(config.get("throttle", 0))
     if throttle > 0:
         class Throttled(ThrottledDTPHandler):
             read_limit = throttle
@@ -142,22 +130,14 @@ def main():
             ac_out_buffer_size = min(65536, throttle)
         Handler.dtp_handler = Throttled
     if tls:
-        from OpenSSL import SSL
-        certfile, keyfile = make_certificate(os.path.dirname(sys.argv[1]))
-        context = SSL.Context(SSL.TLS_METHOD)
-        context.use_certificate_chain_file(certfile)
-        context.use_privatekey_file(keyfile)
-        # Clients resume the control connection's session on data connections.
-        context.set_session_id(b"varnox-test")
-        Handler.ssl_context = context
-        Handler.tls_control_required = True
-        Handler.tls_data_required = True
-
         class DataHandler(TLS_DTPHandler):
             # pyftpdlib 1.5.7 closes a data connection whose handshake is still going on.
             def readable(self):
                 return self._ssl_accepting or super().readable()
 
+        Handler.ssl_context = tls_context()
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
         Handler.dtp_handler = DataHandler
 
     logging.basicConfig(level=logging.WARNING)

@@ -4,15 +4,12 @@
 
 namespace varnox::test {
 
-void makeGameFolder(const std::filesystem::path& root, GameFolderOptions options) {
+void makeGameFolder(const std::filesystem::path& root, bool withTool) {
     namespace fs = std::filesystem;
-    for (const char* sub : {"System", "Maps", "Sounds", "Music", "Textures"}) {
+    for (const char* sub : {"System", "Maps", "Sounds", "Music", "Textures", "uz"}) {
         fs::create_directories(root / sub);
     }
-    if (options.withUzFolder) {
-        fs::create_directories(root / "uz");
-    }
-    if (options.withTool) {
+    if (withTool) {
         fs::copy_file(builtProgram("ucc"), root / "System" / "UCC.exe",
                       fs::copy_options::overwrite_existing);
     }

@@ -4,14 +4,9 @@
 
 namespace varnox::test {
 
-// A game folder in a temporary place: System, Maps, Sounds, Music, Textures (and uz when
-// asked), with the ucc built by this project installed as System/UCC.exe, the way a game
-// folder copied from Windows carries it.
-struct GameFolderOptions {
-    bool withTool = true;
-    bool withUzFolder = true;
-};
-
-void makeGameFolder(const std::filesystem::path& root, GameFolderOptions options = {});
+// A game folder in a temporary place: System, Maps, Sounds, Music, Textures and uz, with
+// the ucc built by this project installed as System/UCC.exe unless withTool is false, the
+// way a game folder copied from Windows carries it.
+void makeGameFolder(const std::filesystem::path& root, bool withTool = true);
 
 }  // namespace varnox::test

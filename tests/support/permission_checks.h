@@ -20,7 +20,7 @@ public:
 
 private:
     bool restore_ = false;
-    unsigned effective_[2] = {0, 0};
+    unsigned effective_ = 0;  // the effective set (first word) to restore
 };
 
 }  // namespace varnox::test

@@ -16,11 +16,10 @@ public:
     void inform(QWidget*, const QString& text) override { shown_.push_back(text.toStdString()); }
     bool askYesNo(QWidget*, const QString& text) override {
         shown_.push_back(text.toStdString());
-        if (answers_.empty()) {
-            return true;
+        const bool yes = answers_.empty() || answers_.front();
+        if (!answers_.empty()) {
+            answers_.pop_front();
         }
-        const bool yes = answers_.front();
-        answers_.pop_front();
         return yes;
     }
 

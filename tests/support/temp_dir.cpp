@@ -3,18 +3,15 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 namespace varnox::test {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "varnox-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) {
+    if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder from " + pattern);
     }
-    path_ = buffer.data();
+    path_ = pattern;
 }
 
 TempDir::~TempDir() {

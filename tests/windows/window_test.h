@@ -27,38 +27,25 @@ namespace varnox::test {
 
 namespace fs = std::filesystem;
 
-// Starts real programs and keeps every start. With `endedAtOnce`, a program has done its
+// Starts real programs and keeps the id of each. With `endedAtOnce`, a program has done its
 // work and ended before anyone asks: start() runs it to its end, and every status read then
 // reports exit status 0.
 class RecordingProcessRunner : public platform::ProcessRunner {
 public:
     int start(const fs::path& program, const std::vector<std::string>& arguments) override {
-        int id = system_.start(program, arguments);
-        if (endedAtOnce) {
-            for (unsigned status = kStillActive; status == kStillActive;) {
-                system_.exitStatus(id, status);
-            }
-            id = 4242;
+        const int id = system_.start(program, arguments);
+        for (unsigned status = kStillActive; endedAtOnce && status == kStillActive;) {
+            system_.exitStatus(id, status);
         }
-        starts.push_back({program.string(), arguments, id});
+        started.push_back(id);
         return id;
     }
     bool exitStatus(int processId, unsigned& status) override {
-        ++statusReads;
-        if (endedAtOnce) {
-            status = 0;
-            return true;
-        }
-        return system_.exitStatus(processId, status);
+        status = 0;
+        return endedAtOnce || system_.exitStatus(processId, status);
     }
     bool endedAtOnce = false;
-    struct Start {
-        std::string program;
-        std::vector<std::string> arguments;
-        int processId;
-    };
-    std::vector<Start> starts;
-    int statusReads = 0;
+    std::vector<int> started;
 
 private:
     platform::SystemProcessRunner system_;
@@ -85,9 +72,9 @@ protected:
                         ++endProgramCalls_;
                         QApplication::exit(0);
                     }} {
-        fs::create_directories(dir_ / "c");
-        fs::create_directories(dir_ / "d");
-        fs::create_directories(dir_ / "program");
+        for (const char* folder : {"c", "d", "program"}) {
+            fs::create_directories(dir_ / folder);
+        }
         for (const char* picture : {"open.bmp", "closed.bmp", "leaf.bmp", "root.bmp"}) {
             fs::copy_file(builtProgram(picture), dir_ / "program" / picture);
         }

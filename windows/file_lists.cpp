@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTimer>
 
 #include "platform/failure.h"
 #include "platform/files.h"
@@ -121,6 +120,11 @@ void FolderList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const
     // Folders open by a double-click only: no expand and collapse marks.
 }
 
+void FolderList::updateGeometries() {
+    QTreeWidget::updateGeometries();
+    horizontalScrollBar()->setValue(sidewaysOffset_);
+}
+
 void FolderList::setFolder(const fs::path& folderOrDrive) {
     const std::string& text = folderOrDrive.native();
     fs::path folder;
@@ -197,10 +201,8 @@ void FolderList::show(const fs::path& folder, const std::vector<std::string>& su
     setCurrentItem(current);
     scrollToTop();
     scrollToItem(current);
-    // Once the list is laid out (also when it is first shown), the current folder starts at
-    // the left edge.
-    const int offset = indentation() * static_cast<int>(chain.size() - 1);
-    QTimer::singleShot(0, this, [this, offset] { horizontalScrollBar()->setValue(offset); });
+    sidewaysOffset_ = indentation() * static_cast<int>(chain.size() - 1);
+    updateGeometries();
 }
 
 void FolderList::onActivated(QTreeWidgetItem* item) {

@@ -68,6 +68,8 @@ signals:
 protected:
     void drawBranches(QPainter* painter, const QRect& rect,
                       const QModelIndex& index) const override;
+    // Once laid out, scrolls sideways so that the current folder starts at the left edge.
+    void updateGeometries() override;
 
 private:
     void show(const std::filesystem::path& folder, const std::vector<std::string>& subFolders);
@@ -75,6 +77,7 @@ private:
 
     platform::DriveTable& drives_;
     std::filesystem::path folder_;
+    int sidewaysOffset_ = 0;  // where the current folder's row starts, in pixels
 };
 
 // The file list: the ordinary, non-hidden files of one folder, sorted by name. A file is

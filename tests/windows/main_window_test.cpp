@@ -147,6 +147,25 @@ TEST_F(MainWindowTest, AChosenFileShowsItsNameAndChoosesCompressOrDecompress) {
     EXPECT_FALSE(button("cmdCompress")->isEnabled()) << "as the last choice left them";
 }
 
+// A folder deep below the drive's root is scrolled into sight, its name shown whole rather
+// than cut down to "...".
+TEST_F(MainWindowTest, ADeepFolderIsScrolledIntoSight) {
+    fs::path deep = dir_ / "c";
+    for (int level = 0; level < 12; ++level) {
+        deep /= "the folder of level " + std::to_string(level);
+    }
+    fs::create_directories(deep / "Maps");
+    startMain();
+    auto* list = control<windows::FolderList>("Dir1");
+    list->setFolder(deep);
+    QApplication::processEvents();
+    const QRect row = list->visualItemRect(list->currentItem());
+    EXPECT_GE(row.left(), 0);
+    EXPECT_LE(row.right(), list->viewport()->width()) << "scrolled to the current folder";
+    EXPECT_GE(row.width(), list->fontMetrics().horizontalAdvance(list->currentItem()->text(0)))
+        << "its name shown whole";
+}
+
 // A tool that has already ended takes one pass with one dot; one that cannot start is
 // reported, and the status says what did not happen.
 TEST_F(MainWindowTest, ACommandWaitsOnceForAnEndedToolAndReportsOneThatCannotStart) {

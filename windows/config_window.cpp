@@ -100,10 +100,8 @@ void ConfigWindow::buildControls() {
 
     searchButton_ =
         commandButton(this, "cmdSearch", QStringLiteral("S&earch"), 3585, 1935, 1215, 375);
-    driveList_ = new DriveList(services_.drives, this);
-    place(driveList_, "Drive2", 375, 1980, 2775, 315);
-    folderList_ = new FolderList(services_.drives, this);
-    place(folderList_, "Dir2", 368, 2355, 4545, 1890);
+    driveList_ = placed<DriveList>(this, "Drive2", 375, 1980, 2775, 315, services_.drives);
+    folderList_ = placed<FolderList>(this, "Dir2", 368, 2355, 4545, 1890, services_.drives);
 
     uzFolderBox_ = textBox(this, "txtUZDrive", 1853, 4545, 3015, 285);
     uzFolderBox_->setEnabled(false);  // shown only; neither focused nor edited

@@ -18,6 +18,15 @@ namespace varnox::windows {
 // Gives a control its object name and places it.
 void place(QWidget* control, const char* name, int left, int top, int width, int height);
 
+// Creates a control of type T from `arguments` and its parent, names and places it.
+template <typename T, typename... Arguments>
+T* placed(QWidget* parent, const char* name, int left, int top, int width, int height,
+          Arguments&... arguments) {
+    auto* control = new T(arguments..., parent);
+    place(control, name, left, top, width, height);
+    return control;
+}
+
 // A button that Enter and Space click only while it has the focus.
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, int left,
                            int top, int width, int height);

@@ -76,14 +76,10 @@ void FtpWindow::buildControls() {
     passiveBox_ =
         checkBox(this, "chkPassive", QStringLiteral("Passive FTP syntax"), 3510, 1800, 1935, 255);
 
-    driveList_ = new DriveList(services_.drives, this);
-    place(driveList_, "Drive1", 4545, 2640, 3945, 315);
-    folderList_ = new FolderList(services_.drives, this);
-    place(folderList_, "Dir1", 4545, 3105, 1830, 2340);
-    fileList_ = new FileList(this);
-    place(fileList_, "File1", 6435, 3120, 2130, 2430);
-    remoteTree_ = new RemoteTree(this);
-    place(remoteTree_, "TreeView1", 240, 2640, 3105, 2940);
+    driveList_ = placed<DriveList>(this, "Drive1", 4545, 2640, 3945, 315, services_.drives);
+    folderList_ = placed<FolderList>(this, "Dir1", 4545, 3105, 1830, 2340, services_.drives);
+    fileList_ = placed<FileList>(this, "File1", 6435, 3120, 2130, 2430);
+    remoteTree_ = placed<RemoteTree>(this, "TreeView1", 240, 2640, 3105, 2940);
 
     getButton_ = commandButton(this, "cmdGet", QStringLiteral("--->Get--->"), 3480, 3600, 975, 495);
     // Put overlaps Get by one pixel and is drawn over it.

@@ -31,12 +31,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildControls() {
-    driveList_ = new DriveList(services_.drives, this);
-    place(driveList_, "Drive1", 240, 240, 2775, 315);
-    folderList_ = new FolderList(services_.drives, this);
-    place(folderList_, "Dir1", 240, 855, 3165, 2565);
-    fileList_ = new FileList(this);
-    place(fileList_, "File1", 3540, 840, 4875, 3210);
+    driveList_ = placed<DriveList>(this, "Drive1", 240, 240, 2775, 315, services_.drives);
+    folderList_ = placed<FolderList>(this, "Dir1", 240, 855, 3165, 2565, services_.drives);
+    fileList_ = placed<FileList>(this, "File1", 3540, 840, 4875, 3210);
 
     helpButton_ = commandButton(this, "cmdHelp", QStringLiteral("&Help"), 5681, 5160, 1095, 375);
     configureButton_ =

@@ -22,23 +22,19 @@ using test::readFile;
 using test::writeFile;
 using Texts = std::vector<std::string>;
 
-// Starts the real tool and waits for it; keeps what it was asked to run.
+// Starts the real tool through the real process runner and waits for it; counts the runs.
 class WaitingRunner : public ToolRunner {
 public:
     void runAndWait(const fs::path& program, const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& progressText) override {
-        runs.push_back({program.string()});
-        runs.back().insert(runs.back().end(), arguments.begin(), arguments.end());
+                    const std::optional<std::string>&) override {
+        ++runs;
         const int pid = processes_.start(program, arguments);
-        unsigned status = platform::ProcessRunner::kStillActive;
-        while (processes_.exitStatus(pid, status) &&
-               status == platform::ProcessRunner::kStillActive) {
+        for (unsigned status = 0; processes_.exitStatus(pid, status) &&
+                                  status == platform::ProcessRunner::kStillActive;) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        progress = progressText;
     }
-    std::vector<Texts> runs;
-    std::optional<std::string> progress;
+    int runs = 0;
 
 private:
     platform::SystemProcessRunner processes_;
@@ -91,34 +87,46 @@ protected:
     RecordingView view_;
 };
 
-TEST_F(Commands, CompressMovesTheUzIntoTheUzFolderAndShowsTheToolsResultLine) {
-    const fs::path package = maps_ / "DM-Brindle.unr";
-    writeFile(package, std::string(60000, 'x') + "Brush");
+// Compress ends with the tool's result line (the texts before it: MainWindowTest). A package
+// decompressed where one of its name is already stays in System, ticked (the move into Maps
+// is refused) or not (the uz folder holds one).
+TEST_F(Commands, CompressMovesTheUzIntoTheUzFolderAndNothingIsEverOverwritten) {
+    const fs::path package = maps_ / "DM-Brindle.unr", uzFile = uz_ / "DM-Brindle.unr.uz";
+    const std::string bytes = std::string(60000, 'x') + "Brush";
+    writeFile(package, bytes);
     const Texts statuses = compress(package);
     ASSERT_EQ(statuses.size(), 4u);
-    EXPECT_EQ(Texts(statuses.begin(), statuses.begin() + 3),
-              (Texts{"You have selected: " + package.string(), "Compressing file... please wait...",
-                     "File compressed."}));
     EXPECT_TRUE(std::regex_match(statuses[3], std::regex(".*DM-Brindle.unr -> .*uz \\(\\d+%\\)")))
         << statuses[3];
-    EXPECT_EQ(runner_.runs.back(),
-              (Texts{(system_ / "UCC.exe").string(), "compress", package.string()}));
-    EXPECT_EQ(runner_.progress, "Compressing file. Please wait...");
-    EXPECT_TRUE(fs::exists(uz_ / "DM-Brindle.unr.uz"));
     EXPECT_FALSE(fs::exists(maps_ / "DM-Brindle.unr.uz")) << "moved, not copied";
     EXPECT_EQ(view_.refreshes, 1);
-
     EXPECT_EQ(compress(package), (Texts{"You have selected: " + package.string(),
                                         "This file has already been compressed and can be found "
                                         "in your folder " +
                                             game_.string() + "/uz/.  Select another."}));
-    EXPECT_EQ(compress(maps_ / ""),
-              (Texts{"You have selected: " + maps_.string() + "/", "No file selected."}));
-    EXPECT_EQ(runner_.runs.size(), 1u) << "nothing started the second and third time";
+    EXPECT_EQ(runner_.runs, 1) << "nothing started the second time";
+
+    writeFile(package, "changed by the user");
+    EXPECT_EQ(failureOf([&] { decompress(uzFile); }),
+              "58 File already exists: " + package.string());
+    EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotMovedAfterDecompressText);
+    EXPECT_EQ(readFile(package), "changed by the user");
+    EXPECT_EQ(readFile(system_ / "DM-Brindle.unr"), bytes);
+    fs::remove(system_ / "DM-Brindle.unr");
+    writeFile(uz_ / "DM-Brindle.unr", "changed by the user");
+    Texts expected = decompressed(uzFile, "DM-Brindle.unr");
+    expected.push_back(
+        "This file has already been decompressed and can not be moved.  You must move it "
+        "yourself.  You can find the newly decompressed file in the UnrealTournament\\System "
+        "directory.");
+    EXPECT_EQ(decompress(uzFile), expected);
+    EXPECT_EQ(readFile(uz_ / "DM-Brindle.unr"), "changed by the user");
+    EXPECT_EQ(readFile(system_ / "DM-Brindle.unr"), bytes);
 }
 
 TEST_F(Commands, DecompressRoutesThePackageByItsExactEnding) {
     const fs::path downloads = dir_ / "Downloads";
+    fs::create_directories(downloads);
     const struct {
         const char* uzName;
         bool moveFiles;
@@ -131,20 +139,18 @@ TEST_F(Commands, DecompressRoutesThePackageByItsExactEnding) {
         {"MAP.UNR.UZ", true, uz_},
         {"Other.unr.UZ", true, maps_},
         {"Readme.txt.uz", true, uz_},
+        {"x.uz", true, uz_},
         {"Boxed.unr.uz", false, uz_},
     };
     for (const auto& c : cases) {
         const std::string uzName = c.uzName, package = uzName.substr(0, uzName.size() - 3);
-        writeFile(downloads / package, package + " bytes");
-        ASSERT_EQ(std::system(("'" + (system_ / "UCC.exe").string() + "' compress '" +
-                               (downloads / package).string() + "' >/dev/null")
-                                  .c_str()),
-                  0);
-        fs::rename(downloads / (package + ".uz"), downloads / uzName);
-        fs::remove(downloads / package);
+        fs::copy_file(test::sourcePath("tests/data/uz-vectors/5678/package.bin.uz"),
+                      downloads / uzName);
         view_.moveFiles = c.moveFiles;
         EXPECT_EQ(decompress(downloads / uzName), decompressed(downloads / uzName, package));
-        EXPECT_EQ(readFile(c.folder / package), package + " bytes") << uzName;
+        EXPECT_EQ(readFile(c.folder / package),
+                  readFile(test::sourcePath("tests/data/uz-vectors/package.bin")))
+            << uzName;
         EXPECT_FALSE(fs::exists(system_ / package)) << uzName;
         EXPECT_TRUE(fs::exists(downloads / uzName)) << "the .uz file stays";
     }
@@ -152,34 +158,6 @@ TEST_F(Commands, DecompressRoutesThePackageByItsExactEnding) {
         writeFile(downloads / name, "x");
         EXPECT_EQ(decompress(downloads / name),
                   (Texts{(downloads / name).string(), "Not a valid compressed file. "}));
-    }
-}
-
-// Unticked, the second run stops at the already-decompressed test; ticked, the move into Maps
-// is refused. Either way the new package stays in System and the old one is kept.
-TEST_F(Commands, DecompressingTwiceKeepsTheFirstPackageAndSaysWhere) {
-    writeFile(dir_ / "DM-Again.unr", "map");
-    compress(dir_ / "DM-Again.unr");
-    const fs::path uzFile = uz_ / "DM-Again.unr.uz";
-    for (const fs::path& folder : {uz_, maps_}) {
-        view_.moveFiles = folder == maps_;
-        writeFile(folder / "DM-Again.unr", "changed by the user");
-        Texts expected = decompressed(uzFile, "DM-Again.unr");
-        if (folder == uz_) {
-            expected.push_back(
-                "This file has already been decompressed and can not be moved.  You must move "
-                "it yourself.  You can find the newly decompressed file in the "
-                "UnrealTournament\\System directory.");
-            EXPECT_EQ(decompress(uzFile), expected);
-        } else {
-            EXPECT_EQ(failureOf([&] { decompress(uzFile); }),
-                      "58 File already exists: " + (maps_ / "DM-Again.unr").string());
-            EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotMovedAfterDecompressText);
-        }
-        EXPECT_EQ(readFile(folder / "DM-Again.unr"), "changed by the user");
-        EXPECT_EQ(readFile(system_ / "DM-Again.unr"), "map") << "the new package in System";
-        fs::remove(system_ / "DM-Again.unr");
-        fs::remove(folder / "DM-Again.unr");
     }
 }
 
@@ -200,48 +178,46 @@ TEST_F(Commands, PathsWithShellCharactersReachTheToolIntact) {
 }
 
 TEST_F(Commands, WhatDidNotHappenIsNeverClaimed) {
-    auto scriptTool = [&](const std::string& body) {
-        writeFile(system_ / "UCC.exe", "#!/bin/sh\n" + body);
-        ::chmod((system_ / "UCC.exe").c_str(), 0755);
-    };
-    const fs::path package = maps_ / "DM-A.unr";
-    writeFile(package, "map");
-    writeFile(maps_ / "DM-B.unr.uz", "not a .uz");
-
     // The tool fails and says why in its log.
-    const std::string toolError =
-        "printf 'Init: x\\r\\nError: cannot write %s.uz\\r\\n' \"$2\" "
-        "> \"$(dirname \"$0\")/UCC.log\"\n";
-    scriptTool(toolError + "exit 1\n");
-    EXPECT_EQ(failureOf([&] { compress(package); }),
-              "53 The game tool left no compressed file " + package.string() +
-                  ".uz; its log says: Error: cannot write " + package.string() + ".uz");
-    EXPECT_EQ(view_.statuses.back(), "File not compressed.");
+    const fs::path folder = maps_ / "DM-Folder.unr", broken = maps_ / "DM-B.unr.uz";
+    fs::create_directories(folder);
+    writeFile(broken, "not a .uz");
+    std::string failure = failureOf([&] { compress(folder); });
+    EXPECT_TRUE(failure.starts_with("53 The game tool left no compressed file " + folder.string() +
+                                    ".uz; its log says: Error: Cannot read " + folder.string()))
+        << failure;
+    EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotCompressedText);
+    failure = failureOf([&] { decompress(broken); });
+    EXPECT_TRUE(failure.starts_with("53 The game tool left no package " +
+                                    (system_ / "DM-B.unr").string() +
+                                    "; its log says: Error: Cannot decompress " + broken.string()))
+        << failure;
+    EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotDecompressedText);
 
     // The tool works but leaves no log.
     fs::copy_file(test::builtProgram("ucc"), dir_ / "ucc-real");
-    scriptTool("'" + (dir_ / "ucc-real").string() +
-               "' \"$@\"\nrm -f \"$(dirname \"$0\")/UCC.log\"\n");
+    writeFile(system_ / "UCC.exe", "#!/bin/sh\n'" + (dir_ / "ucc-real").string() +
+                                       "' \"$@\"\nrm -f \"$(dirname \"$0\")/UCC.log\"\n");
+    ::chmod((system_ / "UCC.exe").c_str(), 0755);
+    const fs::path package = maps_ / "DM-A.unr";
+    writeFile(package, "map");
     EXPECT_EQ(failureOf([&] { compress(package); }),
               "53 File not found: " + (system_ / "UCC.log").string());
     EXPECT_EQ(view_.statuses.back(), "File compressed.");
 
     // No uz folder to move into.
     fs::remove_all(uz_);
-    fs::remove(package.string() + ".uz");
-    writeFile(maps_ / "DM-C.unr", "map");
-    EXPECT_EQ(failureOf([&] { compress(maps_ / "DM-C.unr"); }),
+    EXPECT_EQ(failureOf([&] { compress(package); }),
               "76 Path not found: " + game_.string() + "/uz/");
     EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotMovedAfterCompressText);
-    EXPECT_TRUE(fs::exists(maps_ / "DM-C.unr.uz")) << "it stays beside the package";
+    EXPECT_TRUE(fs::exists(package.string() + ".uz")) << "it stays beside the package";
 
     // No tool at all.
     fs::remove(system_ / "UCC.exe");
-    EXPECT_EQ(failureOf([&] {
-                  decompress(maps_ / "DM-B.unr.uz");
-              }).rfind("53 Cannot start " + (system_ / "ucc.exe").string(), 0),
-              0u);
-    EXPECT_EQ(view_.statuses.back(), "File not decompressed.");
+    failure = failureOf([&] { decompress(broken); });
+    EXPECT_TRUE(failure.starts_with("53 Cannot start " + (system_ / "ucc.exe").string()))
+        << failure;
+    EXPECT_EQ(view_.statuses.back(), PackageCommands::kNotDecompressedText);
 }
 
 TEST(ToolLog, ResultTextsAreTheResultItemsFromTheir17thCharacter) {

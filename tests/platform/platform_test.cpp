@@ -1,14 +1,12 @@
-// Drives, files and processes over real temporary folders.
+// Drives, files and system errors over real temporary folders. The process runner is
+// tested where it starts the real game tool (tests/packages).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "platform/system_errors.h"
 #include "tests/support/failures.h"
 #include "tests/support/files.h"
@@ -24,11 +22,7 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-bool notUnderEtc(const fs::path& path) {
-    return path.string().rfind("/etc/", 0) != 0;
-}
-
-TEST(DriveTable, KeepsTheMountedVolumesThatHoldFiles) {
+TEST(DriveTable, KeepsTheMountedVolumesThatHoldFilesAndNamesThemByLetter) {
     const struct {
         const char* mounts;
         std::vector<std::string> expected;
@@ -45,57 +39,32 @@ TEST(DriveTable, KeepsTheMountedVolumesThatHoldFiles) {
     };
     for (const auto& c : cases) {
         std::vector<std::string> roots;
-        for (const Drive& d : DriveTable::drivesFromMounts(c.mounts, &notUnderEtc)) {
+        for (const Drive& d : DriveTable::drivesFromMounts(
+                 c.mounts, [](const fs::path& p) { return !p.native().starts_with("/etc/"); })) {
             roots.push_back(std::string(1, d.letter) + "=" + d.root.string());
         }
         EXPECT_EQ(roots, c.expected) << c.mounts;
     }
-    EXPECT_EQ(DriveTable::fromSystem().drives().front().root, "/");
-}
-
-TEST(DriveTable, NamesDrivesByLetterAndRemembersEachOnesFolder) {
     for (const auto& [entry, letter] : std::vector<std::pair<const char*, std::optional<char>>>{
              {"c:", 'c'}, {"D: [/media/usb]", 'd'}, {"  e:", 'e'}, {"c", {}}, {"cd:", {}}}) {
         EXPECT_EQ(DriveTable::letterOf(entry), letter) << entry;
     }
     TempDir dir;
-    fs::create_directories(dir / "d" / "maps");
     DriveTable table({{'c', "/"}, {'D', dir / "d"}, {'e', dir / "missing"}});
+    EXPECT_FALSE(table.isReady('e'));
     EXPECT_EQ(table.driveOf(dir / "d" / "maps"), 'd');
     EXPECT_EQ(table.driveOf(dir / "dx"), 'c');
-    EXPECT_FALSE(table.isReady('e'));
     EXPECT_EQ(table.currentFolder('d'), dir / "d") << "the root until one is visited";
     table.rememberFolder(dir / "d" / "maps");
     EXPECT_EQ(table.currentFolder('D'), dir / "d" / "maps");
     EXPECT_EQ(DriveTable::entryText(*table.find('d')), "d: [" + (dir / "d").string() + "]");
 }
 
-TEST(MoveFileIntoFolder, RefusesAndKeepsEveryFileOrMovesUnderItsOwnName) {
-    TempDir dir;
-    const fs::path source = dir / "System" / "Map.unr";
-    writeFile(source, "new");
-    writeFile(dir / "Maps" / "Map.unr", "old");
-    const struct {
-        fs::path source, folder;
-        int number;
-    } cases[] = {
-        {dir / "System" / "Gone.unr", dir / "Maps", failure::kFileNotFound},
-        {source, dir / "Nowhere/", failure::kPathNotFound},
-        {source, dir / "Maps/", failure::kFileAlreadyExists},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(failureNumber([&] { moveFileIntoFolder(c.source, c.folder); }), c.number);
-        EXPECT_EQ(readFile(source), "new");
-        EXPECT_EQ(readFile(dir / "Maps" / "Map.unr"), "old");
-    }
-    fs::create_directories(dir / "Sounds");
-    moveFileIntoFolder(source, dir / "Sounds/");
-    EXPECT_EQ(readFile(dir / "Sounds" / "Map.unr"), "new");
-    EXPECT_FALSE(fs::exists(source));
-}
-
+// Refusals within one volume are met by the package commands (tests/packages).
 TEST(MoveFileIntoFolder, CrossesVolumesWithoutOverwriting) {
     TempDir dir;
+    EXPECT_EQ(failureNumber([&] { moveFileIntoFolder(dir / "Gone.unr", dir.path()); }),
+              failure::kFileNotFound);
     struct stat shm {
     }, temp{};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.str().c_str(), &temp) != 0 ||
@@ -119,8 +88,9 @@ TEST(Files, ReadWholeFileTellsNoFileFromAFileItCannotRead) {
     writeFile(dir / "a.txt", std::string("a\0b", 3));
     fs::create_directories(dir / "folder");
     fs::create_symlink(dir / "gone", dir / "dangling");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(readWholeFile(dir / "a.txt"), std::string("a\0b", 3));
-    for (const char* name : {"missing", "folder", "dangling", "a.txt/below"}) {
+    for (const char* name : {"missing", "folder", "dangling", "a.txt/below", "pipe"}) {
         EXPECT_EQ(readWholeFile(dir / name), std::nullopt) << name;
     }
     test::PermissionChecksEnforced enforced;
@@ -128,32 +98,6 @@ TEST(Files, ReadWholeFileTellsNoFileFromAFileItCannotRead) {
     if (enforced.effective(dir.path())) {
         EXPECT_EQ(failureNumber([&] { readWholeFile(dir / "a.txt"); }), failure::kPermissionDenied);
     }
-}
-
-TEST(Files, AReplacedFileIsWholeOrUntouched) {
-    TempDir dir;
-    const fs::path file = dir / "config.txt";
-    writeFile(file, "old");
-    ::chmod(file.c_str(), 0644);
-    writeFileAtomically(file, "new", FileAccess::kOwnerOnly);
-    EXPECT_EQ(readFile(file), "new");
-    struct stat info {};
-    ::stat(file.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    {
-        ReplacingFile abandoned(file);
-        abandoned.write("half");
-    }
-    EXPECT_EQ(readFile(file), "new");
-    ReplaceOptions keep;
-    keep.keepExisting = true;
-    ReplacingFile second(file, keep);
-    second.write("other");
-    EXPECT_EQ(failureNumber([&] { second.commit(); }), failure::kFileAlreadyExists);
-    EXPECT_EQ(readFile(file), "new");
-    EXPECT_EQ(failureNumber([&] { writeFileAtomically(dir / "nowhere" / "x", "x"); }),
-              failure::kPathNotFound);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(SystemErrors, OneTableGivesBothNumberings) {
@@ -170,29 +114,6 @@ TEST(SystemErrors, OneTableGivesBothNumberings) {
         EXPECT_EQ(classicNumber(c.error), c.classic) << c.error;
         EXPECT_EQ(windowsNumber(c.error, true), c.readingWindows) << c.error;
         EXPECT_EQ(windowsNumber(c.error, false), c.writingWindows) << c.error;
-    }
-}
-
-TEST(SystemProcessRunner, PassesEachArgumentIntactWithoutAShell) {
-    TempDir dir;
-    const std::string tricky = "-rf my map; $(touch pwned) 'q' \"d\" *.unr";
-    SystemProcessRunner runner;
-    const int pid = runner.start(
-        "/bin/sh", {"-c", "printf '%s' \"$1\" > \"$2\"", "sh", tricky, (dir / "out").string()});
-    unsigned status = ProcessRunner::kStillActive;
-    for (int i = 0; i < 500 && status == ProcessRunner::kStillActive; ++i) {
-        ASSERT_TRUE(runner.exitStatus(pid, status));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(status, 0u);
-    EXPECT_EQ(readFile(dir / "out"), tricky);
-    EXPECT_FALSE(fs::exists(dir / "pwned"));
-    try {
-        runner.start("/nowhere/System/ucc.exe", {"compress", "x"});
-        FAIL() << "started a missing program";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), failure::kFileNotFound);
-        EXPECT_NE(failure.description().find("/nowhere/System/ucc.exe"), std::string::npos);
     }
 }
 

@@ -2,16 +2,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <functional>
 
 #include "settings/game_folder.h"
 #include "settings/settings_file.h"
 #include "settings/settings_save.h"
 #include "tests/support/failures.h"
 #include "tests/support/files.h"
-#include "tests/support/permission_checks.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnox::settings {
@@ -34,13 +30,8 @@ const SettingsToWrite kTypical{
     "/home/ann/UnrealTournament",   "c: [/]", "redirect.example.org", "ann", "s3cret",
     "/home/ann/UnrealTournament/uz"};
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+long entriesIn(const fs::path& folder) {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
 TEST(SettingsFile, WritesSixQuotedRecordsAndReadsThemBack) {
@@ -65,7 +56,7 @@ TEST(SettingsFile, WritesSixQuotedRecordsAndReadsThemBack) {
                                                     v.password, v.gameFolder + "/uz/"}))
             << v.gameFolder;
     }
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"config.txt"});
+    EXPECT_EQ(entriesIn(dir.path()), 1);
 }
 
 TEST(SettingsFile, ReadsHandMadeFilesItemByItem) {
@@ -76,22 +67,19 @@ TEST(SettingsFile, ReadsHandMadeFilesItemByItem) {
         Settings expected;
     } cases[] = {
         {"empty", "", {"", "", "", "", "", "/uz/"}},
-        {"other order, UZPath: ignored",
-         "\"Password:\",\"pw\"\r\n\"UZPath:\",\"/elsewhere\"\r\n\"Username:\",\"u\"\r\n"
+        {"byte order mark skipped; other order, UZPath: ignored",
+         "\xEF\xBB\xBF\"Password:\",\"pw\"\r\n\"UZPath:\",\"/elsewhere\"\r\n\"Username:\",\"u\"\r\n"
          "\"ServerIP:\",\"h\"\r\n\"UTDrive:\",\"c: [/]\"\r\n\"UTpath:\",\"/g/\"\r\n",
          {"/g/", "c: [/]", "h", "u", "pw", "/g//uz/"}},
         {"key twice, last wins; other letter case passed over",
          "\"UTpath:\",\"/1\"\r\n\"utpath:\",\"/a\"\r\n\"UTpath:\",\"/2\"\r\n",
          {"/2", "", "", "", "", "/2/uz/"}},
-        {"LF, LF CR and CR line ends, none at the end",
-         "\"UTpath:\",\"/g\"\n\r\"Username:\",\"u\"\r\"Password:\",\"pw\"",
+        {"LF, LF CR and CR line ends, none at the end; text after a closing quote ignored",
+         "\"UTpath:\" junk,\"/g\"more\"\n\r\"Username:\",\"u\"\r\"Password:\",\"pw\"",
          {"/g", "", "", "u", "pw", "/g/uz/"}},
         {"plain items lose trailing blanks; blank lines skipped",
          "  UTpath: ,  /ut \t\r\n\r\n   \r\nServerIP:\t,10.0.0.1  \r\n",
          {"/ut", "", "10.0.0.1", "", "", "/ut/uz/"}},
-        {"text after a closing quote ignored",
-         "\"UTpath:\" junk,\"/g\"more\"\r\n",
-         {"/g", "", "", "", "", "/g/uz/"}},
         {"a lone key shifts the pairing",
          "\"UTDrive:\"\r\n\"UTpath:\",\"/g\"\r\n",
          {"", "UTpath:", "", "", "", "/uz/"}},
@@ -101,29 +89,41 @@ TEST(SettingsFile, ReadsHandMadeFilesItemByItem) {
         {"unterminated quote runs to the end",
          "\"UTpath:\",\"/g\r\n",
          {"/g\r\n", "", "", "", "", "/g\r\n/uz/"}},
-        {"byte order mark skipped",
-         "\xEF\xBB\xBF\"UTpath:\",\"/g\"",
-         {"/g", "", "", "", "", "/g/uz/"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parseSettings(c.content), c.expected) << c.name;
     }
+}
+
+// Beside the program when it may write there, outside /usr; else the user's config folder,
+// made for the owner only, as the file is.
+TEST(SettingsFile, LivesBesideTheProgramOrInTheUsersConfigFolder) {
     TempDir dir;
-    ASSERT_EQ(::mkfifo(settingsFilePath(dir.path()).c_str(), 0600), 0);
-    EXPECT_EQ(readSettingsFile(settingsFilePath(dir.path())), std::nullopt) << "a pipe is no file";
+    fs::create_directories(dir / "program");
+    ::setenv("HOME", dir.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "xdg").c_str(), 1);
+    EXPECT_EQ(settingsFileFor(dir / "program"), dir / "program" / "config.txt");
+    EXPECT_EQ(settingsFileFor(dir / "missing"), dir / "xdg" / "varnox" / "config.txt");
+    EXPECT_EQ(settingsFileFor("/usr/bin"), dir / "xdg" / "varnox" / "config.txt")
+        << "under /usr, even where root may write";
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    const fs::path file = settingsFileFor("/usr/bin");
+    ASSERT_EQ(file, dir / ".config" / "varnox" / "config.txt");
+    writeSettingsFile(file, kTypical);
+    EXPECT_EQ(fs::status(file.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
-    std::string SettingsToWrite::*const members[] = {
-        &SettingsToWrite::gameFolder, &SettingsToWrite::gameDrive, &SettingsToWrite::server,
-        &SettingsToWrite::user,       &SettingsToWrite::password,  &SettingsToWrite::uzFolder};
-    const char* const names[] = {"UTpath", "UTDrive", "ServerIP", "Username", "Password", "UZPath"};
+    const std::pair<std::string SettingsToWrite::*, const char*> fields[] = {
+        {&SettingsToWrite::gameFolder, "UTpath"}, {&SettingsToWrite::gameDrive, "UTDrive"},
+        {&SettingsToWrite::server, "ServerIP"},   {&SettingsToWrite::user, "Username"},
+        {&SettingsToWrite::password, "Password"}, {&SettingsToWrite::uzFolder, "UZPath"}};
+    const char* const bad[] = {"a\"b", "a\rb", "line\n"};
     for (int i = 0; i < 6; ++i) {
-        for (const char* bad : {"a\"b", "a\rb", "line\n"}) {
-            SettingsToWrite values = kTypical;
-            values.*members[i] = bad;
-            EXPECT_EQ(unstorableField(values), names[i]);
-        }
+        SettingsToWrite values = kTypical;
+        values.*fields[i].first = bad[i % 3];
+        EXPECT_EQ(unstorableField(values), fields[i].second);
     }
     TempDir dir;
     const fs::path file = settingsFilePath(dir.path());
@@ -136,113 +136,65 @@ TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(readFile(file), "old");
 }
 
-// A write that fails leaves the old file as it was and nothing else behind.
+// A write that fails half way, as on a full disk (here by a file-size limit), leaves the old
+// file as it was and nothing else behind. Refused permission: ConfigWindowTest.
 TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
-    struct FileSizeLimit {  // a file-size limit fails the write half way, as a full disk would
-        struct sigaction ignore {
-        }, previousAction{};
-        rlimit previous{}, small{};
-        FileSizeLimit() {
-            ignore.sa_handler = SIG_IGN;
-            ::sigaction(SIGXFSZ, &ignore, &previousAction);
-            ::getrlimit(RLIMIT_FSIZE, &previous);
-            small = previous;
-            small.rlim_cur = 64;
-            ::setrlimit(RLIMIT_FSIZE, &small);
-        }
-        ~FileSizeLimit() {
-            ::setrlimit(RLIMIT_FSIZE, &previous);
-            ::sigaction(SIGXFSZ, &previousAction, nullptr);
-        }
-    };
     TempDir dir;
-    const fs::path file = settingsFilePath(dir / "program");
+    const fs::path file = settingsFilePath(dir.path());
     writeFile(file, "old");
     SettingsToWrite changed = kTypical;
     changed.gameFolder = std::string(200, 'x');
-    EXPECT_EQ(failureNumber([&] {
-                  FileSizeLimit limit;
-                  writeSettingsFile(file, changed);
-              }),
-              failure::kDiskFull);
-    fs::permissions(dir / "program", fs::perms::owner_read | fs::perms::owner_exec);
-    test::PermissionChecksEnforced enforced;
-    if (enforced.effective(dir.path())) {
-        EXPECT_EQ(failureNumber([&] { writeSettingsFile(file, changed); }),
-                  failure::kPermissionDenied);
-    }
+    struct sigaction ignore {
+    }, previousAction{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previousAction);
+    rlimit previous{}, small{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    small = previous;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const int number = failureNumber([&] { writeSettingsFile(file, changed); });
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::sigaction(SIGXFSZ, &previousAction, nullptr);
+    EXPECT_EQ(number, failure::kDiskFull);
     EXPECT_EQ(readFile(file), "old");
-    EXPECT_EQ(namesIn(dir / "program"), std::vector<std::string>{"config.txt"});
+    EXPECT_EQ(entriesIn(dir.path()), 1);
 }
 
-TEST(GameFolder, FindsTheToolThatCanRunAndRoutesPackagesByTheirExactEnding) {
+// Routing by ending and the package names of .uz files: tests/packages.
+TEST(GameFolder, FindsTheToolThatCanRunAndTheGameOnDrivesCDAndE) {
     TempDir dir;
-    const GameFolder game(dir.str());
     const fs::path system = dir / "System";
     auto tool = [&](const char* name, mode_t mode) {
         writeFile(system / name, "#!/bin/sh\n");
-        ::chmod((system / name).c_str(), mode);
+        fs::permissions(system / name, static_cast<fs::perms>(mode));
+        return GameFolder(dir.str()).tool();
     };
-    EXPECT_EQ(game.tool(), system / "ucc.exe") << "nothing there: the name asked for";
-    tool("UCC.exe", 0644);
-    EXPECT_TRUE(game.holdsTool());
-    EXPECT_EQ(game.tool(), system / "UCC.exe") << "one that cannot run, so starting it says why";
-    tool("Ucc.Exe", 0755);
-    EXPECT_EQ(game.tool(), system / "Ucc.Exe") << "any letter case, if it can run";
-    tool("ucc.exe", 0644);
-    EXPECT_EQ(game.tool(), system / "Ucc.Exe") << "a package decompressed as ucc.exe cannot run";
-    tool("ucc.exe", 0755);
-    EXPECT_EQ(game.tool(), system / "ucc.exe") << "the exact name first";
-    EXPECT_EQ(game.toolLog(), system / "UCC.log");
+    EXPECT_EQ(GameFolder(dir.str()).tool(), system / "ucc.exe") << "nothing there: the name";
+    EXPECT_EQ(tool("UCC.exe", 0644), system / "UCC.exe") << "one that cannot run says why";
+    EXPECT_EQ(tool("Ucc.Exe", 0755), system / "Ucc.Exe") << "any letter case, if it can run";
+    EXPECT_EQ(tool("ucc.exe", 0644), system / "Ucc.Exe") << "ucc.exe from a package cannot run";
+    EXPECT_EQ(tool("ucc.exe", 0755), system / "ucc.exe") << "the exact name first";
+    EXPECT_EQ(packageNameOf("fuzz.buz"), "fuzz.") << "the name less three characters";
 
-    const std::string uz = dir.str() + "/uz/";
-    EXPECT_EQ(game.uzFolderText(), uz);
-    const std::pair<const char*, std::string> routes[] = {
-        {"DM-A.unr", dir.str() + "/Maps/"},
-        {"A.uax", dir.str() + "/Sounds/"},
-        {"A.umx", dir.str() + "/Music/"},
-        {"A.utx", dir.str() + "/Textures/"},
-        {"MAP.UNR", uz},
-        {"Readme.txt", uz},
-        {"ut", uz},
-    };
-    for (const auto& [package, folder] : routes) {
-        EXPECT_EQ(game.typeFolderFor(package, uz), fs::path(folder)) << package;
-    }
-    const std::pair<const char*, std::optional<std::string>> names[] = {
-        {"DM-A.unr.uz", "DM-A.unr"}, {"MAP.UNR.UZ", "MAP.UNR"}, {"fuzz.buz", "fuzz."},
-        {"a.unr.Uz", std::nullopt},  {"uz", std::nullopt},      {"x.uz", "x"},
-    };
-    for (const auto& [name, package] : names) {
-        EXPECT_EQ(packageNameOf(name), package) << name;
-    }
-}
-
-TEST(GameFolder, TheSearchLooksOnDrivesCDAndEAndTheLastHitWins) {
-    TempDir dir;
     const platform::DriveTable drives(
         {{'c', dir / "c"}, {'d', dir / "d"}, {'e', dir / "e"}, {'f', dir / "f"}});
-    auto games = [&] {
-        std::string found;
-        for (const GameFound& game : searchForGame(drives)) {
-            found += std::string(1, game.letter) + "=" +
-                     fs::path(game.folder).lexically_relative(dir.path()).string() + " ";
-        }
-        return found;
-    };
-    EXPECT_EQ(games(), "") << "drive e: is not ready";
     writeFile(dir / "c" / "UnrealTournament" / "System" / "UCC.exe", "tool");
     writeFile(dir / "d" / "UnrealTournament" / "System" / "readme.txt", "no tool");
     writeFile(dir / "d" / "unrealtournament" / "System" / "ucc.exe", "folder in other case");
     writeFile(dir / "e" / "UnrealTournament" / "System" / "ucc.exe", "tool");
     writeFile(dir / "f" / "UnrealTournament" / "System" / "ucc.exe", "not searched");
-    EXPECT_EQ(games(), "c=c/UnrealTournament e=e/UnrealTournament ");
+    std::string found;
+    for (const GameFound& game : searchForGame(drives)) {
+        found += std::string(1, game.letter) + "=" + game.folder + " ";
+    }
+    EXPECT_EQ(found, "c=" + (dir / "c/UnrealTournament").string() +
+                         " e=" + (dir / "e/UnrealTournament").string() + " ");
 }
 
 TEST(SettingsSave, MakesWhatTheUzFolderLacksAndStoresAMatchingPasswordOnly) {
     TempDir dir;
     const fs::path file = settingsFilePath(dir / "program");
-    fs::create_directories(dir / "program");
     const std::string game = (dir / "UT").string();
     SavePlan plan = planSave({game, "c: [/]", "host", "ann", "Secret", "secret"});
     EXPECT_TRUE(plan.passwordsDiffer) << "letter case counts";
@@ -250,9 +202,13 @@ TEST(SettingsSave, MakesWhatTheUzFolderLacksAndStoresAMatchingPasswordOnly) {
     EXPECT_EQ(plan.values.uzFolder, game + "/uz");
     EXPECT_EQ(failureNumber([&] { carryOut(plan, file); }), failure::kPathNotFound)
         << "no game folder to make the uz folder in";
+    fs::create_directories(dir / "UT");
+    plan.values.server = "a\"b";
+    EXPECT_EQ(failureNumber([&] { carryOut(plan, file); }), failure::kInvalidValue);
+    EXPECT_FALSE(fs::exists(dir / "UT" / "uz")) << "nothing made for a value it cannot store";
     EXPECT_FALSE(fs::exists(file));
 
-    fs::create_directories(dir / "UT");
+    plan.values.server = "host";
     carryOut(plan, file);
     EXPECT_EQ(readFile(dir / "UT" / "uz" / "a.txt"), "Do NOT delete this file.\r\n");
     EXPECT_EQ(readSettingsFile(file)->gameFolder, game);
@@ -267,10 +223,6 @@ TEST(SettingsSave, MakesWhatTheUzFolderLacksAndStoresAMatchingPasswordOnly) {
     fs::remove(dir / "UT" / "uz" / "a.txt");
     carryOut(plan, file);
     EXPECT_TRUE(fs::exists(dir / "UT" / "uz" / "a.txt")) << "a uz folder without its marker";
-
-    plan.values.server = "a\"b";
-    EXPECT_EQ(failureNumber([&] { carryOut(plan, file); }), failure::kInvalidValue);
-    EXPECT_EQ(readSettingsFile(file)->server, "host");
 }
 
 }  // namespace

@@ -314,16 +314,21 @@ void ReplacingFile::commit() {
         fail(errno, "Cannot write");
     }
     if (options_.keepExisting) {
-        // link() refuses to replace a file that appeared meanwhile.
-        if (::link(temporary_.c_str(), target_.c_str()) != 0) {
-            const int error = errno;
-            discard();
-            if (error == EEXIST) {
-                throw alreadyThere(target_);
-            }
-            throw failureFor(error, "Cannot write", target_);
+        // Both refuse to replace a file that appeared meanwhile. File systems without links
+        // (FAT on a USB stick) have the no-replace rename; older ones only links.
+        int error = renameNoReplace(temporary_, target_) == 0 ? 0 : errno;
+        if (error == 0) {
+            temporary_.clear();
+        } else if (error == EINVAL || error == ENOSYS) {
+            error = ::link(temporary_.c_str(), target_.c_str()) == 0 ? 0 : errno;
         }
         discard();
+        if (error == EEXIST) {
+            throw alreadyThere(target_);
+        }
+        if (error != 0) {
+            throw failureFor(error, "Cannot write", target_);
+        }
     } else {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
             fail(errno, "Cannot write");

@@ -32,7 +32,8 @@ struct FtpServerOptions {
     // AUTH TLS required, with a new self-signed certificate for 127.0.0.1 on every start.
     bool explicitTls = false;
     std::uint16_t port = 0;  // 0: any free one
-    // A file that gets the name of every command the server receives, one a line.
+    // A file that gets the name of every command the server receives, one a line, and "421"
+    // when the server closes an idle control connection.
     std::optional<std::filesystem::path> commandLog{};
 };
 

@@ -16,7 +16,8 @@ The configuration is a JSON object:
   tls             optional: "explicit" asks for AUTH TLS on the control and data
                   connections, with a new self-signed certificate on every start
   port            optional port to listen on (0 or missing: any free one)
-  command_log     optional file that gets the name of every command received, one a line
+  command_log     optional file that gets the name of every command received, one a line,
+                  and "421" when the server closes an idle control connection
   idle_timeout    optional seconds after which an idle control connection is closed
                   with a 421 reply (0 = the server's default)
 
@@ -76,6 +77,11 @@ def main():
     command_log = config.get("command_log")
     tls = config.get("tls")
 
+    def note(word):
+        if command_log:
+            with open(command_log, "a", encoding="utf-8") as log:
+                log.write(word + "\n")
+
     class Handler(TLS_FTPHandler if tls else FTPHandler):
         # Names travel as raw bytes both ways, so names that are not UTF-8 survive.
         unicode_errors = "surrogateescape"
@@ -101,10 +107,12 @@ def main():
             return path
 
         def pre_process_command(self, line, cmd, arg):
-            if command_log:
-                with open(command_log, "a", encoding="utf-8") as log:
-                    log.write(cmd + "\n")
+            note(cmd)
             return super().pre_process_command(line, cmd, arg)
+
+        def handle_timeout(self):
+            super().handle_timeout()
+            note("421")
 
         def ftp_RETR(self, file):
             if not config.get("truncate"):

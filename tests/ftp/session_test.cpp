@@ -18,29 +18,13 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FtpServer;
 using test::FtpServerOptions;
+using test::namesIn;
 using test::readFile;
 using test::writeFile;
 using Names = std::set<std::string>;
 
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "s3cret";
-
-Names namesIn(const fs::path& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
-// Returns once `condition` holds, or after ten seconds.
-template <typename Condition>
-void waitUntil(Condition condition) {
-    for (auto end = std::chrono::steady_clock::now() + 10s;
-         !condition() && std::chrono::steady_clock::now() < end;) {
-        std::this_thread::sleep_for(1ms);
-    }
-}
 
 // A session over the server that serve() started, whose home is root_ unless the options
 // name other accounts.
@@ -162,7 +146,7 @@ TEST_F(SessionTest, WorksInTheDirectoryItChangedTo) {
         EXPECT_EQ(session_.put(local_ / "got", bad, TransferType::kBinary).error,
                   error::kInvalidParameter);
     }
-    waitUntil([&] { return readFile(local_ / "commands.log").ends_with("421\n"); });
+    test::eventually([&] { return readFile(local_ / "commands.log").ends_with("421\n"); });
     writeFile(local_ / "new.uz", "fresh");
     const CallResult put = session_.put(local_ / "new.uz", "new.uz", TransferType::kBinary);
     ASSERT_TRUE(put.ok()) << put.error << " " << put.reply;
@@ -245,7 +229,8 @@ TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
         std::thread worker(
             [&] { result = session.get("slow.uz", local_ / "slow.uz", TransferType::kBinary); });
         if (cancel) {
-            waitUntil([&] { return namesIn(local_.path()).size() > 1; });  // its temporary file
+            test::eventually(
+                [&] { return namesIn(local_.path()).size() > 1; });  // its temporary file
             EXPECT_EQ(session.changeDirectory("/").error, error::kTransferInProgress);
             session.cancel();
         }
@@ -279,7 +264,7 @@ TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
             result =
                 session_.put(local_ / "map.uz", "map.uz", TransferType::kBinary, &deletedFirst);
         });
-        waitUntil([&] { return namesIn(root_.path()).size() > 1; });  // the temporary file
+        test::eventually([&] { return namesIn(root_.path()).size() > 1; });  // the temporary file
         EXPECT_EQ(readFile(root_ / "map.uz"), "old") << "while the upload runs";
         if (!refuseRename) {
             session_.cancel();

@@ -1,32 +1,27 @@
 // varnox-redirect as an admin runs it: the real program as a child process, over a temporary
 // game folder and a real FTP server (pyftpdlib on 127.0.0.1).
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <map>
-#include <random>
-#include <thread>
 
 #include "settings/settings_file.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
+#include "tests/support/programs.h"
 #include "tests/support/temp_dir.h"
+#include "tests/uz/uz_test_support.h"
 #include "uz/files.h"
-
-extern char** environ;
 
 namespace varnox::redirect {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::eventually;
 using test::readFile;
 using test::writeFile;
 using Args = std::vector<std::string>;
@@ -46,34 +41,17 @@ Snapshot snapshot(const fs::path& folder) {
 // The names in a folder, each after a "/", to search in.
 std::string namesIn(const fs::path& folder) {
     std::string names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names += "/" + entry.path().filename().string();
+    for (const std::string& name : test::namesIn(folder)) {
+        names += "/" + name;
     }
     return names;
 }
 
 // Bytes that do not compress, the same for the same seed.
 std::string bytes(std::size_t size, unsigned seed) {
-    std::minstd_rand random(seed);
-    std::string text(size, '\0');
-    std::ranges::generate(text, [&] { return static_cast<char>(random() >> 7); });
-    return text;
+    const uz::test::Bytes random = uz::test::randomBytes(size, seed);
+    return {random.begin(), random.end()};
 }
-
-// Whether `condition` comes to hold within a minute.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         !condition() && std::chrono::steady_clock::now() < end;) {
-        std::this_thread::sleep_for(5ms);
-    }
-    return condition();
-}
-
-struct Ended {
-    int status = -1;  // -1 when killed
-    std::string out, err;
-};
 
 // A game folder named by a settings file that also names the server, once it runs; the
 // program runs as a child process with its output going to files.
@@ -94,30 +72,11 @@ protected:
         writeSettings(server_->address());
     }
     pid_t start(Args args) {
-        args.insert(args.begin(), {test::builtProgram("varnox-redirect"), "--config", config_});
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        for (const int fd : {1, 2}) {
-            posix_spawn_file_actions_addopen(&actions, fd, (dir_ / std::to_string(fd)).c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        }
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        args.insert(args.begin(), {"--config", config_});
+        return test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path());
     }
-    Ended wait(pid_t pid) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir_ / "1"),
-                readFile(dir_ / "2")};
-    }
-    Ended run(const Args& args) { return wait(start(args)); }
+    test::ProgramEnd wait(pid_t pid) { return test::waitForProgram(pid, dir_.path()); }
+    test::ProgramEnd run(const Args& args) { return wait(start(args)); }
 
     test::TempDir dir_;
     fs::path game_ = dir_ / "game";
@@ -142,14 +101,14 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
     writeFile(game_ / "Maps/readme.txt", "not a package");
     writeFile(game_ / "uz/Lone.unr.uz", "no package");
     writeFile(root_ / ".varnox-upload-12345678", "left over");
-    Ended ended = run({"status"});
-    EXPECT_EQ(ended.status, 0) << ended.err;
+    test::ProgramEnd ended = run({"status"});
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
     expectSaid(ended.out, {"no .uz          server: missing     Sounds/Amb.uax\n",
                            "2 packages: 0 up to date, 0 with an older .uz, 2 without .uz"});
 
     const Snapshot here = snapshot(game_), there = snapshot(root_);
     ended = run({"sync", "--dry-run"});
-    EXPECT_EQ(ended.status, 0) << ended.err;
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
     expectSaid(ended.out, {"would compress  Sounds/Amb.uax -> uz/Amb.uax.uz (no .uz yet)",
                            "would upload  Amb.uax.uz (to be compressed first)",
                            "would upload  Lone.unr.uz (missing on the server)",
@@ -157,7 +116,7 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
     EXPECT_EQ(snapshot(game_), here);
     EXPECT_EQ(snapshot(root_), there);
 
-    EXPECT_EQ(run({"sync", "--jobs", "2"}).status, 0);
+    EXPECT_EQ(run({"sync", "--jobs", "2"}).exitCode, 0);
     expectSaid(run({"status", "--json"}).out,
                {R"({"event": "status", "package": "Maps/DM-\"Quoted\".unr", )"
                 R"("uz": "up_to_date", "server": "same"})"});
@@ -167,7 +126,7 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
     const auto untouched = fs::last_write_time(game_ / "uz/Amb.uax.uz");
     fs::last_write_time(game_ / "uz/DM-\"Quoted\".unr.uz", untouched - 1h);
     ended = run({"compress"});
-    EXPECT_EQ(ended.status, 0);
+    EXPECT_EQ(ended.exitCode, 0);
     expectSaid(ended.out, {"compressed  Maps/DM-\"Quoted\".unr -> uz/DM-\"Quoted\".unr.uz",
                            "compress: compressed 1, 0 failed, 1 up to date"});
     EXPECT_EQ(fs::last_write_time(game_ / "uz/Amb.uax.uz"), untouched);
@@ -188,10 +147,10 @@ TEST_F(RedirectTest, AnInterruptedCompressLeavesOnlyWholeFiles) {
                names.find(".part") != std::string::npos;
     }));
     ::kill(child, SIGKILL);
-    EXPECT_EQ(wait(child).status, -1);
+    EXPECT_EQ(wait(child).exitCode, -1);
     for (bool rerun : {false, true}) {
         if (rerun) {
-            EXPECT_EQ(run({"compress"}).status, 0);
+            EXPECT_EQ(run({"compress"}).exitCode, 0);
             EXPECT_EQ(namesIn(game_ / "uz").find(".part"), std::string::npos);
         }
         for (int i = 0; i < count; ++i) {
@@ -214,8 +173,8 @@ TEST_F(RedirectTest, UploadsWhatTheServerLacksOrHoldsWithAnotherSize) {
     writeFile(root_ / "Changed.unr.uz", "old");
     writeFile(root_ / "Current.uax.uz", "same");
     writeFile(root_ / "missing.UMX.uz", "other case");
-    const Ended ended = run({"upload"});
-    EXPECT_EQ(ended.status, 0) << ended.err;
+    const test::ProgramEnd ended = run({"upload"});
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
     expectSaid(ended.out, {"uploaded  Changed.unr.uz (14 bytes, the server's copy has 3 bytes, "
                            "this one 14); the server would not rename onto its old copy",
                            "uploaded  Missing.umx.uz (7 bytes, missing on the server); the server "
@@ -232,7 +191,7 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     for (const char* name : {"A", "B", "C", "D"}) {
         writeFile(game_ / "Maps" / (name + std::string(".unr")), name);
     }
-    ASSERT_EQ(run({"compress"}).status, 0);
+    ASSERT_EQ(run({"compress"}).exitCode, 0);
     const std::string a = ".uz up to date  server: other size  Maps/A.unr\n",
                       b = "server: missing     Maps/B.unr (the server holds b.UNR.uz: another "
                           "letter case",
@@ -253,7 +212,7 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     };
     for (const auto& [listing, said] : cases) {
         serve({.cannedListing = listing});
-        const Ended ended = run({"status"});
+        const test::ProgramEnd ended = run({"status"});
         expectSaid(ended.out + ended.err, said);
     }
 }
@@ -301,14 +260,14 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
                                 {"upload", "--password", "pw"},
                                 {"status", "--game"}};
     for (const Args& args : usageErrors) {
-        const Ended ended = run(args);
-        EXPECT_EQ(ended.status, 2) << ::testing::PrintToString(args);
+        const test::ProgramEnd ended = run(args);
+        EXPECT_EQ(ended.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_NE(ended.err.find("Try 'varnox-redirect --help'"), std::string::npos);
     }
     for (const auto& c : cases) {
         writeSettings(c.server);
-        const Ended ended = run(c.args);
-        EXPECT_EQ(ended.status, 1) << ::testing::PrintToString(c.args);
+        const test::ProgramEnd ended = run(c.args);
+        EXPECT_EQ(ended.exitCode, 1) << ::testing::PrintToString(c.args);
         EXPECT_NE(ended.err.find(c.said), std::string::npos) << ended.err;
     }
     writeFile(config_, "\"UTpath:\",\"\"\r\n");

@@ -30,10 +30,6 @@ const SettingsToWrite kTypical{
     "/home/ann/UnrealTournament",   "c: [/]", "redirect.example.org", "ann", "s3cret",
     "/home/ann/UnrealTournament/uz"};
 
-long entriesIn(const fs::path& folder) {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
-}
-
 TEST(SettingsFile, WritesSixQuotedRecordsAndReadsThemBack) {
     TempDir dir;
     const fs::path file = settingsFilePath(dir.path());
@@ -56,7 +52,7 @@ TEST(SettingsFile, WritesSixQuotedRecordsAndReadsThemBack) {
                                                     v.password, v.gameFolder + "/uz/"}))
             << v.gameFolder;
     }
-    EXPECT_EQ(entriesIn(dir.path()), 1);
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
 }
 
 TEST(SettingsFile, ReadsHandMadeFilesItemByItem) {
@@ -158,7 +154,7 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
     ::sigaction(SIGXFSZ, &previousAction, nullptr);
     EXPECT_EQ(number, failure::kDiskFull);
     EXPECT_EQ(readFile(file), "old");
-    EXPECT_EQ(entriesIn(dir.path()), 1);
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
 }
 
 // Routing by ending and the package names of .uz files: tests/packages.

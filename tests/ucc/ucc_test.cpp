@@ -3,7 +3,6 @@
 // and percentage figure on their own.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,11 +10,12 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <thread>
+#include <set>
 
 #include "platform/failure.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
+#include "tests/support/programs.h"
 #include "tests/support/temp_dir.h"
 #include "tests/uz/uz_test_support.h"
 #include "tools/ucc/package_names.h"
@@ -30,61 +30,22 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 using Lines = std::vector<std::string>;
-
-// The wait status of a started program: 0 when it exited with status 0.
-int waitFor(pid_t pid) {
-    int status = -1;
-    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
-    return status;
-}
+using Names = std::set<std::string>;
 
 const fs::path kVectors = uz::test::vectorsDir();
 
 class Ucc : public ::testing::Test {
 protected:
-    struct Result {
-        int exitCode = -1;  // -1 when the program did not exit normally
-        std::string out;
-        std::string err;
-    };
-
     void SetUp() override { test::makeGameFolder(game_.path()); }
 
     fs::path game(const std::string& relative) const { return game_ / relative; }
     std::string at(const std::string& relative) const { return game(relative).string(); }
-    // Starts the game folder's tool in one of its folders with an argument vector (no shell,
-    // so every argument reaches it as one argv element whatever it holds), its output going
-    // to the given files. The signals the tool handles start with their default action,
-    // whatever this process does.
-    pid_t start(Lines args, const std::string& folder = "", const std::string& out = "/dev/null",
-                const std::string& err = "/dev/null") {
-        const std::string program = at("System/UCC.exe"), where = at(folder);
-        args.insert(args.begin(), program);
-        std::vector<char*> argv;
-        for (auto& s : args) {
-            argv.push_back(s.data());
-        }
-        argv.push_back(nullptr);
-        const pid_t pid = ::fork();
-        if (pid == 0) {  // only calls that are safe between fork and exec
-            ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-            for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-                ::signal(sig, SIG_DFL);
-            }
-            if (::chdir(where.c_str()) == 0) {
-                ::execv(program.c_str(), argv.data());
-            }
-            ::_exit(127);
-        }
-        return pid;
+    // Starts the game folder's tool in one of its folders; runs it to its end.
+    pid_t start(const Lines& args, const std::string& folder = "", const fs::path& output = {}) {
+        return test::startProgram(game("System/UCC.exe"), args, game(folder), output);
     }
-    // Runs the tool to its end and collects its output.
-    Result run(const Lines& args, const std::string& folder = "") {
-        const std::string out = output_ / "out", err = output_ / "err";
-        const int status = waitFor(start(args, folder, out, err));
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    test::ProgramEnd run(const Lines& args, const std::string& folder = "") {
+        return test::waitForProgram(start(args, folder, output_.path()), output_.path());
     }
 
     // The log lines between the header (open, Init) and the closing line, each checked to end
@@ -105,15 +66,6 @@ protected:
         EXPECT_TRUE(lines[1].starts_with("Init: varnox ucc ")) << lines[1];
         EXPECT_TRUE(lines.back().starts_with("Log: Log file closed, ")) << lines.back();
         return Lines(lines.begin() + 2, lines.end() - 1);
-    }
-
-    Lines filesIn(const std::string& folder) const {
-        Lines names;
-        for (const auto& e : fs::directory_iterator(game(folder))) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
 
     TempDir game_;
@@ -211,7 +163,7 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
     const std::string usage = usageText({game("System"), "UCC.exe"});
     for (const auto& r : runs) {
         SCOPED_TRACE(::testing::PrintToString(r.args));
-        const Result result = run(r.args, "Maps");
+        const test::ProgramEnd result = run(r.args, "Maps");
         EXPECT_EQ(result.exitCode, r.status);
         EXPECT_EQ(logEntries(), r.log);
         std::string out, err;
@@ -229,9 +181,10 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
     }
     EXPECT_EQ(readFile(game("System/Broken.unr")), "the package that was there");
     EXPECT_EQ(readFile(game("System/UCC.exe")), readFile(test::builtProgram("ucc")));
-    EXPECT_EQ(filesIn("System"), (Lines{"-dash.unr", "Broken.unr", "DM-Test.unr", "ONE.BIN",
-                                        "UCC.exe", "UCC.log", odd, "package.bin"}));
-    EXPECT_EQ(filesIn("Maps"), (Lines{"-dash.unr", "-dash.unr.uz", odd, odd + ".uz"}));
+    EXPECT_EQ(test::namesIn(game("System")),
+              (Names{"-dash.unr", "Broken.unr", "DM-Test.unr", "ONE.BIN", "UCC.exe", "UCC.log", odd,
+                     "package.bin"}));
+    EXPECT_EQ(test::namesIn(game("Maps")), (Names{"-dash.unr", "-dash.unr.uz", odd, odd + ".uz"}));
 }
 
 // An interrupted run removes the temporary file it was writing and ends by the signal that
@@ -244,14 +197,11 @@ TEST_F(Ucc, ASignalRemovesTheTemporaryFileAndEndsTheRunByThatSignal) {
     writeFile(game("System/Big.unr"), "the package that was there");
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         const pid_t pid = start({"decompress", "uz/Big.unr.uz"});
-        for (int waited = 0; filesIn("System").size() < 4 && waited < 60000; ++waited) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        EXPECT_EQ(filesIn("System").size(), 4u) << "no temporary file seen";
+        EXPECT_TRUE(test::eventually([&] { return test::namesIn(game("System")).size() == 4; }))
+            << "no temporary file seen";
         ::kill(pid, sig);
-        const int status = waitFor(pid);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
-        EXPECT_EQ(filesIn("System"), (Lines{"Big.unr", "UCC.exe", "UCC.log"})) << sig;
+        EXPECT_EQ(test::waitForProgram(pid).signal, sig);
+        EXPECT_EQ(test::namesIn(game("System")), (Names{"Big.unr", "UCC.exe", "UCC.log"})) << sig;
         EXPECT_EQ(readFile(game("System/Big.unr")), "the package that was there");
     }
 }
@@ -274,7 +224,7 @@ TEST_F(Ucc, RunsAtTheSameTimeTakeTurnsWithTheLog) {
             runs.push_back(start({"decompress", source, source}));
         }
         for (pid_t pid : runs) {
-            EXPECT_EQ(waitFor(pid), 0);
+            EXPECT_EQ(test::waitForProgram(pid).exitCode, 0);
         }
         const Lines entries = logEntries();
         EXPECT_NE(std::find(expected.begin(), expected.end(), entries), expected.end())

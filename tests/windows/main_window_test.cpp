@@ -1,6 +1,5 @@
 // The main window over temporary drives, with our ucc or stand-in tools as the game tool.
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QPointer>
@@ -28,16 +27,7 @@ protected:
     void startInGame(bool slowTool = false) {
         makeGameFolder(game_, !slowTool);
         if (slowTool) {
-            // Does the work after the delay in its arguments' order: compress, decompress.
-            writeFile(game_ / "System" / "UCC.exe", R"(#!/bin/sh
-here=$(dirname "$0")
-case "$1" in
-compress) sleep "$COMPRESS_DELAY"; cat "$2" > "$2.uz"
-  printf 'Log: Compressed %s -> %s.uz (100%%)\r\n' "$2" "$2" > "$here/UCC.log" ;;
-decompress) sleep "$DECOMPRESS_DELAY"; name=$(basename "$2"); cat "$2" > "$here/${name%???}" ;;
-esac
-)");
-            ::chmod((game_ / "System" / "UCC.exe").c_str(), 0755);
+            fs::copy_file(sourcePath("tests/windows/slow_tool.sh"), game_ / "System" / "UCC.exe");
         }
         writeConfig(game_, "c:");
         startMain();

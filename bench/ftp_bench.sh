@@ -4,7 +4,9 @@
 # several times by build/bin/varnox_ftp_bench and by `curl -T` / `curl -o` (with
 # `--ssl-reqd` for TLS); each time covers a whole program run (start, connect, log in,
 # transfer, quit). Our uploads go to a temporary name and are renamed, and our downloads ask
-# for the size first, as the program does. Prints the median times and their ratio.
+# for the size first, as the program does; the TLS server's self-signed certificate is
+# trusted once and known from then on, as for a user who answered Yes. Prints the median
+# times and their ratio.
 #
 #   bench/ftp_bench.sh [BUILD_DIR] [ROUNDS]      (defaults: build, 5)
 #
@@ -86,8 +88,8 @@ for kind in plain tls; do
         for who in $order; do
             rm -f "$work/root/up.bin" "$work/local/down.bin"
             if [ "$who" = ours ]; then
-                ours_put+=("$(timed "$bench" put "$ours_server" "$user" "$password" "$work/local/big.bin" up.bin)")
-                ours_get+=("$(timed "$bench" get "$ours_server" "$user" "$password" "$work/local/down.bin" big.bin)")
+                ours_put+=("$(timed "$bench" put "$ours_server" "$user" "$password" "$work/local/big.bin" up.bin "$work/trusted_servers.txt")")
+                ours_get+=("$(timed "$bench" get "$ours_server" "$user" "$password" "$work/local/down.bin" big.bin "$work/trusted_servers.txt")")
             else
                 curl_put+=("$(timed curl -sS "${curl_flags[@]}" -T "$work/local/big.bin" "$url/up.bin")")
                 curl_get+=("$(timed curl -sS "${curl_flags[@]}" -o "$work/local/down.bin" "$url/big.bin")")

@@ -36,7 +36,6 @@ protected:
         }
         server_ = std::make_unique<FtpServer>(std::move(options));
     }
-    std::string address() { return server_->address(); }
     CallResult connectTo(const std::string& server, bool passive = true) {
         session_.disconnect();
         session_.close();
@@ -44,7 +43,7 @@ protected:
         return session_.connect({server, kUser, kPassword, passive});
     }
     void connect(bool passive = true) {
-        const CallResult result = connectTo(address(), passive);
+        const CallResult result = connectTo(server_->address(), passive);
         ASSERT_TRUE(result.ok()) << result.error << " " << result.reply;
     }
     Names names() {
@@ -73,12 +72,12 @@ TEST_F(SessionTest, ConnectsDirectlyOrThroughAGatewayOrSaysWhyNot) {
     serve({.accounts = {{"admin@127.0.0.1", kPassword, root_.path()},
                         {"admin@127.0.0.1:2121", kPassword, root_.path()}},
            .loginRefusal = "Sorry, no entry.\nTry again tomorrow."});
-    CallResult refused = connectTo(address());
+    CallResult refused = connectTo(server_->address());
     EXPECT_EQ(refused.error, error::kLoginFailure);
     EXPECT_EQ(refused.replyCode, 530u);
     EXPECT_EQ(refused.reply, "530-Sorry, no entry.\r\n530 Try again tomorrow.\r\n");
     EXPECT_EQ(session_.state(), Session::State::kOpen) << "a failed connect stays open";
-    gateway_ = " " + address() + " ";
+    gateway_ = " " + server_->address() + " ";
     for (const char* name : {"127.0.0.1", "127.0.0.1:2121"}) {
         ASSERT_TRUE(connectTo(name).ok()) << name;
         EXPECT_EQ(names(), Names{"through-gateway.txt"});
@@ -91,16 +90,17 @@ TEST_F(SessionTest, ConnectsDirectlyOrThroughAGatewayOrSaysWhyNot) {
     const std::pair<std::string, std::uint32_t> cases[] = {
         {"127.0.0.1:" + std::to_string(closed.port()), error::kCannotConnect},
         {"127.0.0.1:" + std::to_string(silent.port()), error::kTimeout},  // no greeting
-        {"http://" + address(), error::kUnrecognizedScheme},
+        {"http://" + server_->address(), error::kUnrecognizedScheme},
         {"no-such-host.invalid", error::kNameNotResolved},
     };
     for (const auto& [server, number] : cases) {
         EXPECT_EQ(quick.connect({server, kUser, kPassword, true}).error, number) << server;
     }
-    EXPECT_EQ(quick.connect({address(), "admin\r\nDELE x", kPassword, true}).error,
+    EXPECT_EQ(quick.connect({server_->address(), "admin\r\nDELE x", kPassword, true}).error,
               error::kInvalidParameter);
     Session idle;
-    EXPECT_EQ(idle.connect({address(), kUser, kPassword, true}).error, error::kInvalidHandle);
+    EXPECT_EQ(idle.connect({server_->address(), kUser, kPassword, true}).error,
+              error::kInvalidHandle);
     EXPECT_EQ(idle.open(" ").error, error::kInvalidParameter);
     EXPECT_EQ(idle.state(), Session::State::kIdle);
 }
@@ -223,7 +223,7 @@ TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
     serve({.throttleBytesPerSecond = 4});
     Session session(Timeouts{5s, 30s, 2s, 1024});
     session.open("");
-    ASSERT_TRUE(session.connect({address(), kUser, kPassword, true}).ok());
+    ASSERT_TRUE(session.connect({server_->address(), kUser, kPassword, true}).ok());
     for (bool cancel : {true, false}) {
         CallResult result;
         std::thread worker(
@@ -278,7 +278,8 @@ TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
 }
 
 // A certificate that does not verify is shown; No ends the connection after the handshake,
-// Yes trusts that certificate for that server from then on, until it changes.
+// Yes trusts that certificate for that server from then on, until it changes. One that the
+// system's trust store vouches for is not asked about.
 TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     FtpServerOptions options{.explicitTls = true, .commandLog = local_ / "commands.log"};
     serve(options);
@@ -295,7 +296,7 @@ TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
                 return trust;
             });
         session->open("");
-        return session->connect({"ftpes://" + address(), kUser, kPassword}).error;
+        return session->connect({"ftpes://" + server_->address(), kUser, kPassword}).error;
     };
     EXPECT_EQ(connectTls(), error::kInvalidCa);
     EXPECT_EQ(readFile(local_ / "commands.log").find("USER"), std::string::npos)
@@ -315,6 +316,15 @@ TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     trust = true;
     EXPECT_EQ(connectTls(), 0u);
     EXPECT_EQ(asked, (std::vector<bool>{false, false, true}));
+
+    options.port = 0;
+    options.certificateFile = local_ / "trust-store.pem";
+    serve(options);
+    ::setenv("SSL_CERT_FILE", options.certificateFile->c_str(), 1);
+    EXPECT_EQ(connectTls(), 0u);
+    EXPECT_TRUE(session->list(listing).ok());
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(asked.size(), 3u);
 }
 
 }  // namespace

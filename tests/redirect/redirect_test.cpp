@@ -121,7 +121,6 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
                {R"({"event": "status", "package": "Maps/DM-\"Quoted\".unr", )"
                 R"("uz": "up_to_date", "server": "same"})"});
     EXPECT_EQ(readFile(root_ / "Amb.uax.uz"), readFile(game_ / "uz/Amb.uax.uz"));
-    EXPECT_FALSE(fs::exists(root_ / ".varnox-upload-12345678"));
 
     const auto untouched = fs::last_write_time(game_ / "uz/Amb.uax.uz");
     fs::last_write_time(game_ / "uz/DM-\"Quoted\".unr.uz", untouched - 1h);
@@ -217,9 +216,9 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     }
 }
 
-// What an upload cut short leaves under its temporary name is removed by the next one (see
-// StatusDryRunSyncAndCompressAgain).
-TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFile) {
+// An upload cut short leaves the old file on the server; the next run removes what the cut
+// left under its temporary name.
+TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFileAndTheNextRunTidiesUp) {
     serve({.throttleBytesPerSecond = 256 * 1024});
     writeFile(game_ / "uz/A.unr.uz", bytes(2 << 20, 5));
     writeFile(root_ / "A.unr.uz", "old");
@@ -229,6 +228,10 @@ TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFile) {
     ::kill(child, SIGKILL);
     wait(child);
     EXPECT_EQ(readFile(root_ / "A.unr.uz"), "old");
+    serve();
+    const test::ProgramEnd next = run({"upload"});
+    expectSaid(next.out, {"removed  .varnox-upload-", "uploaded  A.unr.uz"});
+    EXPECT_EQ(snapshot(root_), snapshot(game_ / "uz"));
 }
 
 // A wrong command line exits with 2, settings that cannot be used and a server that cannot

@@ -45,7 +45,8 @@ std::string configJson(const FtpServerOptions& o, const std::string& listing) {
            ", \"tls\": " + (o.explicitTls ? "\"explicit\"" : "null") +
            ", \"canned_listing\": " + (o.cannedListing ? json(listing) : "null") +
            ", \"login_refusal\": " + text(o.loginRefusal) +
-           ", \"command_log\": " + text(o.commandLog) + "}\n";
+           ", \"command_log\": " + text(o.commandLog) +
+           ", \"certificate_file\": " + text(o.certificateFile) + "}\n";
 }
 
 }  // namespace

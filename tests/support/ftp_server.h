@@ -35,6 +35,8 @@ struct FtpServerOptions {
     // A file that gets the name of every command the server receives, one a line, and "421"
     // when the server closes an idle control connection.
     std::optional<std::filesystem::path> commandLog{};
+    // A file that gets the server's certificate, to stand in for a trust store.
+    std::optional<std::filesystem::path> certificateFile{};
 };
 
 // A real FTP server (tests/support/ftp_server.py, pyftpdlib run by /usr/bin/python3) on

@@ -15,6 +15,7 @@ The configuration is a JSON object:
   no_rename_over  optional: a rename onto an existing file is refused
   tls             optional: "explicit" asks for AUTH TLS on the control and data
                   connections, with a new self-signed certificate on every start
+  certificate_file  optional file that gets that certificate (PEM)
   port            optional port to listen on (0 or missing: any free one)
   command_log     optional file that gets the name of every command received, one a line,
                   and "421" when the server closes an idle control connection
@@ -37,8 +38,9 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, 
 from pyftpdlib.servers import FTPServer
 
 
-def tls_context():
-    """A context with a new key and self-signed certificate for localhost and 127.0.0.1."""
+def tls_context(certificate_file):
+    """A context with a new key and self-signed certificate for localhost and 127.0.0.1,
+    which is also written to certificate_file when one is named."""
     from OpenSSL import SSL, crypto
     key = crypto.PKey()
     key.generate_key(crypto.TYPE_RSA, 2048)
@@ -52,6 +54,9 @@ def tls_context():
     cert.add_extensions([crypto.X509Extension(
         b"subjectAltName", False, b"DNS:localhost,IP:127.0.0.1")])
     cert.sign(key, "sha256")
+    if certificate_file:
+        with open(certificate_file, "wb") as out:
+            out.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
     context = SSL.Context(SSL.TLS_METHOD)
     context.use_certificate(cert)
     context.use_privatekey(key)
@@ -143,7 +148,7 @@ def main():
             def readable(self):
                 return self._ssl_accepting or super().readable()
 
-        Handler.ssl_context = tls_context()
+        Handler.ssl_context = tls_context(config.get("certificate_file"))
         Handler.tls_control_required = True
         Handler.tls_data_required = True
         Handler.dtp_handler = DataHandler

@@ -13,7 +13,7 @@
 #include "tests/support/game_folder.h"
 #include "tests/support/programs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 #include "uz/files.h"
 
 namespace varnox::redirect {

@@ -17,7 +17,7 @@
 #include "tests/support/game_folder.h"
 #include "tests/support/programs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 #include "tools/ucc/package_names.h"
 #include "tools/ucc/ucc_command.h"
 #include "tools/ucc/ucc_log.h"

@@ -9,7 +9,7 @@
 
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 #include "uz/bwt.h"
 #include "uz/codec.h"
 #include "uz/files.h"

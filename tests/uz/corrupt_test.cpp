@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 #include "uz/bwt.h"
 #include "uz/codec.h"
 #include "uz/huffman.h"

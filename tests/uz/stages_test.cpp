@@ -11,7 +11,7 @@
 #include <numeric>
 #include <optional>
 
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 #include "uz/bwt.h"
 #include "uz/byte_reader.h"
 #include "uz/compact_index.h"

@@ -1,4 +1,4 @@
-#include "tests/uz/uz_test_support.h"
+#include "tests/support/uz_data.h"
 
 #include <gtest/gtest.h>
 

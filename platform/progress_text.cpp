@@ -34,7 +34,8 @@ std::string describeProgress(std::uint64_t done, std::uint64_t total,
     const double rate = static_cast<double>(done) / seconds;
     text += ", " + describeBytes(static_cast<std::uint64_t>(rate)) + "/s";
     if (total > done) {
-        const auto left = static_cast<std::uint64_t>(std::ceil(static_cast<double>(total - done) / rate));
+        const auto left =
+            static_cast<std::uint64_t>(std::ceil(static_cast<double>(total - done) / rate));
         text += left >= 60 ? ", " + std::to_string(left / 60) + " min " +
                                  std::to_string(left % 60) + " s left"
                            : ", " + std::to_string(left) + " s left";

@@ -15,8 +15,8 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
-#include <QProgressDialog>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidgetItem>
@@ -139,7 +139,8 @@ bool saveFtpWindows(windows::Services& services, const settings::Settings& recor
 
     // An upload into maps, drawn while it runs, then cancelled.
     auto& files = *ftp.findChild<windows::FileList*>("File1");
-    const QString big = QString::fromStdString((files.folder() / "DM-Brindle-Large.unr.uz").string());
+    const QString big =
+        QString::fromStdString((files.folder() / "DM-Brindle-Large.unr.uz").string());
     writeFile(big, QByteArray(24 << 20, 'u'));
     files.refresh();
     const auto found = files.findItems(QFileInfo(big).fileName(), Qt::MatchExactly);

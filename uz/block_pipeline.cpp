@@ -86,9 +86,6 @@ void BlockPipeline::send() {
 }
 
 void BlockPipeline::finish() {
-    if (filling_->count > 0) {
-        send();
-    }
     if (!worker_.joinable()) {
         finish_();
         return;

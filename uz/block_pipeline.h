@@ -55,8 +55,8 @@ public:
     BlockBatch& batch() { return *filling_; }
     // Hands the batch over and starts a new one. Raises the consuming side's error, if any.
     void send();
-    // The decoding side is done: sends what is left, waits for the work to finish and raises
-    // its error, if any.
+    // The decoding side is done and has sent its last batch: waits for the work to finish and
+    // raises its error, if any.
     void finish();
     // The decoding side failed (call it while handling that error): the batches already
     // sent are still taken, and raises the consuming side's error if it had one.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "uz/buffer.h"
+#include "uz/byte_reader.h"
 #include "uz/error.h"
 #include "uz/parallel.h"
 
@@ -21,10 +22,6 @@ void putU32(std::uint8_t* p, std::uint32_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-std::uint32_t peekU32(const std::uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // Scratch space one thread reuses for every block it sorts.
@@ -234,7 +231,7 @@ BwtBlockEncoder::~BwtBlockEncoder() = default;
 bool BwtBlockEncoder::reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored) {
     encodeBlock(restored, scratch_->coded.get(), scratch_->sort);
     const std::uint8_t* coded = scratch_->coded.get();
-    return peekU32(coded + 4) == stored.first && peekU32(coded + 8) == stored.last &&
+    return loadU32(coded + 4) == stored.first && loadU32(coded + 8) == stored.last &&
            std::memcmp(coded + kBwtBlockHeader, stored.bytes.data(), stored.bytes.size()) == 0;
 }
 

@@ -6,6 +6,12 @@
 
 namespace varnox::uz {
 
+// The little-endian 32-bit value in the four bytes at `p`.
+inline std::uint32_t loadU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
 // Reads little-endian fields from a byte range and raises uz::Error (input past end) naming
 // the field when the range holds too few bytes for it. Never reads outside the range.
 class ByteReader {
@@ -18,8 +24,6 @@ public:
     std::uint8_t byte(const char* what);
     std::uint32_t u32(const char* what);
     std::span<const std::uint8_t> bytes(std::size_t count, const char* what);
-    // Everything not read yet; the reader is then at the end.
-    std::span<const std::uint8_t> rest();
 
 private:
     void need(std::size_t count, const char* what) const;

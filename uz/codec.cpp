@@ -26,7 +26,9 @@ void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     }
 }
 
-std::vector<std::uint8_t> header(std::string_view storedName, Signature signature) {
+}  // namespace
+
+std::vector<std::uint8_t> encodeHeader(std::string_view storedName, Signature signature) {
     if (signature != Signature::Standard && signature != Signature::DoubleRle) {
         throw Error(error::kInvalidValue,
                     "unknown signature " + std::to_string(static_cast<std::uint32_t>(signature)));
@@ -36,6 +38,8 @@ std::vector<std::uint8_t> header(std::string_view storedName, Signature signatur
     writeStoredName(storedName, out);
     return out;
 }
+
+namespace {
 
 // The stages after the first run-length pass; each buffer is dropped as soon as the next
 // stage has been produced from it.
@@ -56,21 +60,30 @@ std::vector<std::uint8_t> finishEncoding(std::vector<std::uint8_t> out,
 
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::string_view storedName,
                                  Signature signature) {
-    auto out = header(storedName, signature);
+    auto out = encodeHeader(storedName, signature);
     return finishEncoding(std::move(out), rleEncode(package), signature);
 }
 
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature) {
-    auto out = header(storedName, signature);
+    auto out = encodeHeader(storedName, signature);
     std::vector<std::uint8_t> runs = rleEncode(package);
     release(package);
     return finishEncoding(std::move(out), std::move(runs), signature);
 }
 
-std::vector<std::uint8_t> encodeRuns(std::vector<std::uint8_t>&& runs, std::string_view storedName,
-                                     Signature signature) {
-    auto out = header(storedName, signature);
+std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view storedName,
+                                      Signature signature) {
+    auto out = encodeHeader(storedName, signature);
+    // The first stage's runs for the zeros: runs of 255, then what is left over.
+    const std::vector<std::uint8_t> full = rleEncode(std::vector<std::uint8_t>(255, 0));
+    std::vector<std::uint8_t> runs;
+    runs.reserve(static_cast<std::size_t>(size / 255 * full.size() + full.size()));
+    for (std::uint64_t i = 0; i < size / 255; ++i) {
+        runs.insert(runs.end(), full.begin(), full.end());
+    }
+    const std::vector<std::uint8_t> rest = rleEncode(std::vector<std::uint8_t>(size % 255, 0));
+    runs.insert(runs.end(), rest.begin(), rest.end());
     return finishEncoding(std::move(out), std::move(runs), signature);
 }
 

@@ -34,11 +34,15 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::str
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature = Signature::Standard);
 
-// The same from the output of the first run-length stage (what rleEncode gives for the
-// package), for a caller that makes that stream without holding the package: a long run of
-// one byte, say.
-std::vector<std::uint8_t> encodeRuns(std::vector<std::uint8_t>&& runs, std::string_view storedName,
-                                     Signature signature = Signature::Standard);
+// The same for a package of `size` zero bytes, made from the runs the first stage writes for
+// them without holding the package: a small file that stands for a huge package (about
+// 100 KB for 1 GiB with DoubleRle).
+std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view storedName,
+                                      Signature signature = Signature::Standard);
+
+// The header of a .uz file: the signature, then the stored name. Raises uz::Error for a
+// signature the format does not have or a name it cannot hold.
+std::vector<std::uint8_t> encodeHeader(std::string_view storedName, Signature signature);
 
 // No limit on the size a file may decode to.
 constexpr std::size_t kNoSizeLimit = static_cast<std::size_t>(-1);

@@ -25,16 +25,6 @@ constexpr std::size_t kStep = 64 * 1024;
     throw Error(error::kInvalidFormat, "encoding its package again gives other bytes: " + where);
 }
 
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-}
-
-std::uint32_t u32At(const std::uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 struct Header {
     Signature signature = Signature::Standard;
     std::string storedName;
@@ -58,24 +48,20 @@ void take(InputWindow& in, std::uint64_t count, std::vector<std::uint8_t>& out) 
 
 Header readHeader(InputWindow& in) {
     Header h;
-    take(in, 4, h.bytes);
-    ByteReader signatureReader(h.bytes);
-    const std::uint32_t signature = signatureReader.u32("the signature");
+    // The signature and the name's compact index take at most nine bytes.
+    in.ensure(9);
+    ByteReader reader(in.unread());
+    const std::uint32_t signature = reader.u32("the signature");
     if (signature != static_cast<std::uint32_t>(Signature::Standard) &&
         signature != static_cast<std::uint32_t>(Signature::DoubleRle)) {
         throw Error(error::kInvalidFormat,
                     "unknown signature " + std::to_string(signature) + " (1234 or 5678 expected)");
     }
     h.signature = static_cast<Signature>(signature);
-    // The name's compact index (up to five bytes, each saying whether another follows),
-    // then as many bytes as it gives; the stored-name reader checks them.
-    take(in, 1, h.bytes);
-    for (int i = 1; i <= 4 && h.bytes.size() == 4u + i && (h.bytes.back() & (i == 1 ? 0x40 : 0x80));
-         ++i) {
-        take(in, 1, h.bytes);
-    }
-    ByteReader lengthReader(std::span<const std::uint8_t>(h.bytes).subspan(4));
-    const std::int64_t n = readCompactIndex(lengthReader);
+    // The name's length, then as many bytes (or UTF-16 units) as it gives; the stored-name
+    // reader checks them.
+    const std::int64_t n = readCompactIndex(reader);
+    take(in, reader.position(), h.bytes);
     take(in, n >= 0 ? static_cast<std::uint64_t>(n) : 2 * static_cast<std::uint64_t>(-n), h.bytes);
     ByteReader nameReader(std::span<const std::uint8_t>(h.bytes).subspan(4));
     h.storedName = readStoredName(nameReader);
@@ -129,9 +115,9 @@ public:
 
 private:
     void startBlock() {
-        n_ = u32At(header_);
-        first_ = u32At(header_ + 4);
-        last_ = u32At(header_ + 8);
+        n_ = loadU32(header_);
+        first_ = loadU32(header_ + 4);
+        last_ = loadU32(header_ + 8);
         checkBwtHeader(n_, first_, last_, ++number_, blockOffset_);
         pipeline_.batch().reserve(std::size_t{n_} + 1);
         // The encoder cuts full blocks while input is left: only the last may be shorter.
@@ -264,10 +250,7 @@ StreamInfo decodeStream(ByteSource& source, ByteSink& out, const DecodeOptions& 
     InputWindow in(source);
     Header header = readHeader(in);
     if (options.verify) {
-        std::vector<std::uint8_t> encoded;
-        putU32(encoded, static_cast<std::uint32_t>(header.signature));
-        writeStoredName(header.storedName, encoded);
-        if (encoded != header.bytes) {
+        if (encodeHeader(header.storedName, header.signature) != header.bytes) {
             differs("the stored name is not written as encoding writes it");
         }
     }

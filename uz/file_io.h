@@ -24,7 +24,6 @@ public:
 
     std::size_t read(std::span<std::uint8_t> into) override;
     std::uint64_t remaining() const override { return size_ > done_ ? size_ - done_ : 0; }
-    std::uint64_t size() const { return size_; }
 
 private:
     std::filesystem::path file_;

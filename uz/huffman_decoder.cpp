@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "uz/byte_reader.h"
 #include "uz/error.h"
 #include "uz/huffman.h"
 #include "uz/huffman_tree.h"
@@ -233,8 +234,7 @@ HuffmanDecoder::HuffmanDecoder(InputWindow& input, std::uint64_t sizeLimit)
         throw Error(error::kInputPastEnd, "the data ends inside the Huffman count");
     }
     const auto c = input.unread();
-    s.count = static_cast<std::uint64_t>(c[0]) | static_cast<std::uint64_t>(c[1]) << 8 |
-              static_cast<std::uint64_t>(c[2]) << 16 | static_cast<std::uint64_t>(c[3]) << 24;
+    s.count = loadU32(c.data());
     input.consume(4);
     if (s.count > sizeLimit) {
         throw Error(error::kOverflow, "the Huffman data codes " + std::to_string(s.count) +

@@ -77,8 +77,4 @@ void MtfDecoder::decode(std::span<std::uint8_t> data) {
     }
 }
 
-void mtfDecode(std::span<std::uint8_t> data) {
-    MtfDecoder().decode(data);
-}
-
 }  // namespace varnox::uz

@@ -7,7 +7,6 @@ namespace varnox::uz {
 
 // Move-to-front stage, in place. One table of 0..255 serves the whole stream.
 void mtfEncode(std::span<std::uint8_t> data);
-void mtfDecode(std::span<std::uint8_t> data);
 
 // The decoding in steps: each call goes on with the table the previous one left.
 class MtfDecoder {

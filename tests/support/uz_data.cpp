@@ -98,19 +98,6 @@ Bytes huffmanBlock(std::uint32_t count, const Bytes& bits) {
     return join({le32(count), bits});
 }
 
-Bytes zerosUzFile(std::uint64_t size, Signature signature, std::string_view storedName) {
-    // Runs of 255, then what is left over.
-    const Bytes full = rleEncode(Bytes(255, 0));
-    Bytes runs;
-    runs.reserve(static_cast<std::size_t>(size / 255 * full.size() + full.size()));
-    for (std::uint64_t i = 0; i < size / 255; ++i) {
-        runs.insert(runs.end(), full.begin(), full.end());
-    }
-    const Bytes rest = rleEncode(Bytes(size % 255, 0));
-    runs.insert(runs.end(), rest.begin(), rest.end());
-    return encodeRuns(std::move(runs), storedName, signature);
-}
-
 Bytes uzFile(std::uint32_t signature, std::string_view storedName, const Bytes& body) {
     Bytes out = le32(signature);
     writeCompactIndex(static_cast<std::int32_t>(storedName.size() + 1), out);

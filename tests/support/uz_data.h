@@ -35,9 +35,6 @@ Bytes mixedBytes(std::size_t size, std::uint64_t seed);
 Bytes bitsOf(std::string_view text);
 // A Huffman stage block: the 32-bit count, then the given bit stream.
 Bytes huffmanBlock(std::uint32_t count, const Bytes& bits);
-// A .uz file whose package is `size` zero bytes, made from the runs the first stage writes
-// for them, without the package: a small file that stands for a huge package.
-Bytes zerosUzFile(std::uint64_t size, Signature signature, std::string_view storedName);
 
 // A whole .uz file around a body.
 Bytes uzFile(std::uint32_t signature, std::string_view storedName, const Bytes& body);

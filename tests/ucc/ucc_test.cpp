@@ -192,7 +192,7 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
 // caught while it writes.
 TEST_F(Ucc, ASignalRemovesTheTemporaryFileAndEndsTheRunByThatSignal) {
     const uz::test::Bytes bomb =
-        uz::test::zerosUzFile(std::uint64_t{1} << 30, uz::Signature::DoubleRle, "Big.unr");
+        uz::encodeZeros(std::uint64_t{1} << 30, "Big.unr", uz::Signature::DoubleRle);
     writeFile(game("uz/Big.unr.uz"), std::string(bomb.begin(), bomb.end()));
     writeFile(game("System/Big.unr"), "the package that was there");
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {

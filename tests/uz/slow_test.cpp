@@ -21,7 +21,7 @@ TEST(LargePackage, HundredMebibytesRoundTrip) {
 // The package is checked piece by piece as it comes; it is never whole in memory.
 TEST(LargePackage, ASmallFileStandingForAGibibyteDecodesExactly) {
     const std::uint64_t size = std::uint64_t{1} << 30;
-    const Bytes file = zerosUzFile(size, Signature::DoubleRle, "Bomb.unr");
+    const Bytes file = encodeZeros(size, "Bomb.unr", Signature::DoubleRle);
     EXPECT_LT(file.size(), 200000u);
     struct ZeroCounter final : ByteSink {
         void write(std::span<const std::uint8_t> bytes) override {

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/files.h"
+
 namespace varnox::ucc {
 
 namespace {
@@ -88,17 +90,8 @@ void UccLog::line(std::string_view event, std::string_view text) {
     whole += clean(text);
     whole += "\r\n";
     const bool locked = lockLine(fd_, F_WRLCK);
-    std::string_view rest = whole;
-    while (!rest.empty()) {
-        const ssize_t put = ::write(fd_, rest.data(), rest.size());
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            break;  // a log that cannot take the line loses it; the run goes on
-        }
-        rest.remove_prefix(static_cast<std::size_t>(put));
-    }
+    // A log that cannot take the line loses it; the run goes on.
+    (void)platform::writeAll(fd_, whole.data(), whole.size());
     if (locked) {
         lockLine(fd_, F_UNLCK);
     }

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <mutex>
-#include <random>
 
 #include "ftp/curl_errors.h"
 #include "ftp/errors.h"
 #include "ftp/local_file.h"
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
+#include "platform/files.h"
 
 namespace varnox::ftp {
 namespace {
@@ -33,17 +33,6 @@ long wholeSeconds(std::chrono::milliseconds duration) {
 
 bool usableRemoteName(std::string_view name) {
     return !name.empty() && isSendable(name) && name.back() != '/';
-}
-
-std::string temporaryName() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
-    std::string name = ".varnox-upload-";
-    for (int i = 0; i < 8; ++i) {
-        name += kLetters[pick(engine)];
-    }
-    return name;
 }
 
 curl_slist* commandList(const std::vector<std::string>& lines) {
@@ -274,7 +263,6 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     postQuote_ = commandList(request.after);
     curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_);
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_);
-    ++requests_;
     const auto code = static_cast<CURLcode>(run());
     if (code == CURLE_OK || (request.listingCut && code == CURLE_WRITE_ERROR)) {
         return error::kSuccess;
@@ -284,6 +272,9 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     }
     if (cancelled_) {
         return error::kOperationCancelled;
+    }
+    if (tls_ && tls_->takeRefused()) {
+        return error::kInvalidCa;
     }
     return errorFromCurl(code);
 }
@@ -339,17 +330,20 @@ std::uint32_t Connection::commands(const std::vector<std::string>& lines) {
     return perform(directoryUrlPath(directory_), request);
 }
 
-std::optional<std::uint64_t> Connection::remoteSize(const std::string& path) {
+std::uint32_t Connection::remoteSize(const std::string& path, std::optional<std::uint64_t>& size) {
+    size.reset();
     Request request;
     request.noBody = true;
-    request.before.push_back("NOOP");
-    if (perform(fileUrlPath(path), request) != error::kSuccess) {
-        return std::nullopt;
+    if (const std::uint32_t result = perform(fileUrlPath(path), request);
+        result != error::kSuccess) {
+        return result;
     }
-    curl_off_t size = -1;
-    curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
-    return size >= 0 ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(size))
-                     : std::nullopt;
+    curl_off_t reported = -1;
+    curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &reported);
+    if (reported >= 0) {
+        size = static_cast<std::uint64_t>(reported);
+    }
+    return error::kSuccess;
 }
 
 std::uint32_t Connection::download(std::string_view remoteName,
@@ -359,7 +353,7 @@ std::uint32_t Connection::download(std::string_view remoteName,
         return error::kInvalidParameter;
     }
     const std::string path = childPath(directory_, remoteName);
-    PendingDownload target(localPath, false);
+    PendingDownload target(localPath);
     if (std::uint32_t result = target.open(); result != error::kSuccess) {
         return result;
     }
@@ -369,18 +363,10 @@ std::uint32_t Connection::download(std::string_view remoteName,
     // changes its line ends on the way.
     std::optional<std::uint64_t> size;
     if (type == TransferType::kBinary) {
-        Request sizeRequest;
-        sizeRequest.noBody = true;
-        if (std::uint32_t result = perform(fileUrlPath(path), sizeRequest);
-            result != error::kSuccess) {
+        if (std::uint32_t result = remoteSize(path, size); result != error::kSuccess) {
             return result;
         }
-        curl_off_t reported = -1;
-        curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &reported);
-        if (reported >= 0) {
-            size = static_cast<std::uint64_t>(reported);
-            progress_.total = *size;
-        }
+        progress_.total = size.value_or(0);
     }
     Request request;
     request.download = &target;
@@ -411,7 +397,7 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
     progress_.done = 0;
     progress_.total = static_cast<std::uint64_t>(source.size());
     const std::string final = childPath(directory_, remoteName);
-    const std::string temporary = childPath(directory_, temporaryName());
+    const std::string temporary = childPath(directory_, kUploadPrefix + platform::randomLetters());
     Request request;
     request.upload = &source;
     request.ascii = type == TransferType::kAscii;
@@ -421,7 +407,9 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
         return result;
     }
     ReplyLog failure = replies_;  // what the caller is told
-    if (result == error::kExtendedError && !cancelled_ && remoteSize(temporary)) {
+    std::optional<std::uint64_t> stored;
+    if (result == error::kExtendedError && !cancelled_ &&
+        remoteSize(temporary, stored) == error::kSuccess && stored) {
         // Stored, but not renamed onto the file that is there: that one goes first.
         result = commands({"DELE " + final, "RNFR " + temporary, "RNTO " + final});
         if (result == error::kSuccess) {

@@ -20,6 +20,9 @@ struct curl_slist;
 
 namespace varnox::ftp {
 
+// The start of the name an upload gives its file in the target folder until it is complete.
+constexpr char kUploadPrefix[] = ".varnox-upload-";
+
 // How long the transport waits before it gives up with kTimeout.
 struct Timeouts {
     std::chrono::milliseconds connect{20000};  // to reach the server and log in
@@ -87,18 +90,15 @@ public:
     void cancel() { cancelled_ = true; }
     Progress& progress() { return progress_; }
 
-    // How many requests went to libcurl so far, to tell whether a call reached the server.
-    std::uint64_t requests() const { return requests_; }
     const ReplyLog& replies() const { return replies_; }
     const std::string& currentDirectory() const { return directory_; }
-    // The user refused the server's certificate during the last call.
-    bool certificateRefused() const { return tls_ && tls_->refused(); }
 
 private:
     struct Request;
     std::uint32_t perform(const std::string& urlPath, Request& request);
     std::uint32_t commands(const std::vector<std::string>& lines);
-    std::optional<std::uint64_t> remoteSize(const std::string& path);
+    // Asks for a remote file's size; `size` stays empty when the server gives none.
+    std::uint32_t remoteSize(const std::string& path, std::optional<std::uint64_t>& size);
     int run();
     std::string url(const std::string& urlPath) const;
 
@@ -113,7 +113,6 @@ private:
     std::string directory_;
     ReplyLog replies_;
     Progress progress_;
-    std::uint64_t requests_ = 0;
     std::atomic<bool> cancelled_{false};
 };
 

@@ -230,20 +230,6 @@ std::optional<FindData> parseListLine(std::string_view line) {
     return parseDos(line);
 }
 
-std::vector<FindData> parseListing(std::string_view text) {
-    std::vector<FindData> entries;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line =
-            text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
-        text.remove_prefix(line.size());
-        if (auto parsed = parseListLine(line)) {
-            entries.push_back(std::move(*parsed));
-        }
-    }
-    return entries;
-}
-
 bool ListingReader::feed(std::string_view bytes) {
     while (!bytes.empty()) {
         if (bytes_ >= maxBytes_ || listing_.entries.size() > maxEntries_) {

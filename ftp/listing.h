@@ -48,10 +48,6 @@ struct FindData {
 // "<DIR>" or a size, then one blank, then the name.
 std::optional<FindData> parseListLine(std::string_view line);
 
-// Every entry of a LIST reply, in the server's order, nothing sorted or left out ("." and
-// ".." pass through when a server lists them).
-std::vector<FindData> parseListing(std::string_view text);
-
 // The most entries one listing takes (the window's lists were counted in 16-bit integers),
 // and the most listing text read for them.
 constexpr std::size_t kMaxListedEntries = 32767;

@@ -11,16 +11,7 @@
 #include "platform/system_errors.h"
 
 namespace varnox::ftp {
-namespace {
-
-std::uint32_t localError(int err, bool reading) {
-    return platform::windowsNumber(err, reading);
-}
-
-}  // namespace
-
-PendingDownload::PendingDownload(std::filesystem::path target, bool failIfExists)
-    : target_(std::move(target)), failIfExists_(failIfExists) {}
+PendingDownload::PendingDownload(std::filesystem::path target) : target_(std::move(target)) {}
 
 PendingDownload::~PendingDownload() = default;
 
@@ -34,19 +25,15 @@ std::uint32_t PendingDownload::open() {
         if (S_ISDIR(info.st_mode)) {
             return error::kAccessDenied;
         }
-        if (failIfExists_) {
-            return error::kFileExists;
-        }
     } else if (errno != ENOENT) {
-        return localError(errno, false);
+        return platform::windowsNumber(errno, false);
     }
     platform::ReplaceOptions options;
     options.temporaryPrefix = ".varnox-download-";
-    options.keepExisting = failIfExists_;
     try {
         file_ = std::make_unique<platform::ReplacingFile>(target_, options);
     } catch (const platform::SystemFailure& failure) {
-        return localError(failure.systemError(), false);
+        return platform::windowsNumber(failure.systemError(), false);
     }
     return error::kSuccess;
 }
@@ -57,7 +44,7 @@ bool PendingDownload::write(const char* data, std::size_t size) {
         written_ += size;
         return true;
     } catch (const platform::SystemFailure& failure) {
-        writeError_ = localError(failure.systemError(), false);
+        writeError_ = platform::windowsNumber(failure.systemError(), false);
         return false;
     }
 }
@@ -67,9 +54,7 @@ std::uint32_t PendingDownload::commit() {
         file_->commit();
         return error::kSuccess;
     } catch (const platform::SystemFailure& failure) {
-        return localError(failure.systemError(), false);
-    } catch (const Failure&) {
-        return error::kFileExists;  // a file of that name appeared meanwhile
+        return platform::windowsNumber(failure.systemError(), false);
     }
 }
 
@@ -88,11 +73,11 @@ std::uint32_t UploadSource::open() {
         if (err == ENOENT && !folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
             return error::kPathNotFound;
         }
-        return localError(err, true);
+        return platform::windowsNumber(err, true);
     }
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
-        return localError(errno, true);
+        return platform::windowsNumber(errno, true);
     }
     if (S_ISDIR(info.st_mode)) {
         return error::kAccessDenied;
@@ -144,7 +129,7 @@ long UploadSource::readRaw(char* data, std::size_t size) {
             return static_cast<long>(got);
         }
         if (errno != EINTR) {
-            readError_ = localError(errno, true);
+            readError_ = platform::windowsNumber(errno, true);
             return -1;
         }
     }

@@ -16,15 +16,15 @@ namespace varnox::ftp {
 // behind (the destructor removes the temporary file unless it was committed).
 class PendingDownload {
 public:
-    PendingDownload(std::filesystem::path target, bool failIfExists);
+    explicit PendingDownload(std::filesystem::path target);
     ~PendingDownload();
     PendingDownload(const PendingDownload&) = delete;
     PendingDownload& operator=(const PendingDownload&) = delete;
 
     // Checks the target and creates the temporary file. Returns 0 or the error number:
-    // kInvalidParameter when the last component is "." or ".." or missing, kFileExists when
-    // failIfExists is set and the target exists, kAccessDenied when it is a folder, and the
-    // local error of creating the temporary file otherwise.
+    // kInvalidParameter when the last component is "." or ".." or missing, kAccessDenied
+    // when the target is a folder, and the local error of creating the temporary file
+    // otherwise.
     std::uint32_t open();
     // Appends bytes; false on failure (writeError() tells which).
     bool write(const char* data, std::size_t size);
@@ -35,7 +35,6 @@ public:
 
 private:
     std::filesystem::path target_;
-    bool failIfExists_;
     std::unique_ptr<platform::ReplacingFile> file_;
     std::uint32_t writeError_ = 0;
     std::uint64_t written_ = 0;

@@ -85,9 +85,4 @@ std::string fileUrlPath(std::string_view path) {
     return directoryUrlPath(directory) + percentEncode(path.substr(slash + 1));
 }
 
-std::string_view lastComponent(std::string_view path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace varnox::ftp

@@ -34,7 +34,4 @@ std::string directoryUrlPath(std::string_view directory);
 // The URL path for a file path: its directory as above, then the encoded file name.
 std::string fileUrlPath(std::string_view path);
 
-// The last component of a path ("" when the path ends in "/").
-std::string_view lastComponent(std::string_view path);
-
 }  // namespace varnox::ftp

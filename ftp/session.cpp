@@ -17,6 +17,16 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// A call's number, with the server's last reply when one came after `before` replies.
+CallResult outcomeOf(std::uint32_t error, const ReplyLog& replies, std::uint64_t before) {
+    CallResult outcome{error, 0, {}};
+    if (replies.count() != before) {
+        outcome.reply = replies.lastReply();
+        outcome.replyCode = replies.lastCode();
+    }
+    return outcome;
+}
+
 CallResult failed(std::uint32_t error) {
     return CallResult{error, 0, {}};
 }
@@ -92,12 +102,7 @@ CallResult Session::connect(const Login& login) {
         connecting_ = connection;
     }
     const std::uint64_t replies = connection->replies().count();
-    const std::uint32_t result = connection->open();
-    CallResult outcome{connection->certificateRefused() ? error::kInvalidCa : result, 0, {}};
-    if (connection->replies().count() != replies) {
-        outcome.reply = connection->replies().lastReply();
-        outcome.replyCode = connection->replies().lastCode();
-    }
+    const CallResult outcome = outcomeOf(connection->open(), connection->replies(), replies);
     std::lock_guard<std::mutex> pointers(pointers_);
     connecting_.reset();
     if (outcome.ok()) {
@@ -136,17 +141,9 @@ CallResult Session::onConnection(Call call) {
         return failed(error::kInvalidHandle);
     }
     auto attempt = [&] {
-        const std::uint64_t requests = connection_->requests();
         const std::uint64_t replies = connection_->replies().count();
-        CallResult outcome{call(*connection_), 0, {}};
-        if (connection_->requests() != requests && connection_->replies().count() != replies) {
-            outcome.reply = connection_->replies().lastReply();
-            outcome.replyCode = connection_->replies().lastCode();
-        }
-        if (connection_->certificateRefused()) {
-            outcome.error = error::kInvalidCa;
-        }
-        return outcome;
+        const std::uint32_t error = call(*connection_);
+        return outcomeOf(error, connection_->replies(), replies);
     };
     CallResult outcome = attempt();
     if (!outcome.ok() && foundClosed(outcome)) {

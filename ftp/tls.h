@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Checking a server's TLS certificate: against the system's trust store and the server's
 // name first; a certificate that does not pass is shown to the user, who may trust that
@@ -31,8 +32,6 @@ public:
     // naming the file when it cannot be written.
     void trust(const std::string& server, const std::string& fingerprint);
 
-    const std::filesystem::path& file() const { return file_; }
-
 private:
     std::filesystem::path file_;
     mutable std::mutex mutex_;
@@ -54,8 +53,9 @@ public:
     // For CURLOPT_SSL_CTX_FUNCTION: verifies every handshake through verify().
     static int installOn(void* curl, void* sslContext, void* self);
 
-    // The user refused the certificate (no call went past the handshake).
-    bool refused() const { return refused_; }
+    // Whether the user refused a certificate since the last time this was asked (no call
+    // went past that handshake).
+    bool takeRefused() { return std::exchange(refused_, false); }
 
 private:
     bool verify(void* storeContext);

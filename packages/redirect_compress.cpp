@@ -18,9 +18,6 @@ namespace varnox::redirect {
 namespace {
 
 constexpr const char* kLockName = ".varnox-redirect.lock";
-// The codec's temporary files (uz/file_io.h): ".varnox-" + letters + ".part".
-constexpr std::string_view kPartPrefix = ".varnox-";
-constexpr std::string_view kPartEnding = ".part";
 
 CompressOutcome compressOne(const Package& package, const fs::path& uzFolder) {
     CompressOutcome outcome;
@@ -103,7 +100,7 @@ std::vector<std::string> UzFolderLock::removeLeftovers() {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder_, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with(kPartPrefix) && name.ends_with(kPartEnding) &&
+        if (name.starts_with(uz::kTemporaryPrefix) && name.ends_with(uz::kTemporaryEnding) &&
             entry.is_regular_file(error) && fs::remove(entry.path(), error)) {
             removed.push_back(name);
         }

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "ftp/connection.h"
+
 namespace varnox::redirect {
 
 namespace {
@@ -36,7 +38,7 @@ ServerCopy RemoteFolder::copyOf(std::string_view name, std::optional<std::uint64
 std::vector<std::string> RemoteFolder::leftovers() const {
     std::vector<std::string> names;
     for (const ftp::FindData& entry : entries_) {
-        if (entry.name.starts_with(kUploadPrefix) && !entry.link &&
+        if (entry.name.starts_with(ftp::kUploadPrefix) && !entry.link &&
             entry.attributes != ftp::attribute::kDirectory) {
             names.push_back(entry.name);
         }

@@ -15,9 +15,6 @@
 // never taken for the file.
 namespace varnox::redirect {
 
-// The prefix of the names an upload gives its file until it is complete (Connection::upload).
-constexpr std::string_view kUploadPrefix = ".varnox-upload-";
-
 enum class ServerState {
     kMissing,  // no entry of that name
     kDiffers,  // a file of that name and another size

@@ -38,7 +38,7 @@ Setup::Setup(SetupOverrides overrides) : configFile_(std::move(overrides.configF
         login.password = overrides.passwordFromEnvironment.value_or(values.password);
     }
     server_.remoteFolder = std::move(overrides.remoteFolder);
-    server_.trustedFile = configFile_.parent_path() / "trusted_servers.txt";
+    server_.trustedFile = settings::trustedServersFileFor(configFile_);
 }
 
 Failure Setup::notNamed(int number, const std::string& what, const std::string& option) const {

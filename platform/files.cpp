@@ -25,17 +25,6 @@ SystemFailure failureFor(int systemError, const std::string& what, const fs::pat
     return systemFailure(systemError, what + " " + path.string());
 }
 
-std::string randomLetters() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
-    std::string text;
-    for (int i = 0; i < 8; ++i) {
-        text += kLetters[pick(engine)];
-    }
-    return text;
-}
-
 fs::path folderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
@@ -138,6 +127,17 @@ std::vector<std::string> listFolder(const fs::path& folder, Keep keep) {
 }
 
 }  // namespace
+
+std::string randomLetters(std::size_t count) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += kLetters[pick(engine)];
+    }
+    return text;
+}
 
 bool ordinaryFileExists(const fs::path& path) {
     struct stat info {};

@@ -43,6 +43,9 @@ std::optional<std::string> readWholeFile(const fs::path& file);
 // Returns 0, or the system's error number of the write that failed.
 int writeAll(int fd, const void* data, std::size_t size) noexcept;
 
+// `count` random lowercase letters and digits, for names of temporary files.
+std::string randomLetters(std::size_t count = 8);
+
 // How a file written by ReplacingFile comes into place.
 struct ReplaceOptions {
     // The temporary file lives in the target's folder, named this followed by random letters.

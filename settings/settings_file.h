@@ -56,6 +56,12 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& programFolde
 // The folder is made, readable by its owner only, when the file is first written.
 std::filesystem::path settingsFileFor(const std::filesystem::path& programFolder);
 
+// The file of the certificates trusted by hand (the FTP window asks; varnox-redirect only
+// reads it): beside the settings file, so both programs share it.
+inline std::filesystem::path trustedServersFileFor(const std::filesystem::path& settingsFile) {
+    return settingsFile.parent_path() / "trusted_servers.txt";
+}
+
 // The values of `text`, read as a settings file.
 Settings parseSettings(std::string_view text);
 

@@ -7,13 +7,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <string>
 
 #include "platform/files.h"
 #include "platform/system_errors.h"
 #include "uz/buffer.h"
 #include "uz/error.h"
+#include "uz/files.h"
 
 namespace varnox::uz {
 
@@ -47,16 +47,6 @@ int openRegularFile(const std::filesystem::path& file, std::uint64_t& size) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     size = static_cast<std::uint64_t>(info.st_size);
     return fd;
-}
-
-std::string randomSuffix() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string text;
-    for (int i = 0; i < 10; ++i) {
-        text.push_back(digits[generator() % 36]);
-    }
-    return text;
 }
 
 // The temporary files being written, for removal from a signal handler. Each path waits in
@@ -171,7 +161,8 @@ ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(t
     const std::filesystem::path folder =
         target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = folder / (".varnox-" + randomSuffix() + ".part");
+        temporary_ = folder / (std::string(kTemporaryPrefix) + platform::randomLetters(10) +
+                               std::string(kTemporaryEnding));
         // Known to the signal handler before it exists, so that no moment leaves it behind.
         signalSlot_ = holdForSignals(temporary_);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -3,10 +3,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "uz/codec.h"
 
 namespace varnox::uz {
+
+// The names of the temporary files the functions below write beside their output before
+// it takes its name: prefix, random letters, ending. A run cut short by a signal that
+// cannot be caught leaves one behind, for the caller's next run to remove.
+constexpr std::string_view kTemporaryPrefix = ".varnox-";
+constexpr std::string_view kTemporaryEnding = ".part";
 
 struct FileSizes {
     std::uint64_t input = 0;

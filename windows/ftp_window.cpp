@@ -37,7 +37,7 @@ FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWi
     : QWidget(parent, kWindowFrame | Qt::WindowMinMaxButtonsHint),
       services_(services),
       settings_(settings),
-      trusted_(services.settingsFile.parent_path() / "trusted_servers.txt"),
+      trusted_(settings::trustedServersFileFor(services.settingsFile)),
       session_(ftp::Timeouts{}, &trusted_,
                [this](const ftp::Certificate& certificate, bool changed) {
                    return askToTrust(certificate, changed);

@@ -43,8 +43,6 @@ public:
     ~FtpWindow() override;
 
     const ftp::Session& session() const { return session_; }
-    ftp::TransferType transferType() const { return transferType_; }
-    const RemoteCommands& remoteCommands() const { return *remote_; }
     RemoteTree& tree() { return *remoteTree_; }
 
 protected:

@@ -179,18 +179,18 @@ void RemoteCommands::get() {
         return;
     }
     const ftp::NodePathParts remote = ftp::splitNodePath(RemoteTree::keyOf(node));
-    if (!ftp::isPlainRemoteName(remote.name)) {
+    const std::optional<std::filesystem::path> target =
+        ftp::localTargetPath(parts_.localFiles.folder(), remote.name);
+    if (!target) {
         inform(notPlainNameText(fromBytes(remote.name)));
         return;
     }
     if (changeTo(remote.directory) == Next::kStop) {
         return;
     }
-    const ftp::CallResult result =
-        parts_.worker.run({QStringLiteral("Getting ") + fromBytes(remote.name)}, [&] {
-            return parts_.session.get(remote.name, parts_.localFiles.folder() / remote.name,
-                                      parts_.transferType());
-        });
+    const ftp::CallResult result = parts_.worker.run(
+        {QStringLiteral("Getting ") + fromBytes(remote.name)},
+        [&] { return parts_.session.get(remote.name, *target, parts_.transferType()); });
     guarded(parts_.boxes, parts_.window, [this] { parts_.localFiles.refresh(); });
     if (!result.ok()) {
         report(result, "FtpGetFile");

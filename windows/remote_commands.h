@@ -60,8 +60,6 @@ public:
     void get();
     void put();
 
-    // The entries of the last listing.
-    const ftp::Listing& listing() const { return listing_; }
     void forgetListing() { listing_ = {}; }
 
     // A cancelled call is not reported: the command just stops.

@@ -25,7 +25,8 @@ void showingOnFailure(CommandView& view, const char* text, Step step) {
 Failure PackageCommands::missingResult(const std::string& what, const fs::path& file) const {
     std::string description = "The game tool left no " + what + " " + file.string();
     try {
-        if (auto log = readToolLog(settings::GameFolder(settings_.gameFolder).toolLog())) {
+        if (auto log =
+                platform::readWholeFile(settings::GameFolder(settings_.gameFolder).toolLog())) {
             if (auto error = lastToolError(*log)) {
                 description += "; its log says: " + *error;
             }
@@ -65,7 +66,7 @@ void PackageCommands::compress(const Selection& selection) {
     view_.refreshFileList();
 
     const fs::path logFile = game.toolLog();
-    const std::optional<std::string> log = readToolLog(logFile);
+    const std::optional<std::string> log = platform::readWholeFile(logFile);
     if (!log) {
         throw Failure(failure::kFileNotFound, "File not found: " + logFile.string());
     }

@@ -1,6 +1,5 @@
 #include "packages/tool_log.h"
 
-#include "platform/files.h"
 #include "settings/item_reader.h"
 
 namespace varnox::packages {
@@ -41,10 +40,6 @@ std::optional<std::string> lastToolError(std::string_view logText) {
         start = end + 1;
     }
     return found;
-}
-
-std::optional<std::string> readToolLog(const std::filesystem::path& file) {
-    return platform::readWholeFile(file);
 }
 
 }  // namespace varnox::packages

@@ -3,7 +3,6 @@
 // What the game tool's log UCC.log says. The log is read as delimited items (the settings
 // file's item reader), as the tool's result lines are.
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,9 +17,5 @@ std::vector<std::string> compressResultTexts(std::string_view logText);
 
 // The last line of the log that starts with "Error:", without its line end.
 std::optional<std::string> lastToolError(std::string_view logText);
-
-// The log's content; nothing when there is no log. Throws varnox::Failure naming the file
-// when it is there but cannot be read.
-std::optional<std::string> readToolLog(const std::filesystem::path& file);
 
 }  // namespace varnox::packages

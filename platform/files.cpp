@@ -39,6 +39,23 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
         ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE));
 }
 
+// Gives the file `from` the name `to` only if nothing has that name (EEXIST then). Returns 0
+// or the system's error. File systems without the no-replace rename get a link, then `from`
+// goes; FAT has no links but has the rename.
+int renameWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (renameNoReplace(from, to) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    ::unlink(from.c_str());
+    return 0;
+}
+
 Failure alreadyThere(const fs::path& target) {
     return Failure(failure::kFileAlreadyExists, "File already exists: " + target.string());
 }
@@ -178,27 +195,16 @@ void moveFileIntoFolder(const fs::path& source, const fs::path& folder) {
         throw Failure(failure::kPathNotFound, "Path not found: " + folder.string());
     }
     const fs::path target = folder / source.filename();
-    if (renameNoReplace(source, target) == 0) {
+    const int error = renameWithoutReplacing(source, target);
+    if (error == 0) {
         return;
     }
-    int error = errno;
     if (error == EEXIST) {
         throw alreadyThere(target);
     }
     if (error == EXDEV) {
         moveAcrossVolumes(source, target);
         return;
-    }
-    if (error == EINVAL || error == ENOSYS) {
-        // A file system without the no-replace rename: link, then unlink, never overwrites.
-        if (::link(source.c_str(), target.c_str()) == 0) {
-            ::unlink(source.c_str());
-            return;
-        }
-        error = errno;
-        if (error == EEXIST) {
-            throw alreadyThere(target);
-        }
     }
     throw failureFor(error, "Cannot move " + source.string() + " to", target);
 }
@@ -314,13 +320,10 @@ void ReplacingFile::commit() {
         fail(errno, "Cannot write");
     }
     if (options_.keepExisting) {
-        // Both refuse to replace a file that appeared meanwhile. File systems without links
-        // (FAT on a USB stick) have the no-replace rename; older ones only links.
-        int error = renameNoReplace(temporary_, target_) == 0 ? 0 : errno;
+        // A file that appeared meanwhile is not replaced.
+        const int error = renameWithoutReplacing(temporary_, target_);
         if (error == 0) {
             temporary_.clear();
-        } else if (error == EINVAL || error == ENOSYS) {
-            error = ::link(temporary_.c_str(), target_.c_str()) == 0 ? 0 : errno;
         }
         discard();
         if (error == EEXIST) {

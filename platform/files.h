@@ -72,12 +72,11 @@ public:
 
     void write(std::string_view bytes);
     void commit();
+
+private:
     // Removes the temporary file now; the target stays as it was.
     void discard();
 
-    const fs::path& temporaryPath() const { return temporary_; }
-
-private:
     [[noreturn]] void fail(int systemError, const std::string& action);
 
     fs::path target_;

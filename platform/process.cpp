@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/failure.h"
+#include "platform/system_errors.h"
 
 extern char** environ;
 
@@ -37,10 +37,7 @@ int SystemProcessRunner::start(const std::filesystem::path& program,
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
-        int number = error == ENOENT   ? failure::kFileNotFound
-                     : error == EACCES ? failure::kPermissionDenied
-                                       : failure::kPathFileAccessError;
-        throw Failure(number, "Cannot start " + program.string() + ": " + std::strerror(error));
+        throw systemFailure(error, "Cannot start " + program.string(), failure::kFileNotFound);
     }
     return pid;
 }

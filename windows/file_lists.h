@@ -96,8 +96,6 @@ public:
     void refresh();
     // The chosen file's name, or empty.
     std::string fileName() const;
-    // The list's name filter; every file matches.
-    QString pattern() const { return QStringLiteral("*.*"); }
 
 signals:
     // A file was chosen, or the chosen one clicked again.

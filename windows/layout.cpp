@@ -8,17 +8,9 @@
 
 namespace varnox::windows {
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
-                 pixelsFromTwips(height));
-}
-
 void placeInTwips(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(twipsRect(left, top, width, height));
-}
-
-void sizeClientInTwips(QWidget* window, int width, int height) {
-    window->resize(pixelsFromTwips(width), pixelsFromTwips(height));
+    widget->setGeometry(QRect(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
+                              pixelsFromTwips(height)));
 }
 
 QFont classicFont(double pointSize) {
@@ -49,7 +41,7 @@ void setUpWindow(QWidget* window, const char* name, const char* caption, const Q
     window->setObjectName(QString::fromLatin1(name));
     window->setWindowTitle(QString::fromLatin1(caption));
     window->setFont(font);
-    sizeClientInTwips(window, width, height);
+    window->resize(pixelsFromTwips(width), pixelsFromTwips(height));  // the client area
 }
 
 void centreWindow(QWidget* window, QWidget* owner) {

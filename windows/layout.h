@@ -13,10 +13,7 @@ namespace varnox::windows {
 constexpr int pixelsFromTwips(int twips) {
     return (twips + 7) / 15;
 }
-QRect twipsRect(int left, int top, int width, int height);
 void placeInTwips(QWidget* widget, int left, int top, int width, int height);
-// Sets a window's client area from twips.
-void sizeClientInTwips(QWidget* window, int width, int height);
 
 // The windows' font, "MS Sans Serif" at the given size; where that font is missing the
 // application's substitution (set at start-up) picks a similar sans-serif face.

@@ -17,12 +17,11 @@ bool QtMessageBoxes::askYesNo(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString failureText(const Failure& failure) {
-    return QStringLiteral("Error %1: %2").arg(failure.number()).arg(fromBytes(failure.what()));
-}
-
 void reportFailure(platform::MessageBoxes& boxes, QWidget* parent, const Failure& failure) {
-    boxes.inform(parent, shortened(failureText(failure)));
+    // Its number and its description.
+    const QString text =
+        QStringLiteral("Error %1: %2").arg(failure.number()).arg(fromBytes(failure.what()));
+    boxes.inform(parent, shortened(text));
 }
 
 }  // namespace varnox::windows

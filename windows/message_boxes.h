@@ -16,9 +16,6 @@ public:
     bool askYesNo(QWidget* parent, const QString& text) override;
 };
 
-// The text of the report of an unexpected failure: its number and its description.
-QString failureText(const Failure& failure);
-
 // The general failure path: reports the failure and lets the program go on.
 void reportFailure(platform::MessageBoxes& boxes, QWidget* parent, const Failure& failure);
 
@@ -27,12 +24,11 @@ void reportFailure(platform::MessageBoxes& boxes, QWidget* parent, const Failure
 struct ProgramEnding {};
 
 // Runs one event handler. An unexpected failure inside it is reported in a message box and
-// ends that handler only; the program goes on. Returns false when the handler failed.
+// ends that handler only; the program goes on.
 template <typename Handler>
-bool guarded(platform::MessageBoxes& boxes, QWidget* parent, Handler&& handler) {
+void guarded(platform::MessageBoxes& boxes, QWidget* parent, Handler&& handler) {
     try {
         std::forward<Handler>(handler)();
-        return true;
     } catch (const ProgramEnding&) {
     } catch (const Failure& failure) {
         reportFailure(boxes, parent, failure);
@@ -43,7 +39,6 @@ bool guarded(platform::MessageBoxes& boxes, QWidget* parent, Handler&& handler) 
             boxes, parent,
             Failure(failure::kInternalError, std::string("Internal error: ") + error.what()));
     }
-    return false;
 }
 
 }  // namespace varnox::windows

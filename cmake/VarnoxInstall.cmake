@@ -2,7 +2,7 @@
 # PATH, and what the desktop and man expect.
 #
 #   <prefix>/lib/varnox/       varnox, ucc, varnox-redirect, open.bmp, closed.bmp, leaf.bmp,
-#                              root.bmp, varnox.png
+#                              root.bmp
 #   <prefix>/bin/              varnox, ucc, varnox-redirect (links into lib/varnox)
 #   <prefix>/share/applications/varnox.desktop, share/metainfo/, share/icons/hicolor/,
 #   <prefix>/share/man/man1/, share/doc/varnox/
@@ -16,10 +16,7 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
 endif()
 
 set(VARNOX_PROGRAM_DIR lib/varnox)
-set(VARNOX_COMMANDS varnox ucc)
-if(TARGET varnox-redirect)
-    list(APPEND VARNOX_COMMANDS varnox-redirect)
-endif()
+set(VARNOX_COMMANDS varnox ucc varnox-redirect)
 
 install(TARGETS ${VARNOX_COMMANDS} RUNTIME DESTINATION ${VARNOX_PROGRAM_DIR})
 install(FILES
@@ -27,7 +24,6 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/assets/closed.bmp
     ${PROJECT_SOURCE_DIR}/assets/leaf.bmp
     ${PROJECT_SOURCE_DIR}/assets/root.bmp
-    ${PROJECT_SOURCE_DIR}/assets/varnox.png
     DESTINATION ${VARNOX_PROGRAM_DIR})
 foreach(size 16 32 48 64 128 256)
     install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/hicolor/${size}x${size}/apps/varnox.png
@@ -38,22 +34,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/varnox.metainfo.xml
 
 # Man pages and the Debian changelog, compressed as Debian wants them (no time stamp).
 set(compressed)
-foreach(page varnox ucc varnox-redirect)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/${page}.1)
-        add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-            COMMAND gzip -9n < ${PROJECT_SOURCE_DIR}/packaging/${page}.1
-                > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-            DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${page}.1)
-        list(APPEND compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
-        install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1.gz DESTINATION share/man/man1)
-    endif()
+foreach(file varnox.1 ucc.1 varnox-redirect.1 changelog)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${file}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9n < ${PROJECT_SOURCE_DIR}/packaging/${file} > ${CMAKE_BINARY_DIR}/man/${file}.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${file})
+    list(APPEND compressed ${CMAKE_BINARY_DIR}/man/${file}.gz)
 endforeach()
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/changelog.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND gzip -9n < ${PROJECT_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/man/changelog.gz
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
-add_custom_target(varnox_install_files ALL DEPENDS ${compressed} ${CMAKE_BINARY_DIR}/man/changelog.gz)
+add_custom_target(varnox_install_files ALL DEPENDS ${compressed})
+install(FILES ${CMAKE_BINARY_DIR}/man/varnox.1.gz ${CMAKE_BINARY_DIR}/man/ucc.1.gz
+    ${CMAKE_BINARY_DIR}/man/varnox-redirect.1.gz DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/man/changelog.gz
     DESTINATION share/doc/varnox)
 

@@ -13,25 +13,17 @@ namespace varnox::redirect {
 
 namespace {
 
-struct PackageFolder {
-    const char* folder;
-    std::string_view ending;
-};
-
-constexpr std::array<PackageFolder, 5> kFolders{{
-    {"Maps", ".unr"},
-    {"Sounds", ".uax"},
-    {"Music", ".umx"},
-    {"Textures", ".utx"},
-    {"System", ".u"},
-}};
-
-bool endsWith(std::string_view name, std::string_view ending) {
-    return name.size() > ending.size() && name.substr(name.size() - ending.size()) == ending;
+// The game's package folders, and System's code packages.
+std::vector<settings::PackageFolder> packageFolders(bool withSystem) {
+    std::vector<settings::PackageFolder> folders(settings::kPackageFolders.begin(),
+                                                 settings::kPackageFolders.end());
+    if (withSystem) {
+        folders.push_back({"System", "u"});
+    }
+    return folders;
 }
 
-}  // namespace
-
+// The size and last change of an ordinary file; throws varnox::Failure naming it.
 FileFacts factsOf(const fs::path& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
@@ -42,23 +34,27 @@ FileFacts factsOf(const fs::path& file) {
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
+}  // namespace
+
 LocalFolder::LocalFolder(const settings::GameFolder& game, bool withSystem)
-    : uzFolder_(fs::path(game.text()) / "uz") {
+    : uzFolder_(game.uzFolderSetting()) {
     const fs::path root(game.text());
     if (!platform::folderExists(root)) {
         throw Failure(failure::kPathNotFound,
                       "The game folder " + game.text() + " does not exist or is not a folder");
     }
-    for (const PackageFolder& kind : kFolders) {
+    for (const settings::PackageFolder& kind : packageFolders(withSystem)) {
         const fs::path folder = root / kind.folder;
-        if ((!withSystem && kind.ending == ".u") || !platform::folderExists(folder)) {
+        if (!platform::folderExists(folder)) {
             continue;
         }
+        const std::string ending = "." + std::string(kind.ending);
         for (std::string& name : platform::listFiles(folder)) {
-            if (endsWith(name, kind.ending)) {
+            if (name.ends_with(ending)) {
                 fs::path path = folder / name;
                 const FileFacts facts = factsOf(path);
-                packages_.push_back({kind.folder, std::move(name), std::move(path), facts});
+                packages_.push_back(
+                    {std::string(kind.folder), std::move(name), std::move(path), facts});
             }
         }
     }
@@ -66,7 +62,7 @@ LocalFolder::LocalFolder(const settings::GameFolder& game, bool withSystem)
         return;
     }
     for (const std::string& name : platform::listFiles(uzFolder_)) {
-        if (endsWith(name, ".uz")) {
+        if (name.ends_with(".uz")) {
             uzFiles_.emplace(name, factsOf(uzFolder_ / name));
         }
     }

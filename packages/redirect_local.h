@@ -64,7 +64,4 @@ private:
     std::map<std::string, FileFacts> uzFiles_;
 };
 
-// The size and last change of an ordinary file; throws varnox::Failure naming it.
-FileFacts factsOf(const fs::path& file);
-
 }  // namespace varnox::redirect

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "ftp/connection.h"
+#include "ftp/tree_keys.h"
 
 namespace varnox::redirect {
 
@@ -26,7 +27,7 @@ ServerCopy RemoteFolder::copyOf(std::string_view name, std::optional<std::uint64
         copy.size = entry.size;
         if (entry.link) {
             copy.state = ServerState::kLink;
-        } else if (entry.attributes == ftp::attribute::kDirectory) {
+        } else if (ftp::isDirectoryEntry(entry.attributes)) {
             copy.state = ServerState::kFolder;
         } else {
             copy.state = size && *size == entry.size ? ServerState::kSame : ServerState::kDiffers;
@@ -39,7 +40,7 @@ std::vector<std::string> RemoteFolder::leftovers() const {
     std::vector<std::string> names;
     for (const ftp::FindData& entry : entries_) {
         if (entry.name.starts_with(ftp::kUploadPrefix) && !entry.link &&
-            entry.attributes != ftp::attribute::kDirectory) {
+            !ftp::isDirectoryEntry(entry.attributes)) {
             names.push_back(entry.name);
         }
     }

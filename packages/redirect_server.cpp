@@ -12,8 +12,7 @@ std::string firstLine(const std::string& reply) {
     return reply.substr(0, reply.find_first_of("\r\n"));
 }
 
-}  // namespace
-
+// The user's words for a transport error number ("nothing answers at that address").
 std::string describeFtpError(std::uint32_t error) {
     namespace e = ftp::error;
     switch (error) {
@@ -48,6 +47,8 @@ std::string describeFtpError(std::uint32_t error) {
             return "the transfer failed";
     }
 }
+
+}  // namespace
 
 RedirectServer::RedirectServer(ServerSetup setup)
     : setup_(std::move(setup)),

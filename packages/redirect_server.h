@@ -44,7 +44,4 @@ private:
     ftp::Session session_;
 };
 
-// The user's words for a transport error number ("nothing answers at that address").
-std::string describeFtpError(std::uint32_t error);
-
 }  // namespace varnox::redirect

@@ -15,7 +15,7 @@ chmod 700 "$runtime"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/varnox bin/ucc bin/varnox-redirect lib/varnox/varnox lib/varnox/ucc \
          lib/varnox/varnox-redirect lib/varnox/open.bmp \
-         lib/varnox/closed.bmp lib/varnox/leaf.bmp lib/varnox/root.bmp lib/varnox/varnox.png \
+         lib/varnox/closed.bmp lib/varnox/leaf.bmp lib/varnox/root.bmp \
          share/applications/varnox.desktop share/icons/hicolor/48x48/apps/varnox.png \
          share/man/man1/varnox.1.gz share/man/man1/varnox-redirect.1.gz; do
     if [ ! -e "$prefix/$f" ]; then

@@ -12,18 +12,6 @@ namespace varnox::settings {
 
 namespace {
 
-struct Route {
-    std::string_view ending;
-    std::string_view folder;
-};
-
-constexpr std::array<Route, 4> kRoutes{{
-    {"unr", "/Maps/"},
-    {"uax", "/Sounds/"},
-    {"umx", "/Music/"},
-    {"utx", "/Textures/"},
-}};
-
 constexpr char kSearchedDrives[] = {'c', 'd', 'e'};
 constexpr const char* kGameFolderName = "UnrealTournament";
 
@@ -87,9 +75,9 @@ fs::path GameFolder::typeFolderFor(std::string_view packageName,
                                    const std::string& uzFolder) const {
     if (packageName.size() >= 3) {
         const std::string_view ending = packageName.substr(packageName.size() - 3);
-        for (const Route& route : kRoutes) {
-            if (ending == route.ending) {
-                return fs::path(folder_ + std::string(route.folder));
+        for (const PackageFolder& kind : kPackageFolders) {
+            if (ending == kind.ending) {
+                return fs::path(folder_ + "/" + std::string(kind.folder) + "/");
             }
         }
     }

@@ -9,6 +9,7 @@
 // The game folder is text as the settings file holds it; joining is plain concatenation,
 // so a drive root "/" gives a doubled separator in the texts, as it always did.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,19 @@
 namespace varnox::settings {
 
 namespace fs = std::filesystem;
+
+// The game's folders of packages by type, and the ending (after the dot) of the packages
+// each holds.
+struct PackageFolder {
+    std::string_view folder;
+    std::string_view ending;
+};
+inline constexpr std::array<PackageFolder, 4> kPackageFolders{{
+    {"Maps", "unr"},
+    {"Sounds", "uax"},
+    {"Music", "umx"},
+    {"Textures", "utx"},
+}};
 
 class GameFolder {
 public:

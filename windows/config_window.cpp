@@ -135,9 +135,8 @@ void ConfigWindow::buildControls() {
     connect(searchButton_, &QPushButton::clicked, this, [this] { handle([this] { onSearch(); }); });
     connect(driveList_, &DriveList::driveChanged, this,
             [this] { handle([this] { followDrive(*driveList_, *folderList_); }); });
-    connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& text) {
-        reportFailure(services_.boxes, this, Failure(number, toBytes(text)));
-    });
+    connect(folderList_, &FolderList::openFailed, this,
+            [this](const Failure& failure) { reportFailure(services_.boxes, this, failure); });
     connect(saveButton_, &QPushButton::clicked, this, [this] { handle([this] { onSave(); }); });
     connect(doneButton_, &QPushButton::clicked, this, [this] { handle([this] { onDone(); }); });
 }

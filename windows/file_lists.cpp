@@ -213,7 +213,7 @@ void FolderList::onActivated(QTreeWidgetItem* item) {
     try {
         setFolder(target);
     } catch (const Failure& failure) {
-        emit openFailed(failure.number(), fromBytes(failure.what()));
+        emit openFailed(failure);
     }
 }
 

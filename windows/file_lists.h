@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/drives.h"
+#include "platform/failure.h"
 
 // The drive, folder and file lists of the windows that browse files. Paths and names are
 // held as the bytes the file system gives; they become text only to be shown.
@@ -63,7 +64,7 @@ public:
 signals:
     void folderChanged();
     // Opening a folder chosen by the user failed (it vanished, or cannot be read).
-    void openFailed(int number, const QString& description);
+    void openFailed(const varnox::Failure& failure);
 
 protected:
     void drawBranches(QPainter* painter, const QRect& rect,

@@ -130,9 +130,8 @@ void FtpWindow::connectHandlers() {
     on(driveList_, &DriveList::driveChanged, [this] { onDriveChange(); });
     on(folderList_, &FolderList::folderChanged,
        [this] { fileList_->setFolder(folderList_->folder()); });
-    connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& what) {
-        reportFailure(services_.boxes, this, Failure(number, toBytes(what)));
-    });
+    connect(folderList_, &FolderList::openFailed, this,
+            [this](const Failure& failure) { reportFailure(services_.boxes, this, failure); });
     connect(asciiOption_, &QRadioButton::toggled, this, [this](bool on) {
         transferType_ = on ? ftp::TransferType::kAscii : ftp::TransferType::kBinary;
     });

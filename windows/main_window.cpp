@@ -71,9 +71,8 @@ void MainWindow::buildControls() {
     on(driveList_, &DriveList::driveChanged, [this] { onDriveChange(); });
     on(folderList_, &FolderList::folderChanged,
        [this] { fileList_->setFolder(folderList_->folder()); });
-    connect(folderList_, &FolderList::openFailed, this, [this](int number, const QString& text) {
-        reportFailure(services_.boxes, this, Failure(number, toBytes(text)));
-    });
+    connect(folderList_, &FolderList::openFailed, this,
+            [this](const Failure& failure) { reportFailure(services_.boxes, this, failure); });
     on(fileList_, &FileList::fileClicked, [this] { onFileClick(); });
     on(refreshButton_, &QPushButton::clicked, [this] { fileList_->refresh(); });
     on(configureButton_, &QPushButton::clicked, [this] { onConfigure(); });

@@ -15,7 +15,8 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 constexpr std::size_t kBarWidth = 24;
 constexpr const char* kClearToEnd = "\033[K";
 
-// The length of the UTF-8 sequence starting at `at`, or 0 when it is not one.
+// The length of the UTF-8 sequence starting at `at`, or 0 when it is not one (also for an
+// overlong form, a surrogate or a value past U+10FFFF, which JSON readers refuse).
 std::size_t utf8Length(const std::string& bytes, std::size_t at) {
     const auto lead = static_cast<unsigned char>(bytes[at]);
     const std::size_t length = lead >= 0xF0 && lead < 0xF5   ? 4
@@ -23,6 +24,11 @@ std::size_t utf8Length(const std::string& bytes, std::size_t at) {
                                : lead >= 0xC2 && lead < 0xE0 ? 2
                                                              : 0;
     if (length == 0 || at + length > bytes.size()) {
+        return 0;
+    }
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
         return 0;
     }
     for (std::size_t i = 1; i < length; ++i) {

@@ -14,9 +14,9 @@
 namespace varnox::ftp {
 
 // The directory after changing from current to requested, as CWD would: an absolute
-// request replaces current, a relative one is appended. "\" counts as "/" (Windows users
-// and servers write paths that way, and the root "\" means "/"). Trailing separators are
-// dropped except for the root itself. "." and ".." stay as written; the server resolves them.
+// request replaces current, a relative one is appended. Only "/" separates: a backslash is an
+// ordinary byte of a name on the servers this talks to. Trailing separators are dropped
+// except for the root itself. "." and ".." stay as written; the server resolves them.
 std::string changedDirectory(std::string_view current, std::string_view requested);
 
 // The path of name inside directory; a name holding "/" reaches below it, a name starting

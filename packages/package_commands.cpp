@@ -1,8 +1,8 @@
 #include "packages/package_commands.h"
 
+#include "game/game_folder.h"
 #include "packages/tool_log.h"
 #include "platform/files.h"
-#include "settings/game_folder.h"
 
 namespace varnox::packages {
 
@@ -25,8 +25,7 @@ void showingOnFailure(CommandView& view, const char* text, Step step) {
 Failure PackageCommands::missingResult(const std::string& what, const fs::path& file) const {
     std::string description = "The game tool left no " + what + " " + file.string();
     try {
-        if (auto log =
-                platform::readWholeFile(settings::GameFolder(settings_.gameFolder).toolLog())) {
+        if (auto log = platform::readWholeFile(game::GameFolder(settings_.gameFolder).toolLog())) {
             if (auto error = lastToolError(*log)) {
                 description += "; its log says: " + *error;
             }
@@ -38,7 +37,7 @@ Failure PackageCommands::missingResult(const std::string& what, const fs::path& 
 }
 
 void PackageCommands::compress(const Selection& selection) {
-    const settings::GameFolder game(settings_.gameFolder);
+    const game::GameFolder game(settings_.gameFolder);
     const std::string selectedFile = selection.folder + "/" + selection.name;
     view_.showStatus("You have selected: " + selectedFile);
     if (selection.name.empty()) {
@@ -76,14 +75,14 @@ void PackageCommands::compress(const Selection& selection) {
 }
 
 void PackageCommands::decompress(const Selection& selection) {
-    const settings::GameFolder game(settings_.gameFolder);
+    const game::GameFolder game(settings_.gameFolder);
     const std::string selectedFile = selection.folder + "/" + selection.name;
     view_.showStatus(selectedFile);
     if (selection.name.empty()) {
         view_.showStatus("No file selected.");
         return;
     }
-    const std::optional<std::string> package = settings::packageNameOf(selection.name);
+    const std::optional<std::string> package = game::packageNameOf(selection.name);
     if (!package) {
         view_.showStatus("Not a valid compressed file. ");
         return;

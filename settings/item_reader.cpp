@@ -98,13 +98,4 @@ void ItemReader::consumeSeparator() {
     skipBlanksAndBlankLines();
 }
 
-std::vector<std::string> readItems(std::string_view text) {
-    std::vector<std::string> items;
-    ItemReader reader(text);
-    while (!reader.atEnd()) {
-        items.push_back(reader.next());
-    }
-    return items;
-}
-
 }  // namespace varnox::settings

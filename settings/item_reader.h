@@ -22,7 +22,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace varnox::settings {
 
@@ -49,8 +48,5 @@ private:
     // Set after a comma: an item follows even when the text or the line ends there.
     bool itemDue_ = false;
 };
-
-// Every item of `text`, in order.
-std::vector<std::string> readItems(std::string_view text);
 
 }  // namespace varnox::settings

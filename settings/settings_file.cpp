@@ -5,28 +5,14 @@
 #include <array>
 #include <cstdlib>
 
+#include "game/game_folder.h"
 #include "platform/failure.h"
 #include "platform/files.h"
-#include "settings/game_folder.h"
 #include "settings/item_reader.h"
 
 namespace varnox::settings {
 
 namespace {
-
-struct KnownKey {
-    std::string_view text;
-    std::string Settings::*value;
-};
-
-// The keys the readers take, in the order they are compared.
-constexpr std::array<KnownKey, 5> kReadKeys{{
-    {"UTpath:", &Settings::gameFolder},
-    {"ServerIP:", &Settings::server},
-    {"Username:", &Settings::user},
-    {"Password:", &Settings::password},
-    {"UTDrive:", &Settings::gameDrive},
-}};
 
 bool storable(const std::string& value) {
     return value.find_first_of("\"\r\n") == value.npos;
@@ -69,14 +55,14 @@ Settings parseSettings(std::string_view text) {
     while (!reader.atEnd()) {
         const std::string key = reader.next();
         std::string value = reader.next();
-        for (const KnownKey& known : kReadKeys) {
-            if (key == known.text) {
-                settings.*known.value = std::move(value);
+        for (const Record& record : kRecords) {
+            if (record.read != nullptr && key == record.key) {
+                settings.*record.read = std::move(value);
                 break;
             }
         }
     }
-    settings.uzFolder = GameFolder(settings.gameFolder).uzFolderText();
+    settings.uzFolder = game::GameFolder(settings.gameFolder).uzFolderText();
     return settings;
 }
 
@@ -88,18 +74,10 @@ std::optional<Settings> readSettingsFile(const std::filesystem::path& file) {
     return parseSettings(*content);
 }
 
-std::optional<std::string> unstorableField(const SettingsToWrite& values) {
-    const std::array<std::pair<const char*, const std::string*>, 6> fields{{
-        {"UTpath", &values.gameFolder},
-        {"UTDrive", &values.gameDrive},
-        {"ServerIP", &values.server},
-        {"Username", &values.user},
-        {"Password", &values.password},
-        {"UZPath", &values.uzFolder},
-    }};
-    for (const auto& [name, value] : fields) {
-        if (!storable(*value)) {
-            return std::string(name);
+std::optional<Record> unstorableField(const SettingsToWrite& values) {
+    for (const Record& record : kRecords) {
+        if (!storable(values.*record.written)) {
+            return record;
         }
     }
     return std::nullopt;
@@ -107,19 +85,16 @@ std::optional<std::string> unstorableField(const SettingsToWrite& values) {
 
 std::string formatSettings(const SettingsToWrite& values) {
     std::string out;
-    appendRecord(out, "UTpath:", values.gameFolder);
-    appendRecord(out, "UTDrive:", values.gameDrive);
-    appendRecord(out, "ServerIP:", values.server);
-    appendRecord(out, "Username:", values.user);
-    appendRecord(out, "Password:", values.password);
-    appendRecord(out, "UZPath:", values.uzFolder);
+    for (const Record& record : kRecords) {
+        appendRecord(out, record.key, values.*record.written);
+    }
     return out;
 }
 
 void refuseUnstorable(const std::filesystem::path& file, const SettingsToWrite& values) {
-    if (const std::optional<std::string> field = unstorableField(values)) {
+    if (const std::optional<Record> record = unstorableField(values)) {
         throw Failure(failure::kInvalidValue,
-                      "Cannot write " + file.string() + ": the " + *field +
+                      "Cannot write " + file.string() + ": the " + std::string(record->name()) +
                           " value holds a double quote or a line end, which the settings "
                           "file cannot store");
     }

@@ -2,28 +2,21 @@
 
 // The settings file config.txt.
 //
-// As written, it holds six records, one per line, each `"Key:","value"` followed by CR LF,
-// with the keys UTpath:, UTDrive:, ServerIP:, Username:, Password:, UZPath: in that order.
-// There is no escaping. Values are kept as the bytes they were read as: nothing here
-// converts text.
+// As written, it holds the six records of kRecords, one per line in that order, each
+// `"Key:","value"` followed by CR LF. There is no escaping. Values are kept as the bytes they
+// were read as: nothing here converts text.
 //
-// Reading goes item by item (item_reader.h), not line by line: a record is two consecutive
-// items, key and value. Keys are compared exactly, letter case included; records may stand
-// in any order; a key that occurs twice takes its last value; unknown keys (UZPath: among
-// them) are passed over. For input this program never writes:
-//  - text after a closing quote up to the next comma or line end is ignored;
-//  - an unquoted item loses its trailing blanks;
-//  - blank lines are skipped, so records still pair up across them;
-//  - a line with one item only shifts the pairing: its item is the key and the next item
-//    (on the following line) is its value;
-//  - when the items do not pair up, the last key's value is empty and is assigned like any
-//    other value ("Password:" alone at the end empties the password);
-//  - a quote that is never closed runs to the end of the file;
-//  - a NUL byte is an ordinary character, so a key holding one matches nothing;
-//  - a UTF-8 byte order mark at the start is skipped.
+// Reading goes item by item (item_reader.h says how items are cut), not line by line: a
+// record is two consecutive items, key and value. Keys are compared exactly, letter case
+// included; records may stand in any order; a key that occurs twice takes its last value;
+// unknown keys (UZPath: among them) are passed over. So a line with one item only shifts the
+// pairing (its item is the key, the next line's first item its value), and when the items do
+// not pair up the last key's value is empty and is assigned like any other ("Password:"
+// alone at the end empties the password).
 // Values that hold a double quote, CR or LF cannot be stored: unstorableField names them and
 // writeSettingsFile refuses them rather than altering them.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -74,10 +67,32 @@ struct SettingsToWrite {
     std::string gameFolder, gameDrive, server, user, password, uzFolder;
 };
 
-// The first value, in file order, that cannot be stored because it holds a double quote, CR
-// or LF, named by its key without the colon ("UTpath", "UTDrive", "ServerIP", "Username",
-// "Password", "UZPath"); nothing when all can.
-std::optional<std::string> unstorableField(const SettingsToWrite& values);
+// The six records of the file, in the order they are written.
+enum class Field { kGameFolder, kGameDrive, kServer, kUser, kPassword, kUzFolder };
+
+// One record: its key as the file spells it, the value a save writes, and the value a read
+// fills (none for UZPath:, which the readers pass over).
+struct Record {
+    Field field;
+    std::string_view key;
+    std::string SettingsToWrite::*written;
+    std::string Settings::*read;
+
+    // The key without its colon, as messages name the field: "UTpath", "UZPath".
+    std::string_view name() const { return key.substr(0, key.size() - 1); }
+};
+inline constexpr std::array<Record, 6> kRecords{{
+    {Field::kGameFolder, "UTpath:", &SettingsToWrite::gameFolder, &Settings::gameFolder},
+    {Field::kGameDrive, "UTDrive:", &SettingsToWrite::gameDrive, &Settings::gameDrive},
+    {Field::kServer, "ServerIP:", &SettingsToWrite::server, &Settings::server},
+    {Field::kUser, "Username:", &SettingsToWrite::user, &Settings::user},
+    {Field::kPassword, "Password:", &SettingsToWrite::password, &Settings::password},
+    {Field::kUzFolder, "UZPath:", &SettingsToWrite::uzFolder, nullptr},
+}};
+
+// The first record, in file order, whose value cannot be stored because it holds a double
+// quote, CR or LF; nothing when all can.
+std::optional<Record> unstorableField(const SettingsToWrite& values);
 
 // Throws failure::kInvalidValue, naming the file and the field, for a value that cannot be
 // stored.

@@ -1,7 +1,7 @@
 #include "settings/settings_save.h"
 
+#include "game/game_folder.h"
 #include "platform/files.h"
-#include "settings/game_folder.h"
 
 namespace varnox::settings {
 
@@ -13,20 +13,20 @@ SavePlan planSave(const SaveRequest& request) {
                    request.server,
                    request.user,
                    plan.passwordsDiffer ? std::string() : request.password,
-                   GameFolder(request.gameFolder).uzFolderSetting()};
+                   game::GameFolder(request.gameFolder).uzFolderSetting()};
     return plan;
 }
 
 void carryOut(const SavePlan& plan, const std::filesystem::path& settingsFile) {
     refuseUnstorable(settingsFile, plan.values);
-    const GameFolder game(plan.values.gameFolder);
+    const game::GameFolder game(plan.values.gameFolder);
     if (!platform::ordinaryFileExists(game.markerFile())) {
         const std::filesystem::path uzFolder(game.uzFolderSetting());
         if (!platform::folderExists(uzFolder)) {
             platform::createFolder(uzFolder);
         }
         platform::writeFileAtomically(game.markerFile(),
-                                      std::string(GameFolder::kMarkerLine) + "\r\n");
+                                      std::string(game::GameFolder::kMarkerLine) + "\r\n");
     }
     writeSettingsFile(settingsFile, plan.values);
 }

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <cctype>
 
-#include "settings/game_folder.h"
+#include "game/game_folder.h"
 #include "settings/settings_save.h"
 #include "windows/config_host.h"
 #include "windows/controls.h"
@@ -39,17 +39,21 @@ constexpr int kMessagesTop = 750;
 
 // The caption under which a value the settings file cannot store is named. The uz folder is
 // the game folder with "/uz" added, so it can only fail with it.
-QString captionOf(const std::string& field) {
-    if (field == "UTpath" || field == "UZPath") {
-        return QStringLiteral("UT folder");
+QString captionOf(settings::Field field) {
+    switch (field) {
+        case settings::Field::kGameFolder:
+        case settings::Field::kUzFolder:
+            return QStringLiteral("UT folder");
+        case settings::Field::kGameDrive:
+            return QStringLiteral("UT drive");
+        case settings::Field::kServer:
+            return QStringLiteral("Redirect Server IP");
+        case settings::Field::kUser:
+            return QStringLiteral("User Name");
+        case settings::Field::kPassword:
+            break;
     }
-    if (field == "UTDrive") {
-        return QStringLiteral("UT drive");
-    }
-    if (field == "ServerIP") {
-        return QStringLiteral("Redirect Server IP");
-    }
-    return field == "Username" ? QStringLiteral("User Name") : QStringLiteral("Password");
+    return QStringLiteral("Password");
 }
 
 // True when `text` wrapped in `width` twips takes no more than `height` twips.
@@ -187,7 +191,7 @@ bool ConfigWindow::loadSettings() {
     showBytes(userBox_, stored->user);
     showBytes(passwordBox_, stored->password);
     showBytes(passwordAgainBox_, stored->password);  // an unchanged pair matches
-    uzFolderBox_->setText(fromBytes(settings::GameFolder(stored->gameFolder).uzFolderSetting()));
+    uzFolderBox_->setText(fromBytes(game::GameFolder(stored->gameFolder).uzFolderSetting()));
     driveList_->setDrive(stored->gameDrive);
     folderList_->setFolder(stored->gameFolder);
     return true;
@@ -195,7 +199,7 @@ bool ConfigWindow::loadSettings() {
 
 void ConfigWindow::onSearch() {
     // Nothing is shown for a hit or a miss; the lists show the outcome.
-    for (const settings::GameFound& found : settings::searchForGame(services_.drives)) {
+    for (const game::GameFound& found : game::searchForGame(services_.drives)) {
         const char upper =
             static_cast<char>(std::toupper(static_cast<unsigned char>(found.letter)));
         driveList_->setDrive(std::string(1, upper) + ":");
@@ -211,8 +215,8 @@ void ConfigWindow::onSave() {
                                         bytesOf(passwordBox_),
                                         bytesOf(passwordAgainBox_)};
     const settings::SavePlan plan = settings::planSave(request);
-    if (const std::optional<std::string> field = settings::unstorableField(plan.values)) {
-        messageLabel_->setText(shortened(refusedText(captionOf(*field))));
+    if (const std::optional<settings::Record> record = settings::unstorableField(plan.values)) {
+        messageLabel_->setText(shortened(refusedText(captionOf(record->field))));
         return;
     }
     try {

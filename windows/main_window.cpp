@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "settings/game_folder.h"
+#include "game/game_folder.h"
 #include "windows/config_window.h"
 #include "windows/controls.h"
 #include "windows/file_lists.h"
@@ -137,7 +137,7 @@ void MainWindow::onDriveChange() {
 
 void MainWindow::onFileClick() {
     setStatus(fromBytes(fileList_->fileName()));
-    const bool compressed = settings::hasCompressedEnding(fileList_->fileName());
+    const bool compressed = game::hasCompressedEnding(fileList_->fileName());
     decompressButton_->setEnabled(compressed);
     compressButton_->setEnabled(!compressed);
 }

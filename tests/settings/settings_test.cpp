@@ -1,9 +1,8 @@
-// The settings file, the game-folder model and a save, over real temporary folders.
+// The settings file and a save, over real temporary folders.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "settings/game_folder.h"
 #include "settings/settings_file.h"
 #include "settings/settings_save.h"
 #include "tests/support/failures.h"
@@ -119,7 +118,7 @@ TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
     for (int i = 0; i < 6; ++i) {
         SettingsToWrite values = kTypical;
         values.*fields[i].first = bad[i % 3];
-        EXPECT_EQ(unstorableField(values), fields[i].second);
+        EXPECT_EQ(unstorableField(values)->name(), fields[i].second);
     }
     TempDir dir;
     const fs::path file = settingsFilePath(dir.path());
@@ -127,7 +126,7 @@ TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
     SettingsToWrite two = kTypical;
     two.password = "\"";
     two.gameDrive = "\n";
-    EXPECT_EQ(unstorableField(two), "UTDrive") << "the first in file order";
+    EXPECT_EQ(unstorableField(two)->name(), "UTDrive") << "the first in file order";
     EXPECT_EQ(failureNumber([&] { writeSettingsFile(file, two); }), failure::kInvalidValue);
     EXPECT_EQ(readFile(file), "old");
 }
@@ -155,37 +154,6 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(number, failure::kDiskFull);
     EXPECT_EQ(readFile(file), "old");
     EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
-}
-
-// Routing by ending and the package names of .uz files: tests/packages.
-TEST(GameFolder, FindsTheToolThatCanRunAndTheGameOnDrivesCDAndE) {
-    TempDir dir;
-    const fs::path system = dir / "System";
-    auto tool = [&](const char* name, mode_t mode) {
-        writeFile(system / name, "#!/bin/sh\n");
-        fs::permissions(system / name, static_cast<fs::perms>(mode));
-        return GameFolder(dir.str()).tool();
-    };
-    EXPECT_EQ(GameFolder(dir.str()).tool(), system / "ucc.exe") << "nothing there: the name";
-    EXPECT_EQ(tool("UCC.exe", 0644), system / "UCC.exe") << "one that cannot run says why";
-    EXPECT_EQ(tool("Ucc.Exe", 0755), system / "Ucc.Exe") << "any letter case, if it can run";
-    EXPECT_EQ(tool("ucc.exe", 0644), system / "Ucc.Exe") << "ucc.exe from a package cannot run";
-    EXPECT_EQ(tool("ucc.exe", 0755), system / "ucc.exe") << "the exact name first";
-    EXPECT_EQ(packageNameOf("fuzz.buz"), "fuzz.") << "the name less three characters";
-
-    const platform::DriveTable drives(
-        {{'c', dir / "c"}, {'d', dir / "d"}, {'e', dir / "e"}, {'f', dir / "f"}});
-    writeFile(dir / "c" / "UnrealTournament" / "System" / "UCC.exe", "tool");
-    writeFile(dir / "d" / "UnrealTournament" / "System" / "readme.txt", "no tool");
-    writeFile(dir / "d" / "unrealtournament" / "System" / "ucc.exe", "folder in other case");
-    writeFile(dir / "e" / "UnrealTournament" / "System" / "ucc.exe", "tool");
-    writeFile(dir / "f" / "UnrealTournament" / "System" / "ucc.exe", "not searched");
-    std::string found;
-    for (const GameFound& game : searchForGame(drives)) {
-        found += std::string(1, game.letter) + "=" + game.folder + " ";
-    }
-    EXPECT_EQ(found, "c=" + (dir / "c/UnrealTournament").string() +
-                         " e=" + (dir / "e/UnrealTournament").string() + " ");
 }
 
 TEST(SettingsSave, MakesWhatTheUzFolderLacksAndStoresAMatchingPasswordOnly) {

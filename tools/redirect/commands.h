@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "packages/redirect_local.h"
-#include "packages/redirect_setup.h"
 #include "platform/failure.h"
+#include "redirect/local_folder.h"
+#include "redirect/setup.h"
 #include "tools/redirect/options.h"
 #include "tools/redirect/output.h"
 

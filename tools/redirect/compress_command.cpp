@@ -1,7 +1,7 @@
 // compress: every package whose .uz is missing or older, several at once.
-#include "packages/redirect_compress.h"
 #include "platform/files.h"
 #include "platform/progress_text.h"
+#include "redirect/bulk_compress.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -32,7 +32,7 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
 }  // namespace
 
 bool Commands::compress(std::vector<Package>& pending) {
-    const LocalFolder local(settings::GameFolder(setup_->gameFolder()), options_.withSystem);
+    const LocalFolder local(game::GameFolder(setup_->gameFolder()), options_.withSystem);
     std::vector<Package> work;
     for (const Package& package : local.packages()) {
         if (local.stateOf(package) != UzState::kUpToDate) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "packages/redirect_setup.h"
+#include "redirect/setup.h"
 
 namespace varnox::redirect {
 

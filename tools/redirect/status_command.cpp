@@ -2,8 +2,8 @@
 #include <map>
 #include <optional>
 
-#include "packages/redirect_remote.h"
-#include "packages/redirect_server.h"
+#include "redirect/remote_folder.h"
+#include "redirect/server.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -43,7 +43,7 @@ std::string padded(std::string text, std::size_t width) {
 }  // namespace
 
 bool Commands::status() {
-    const LocalFolder local(settings::GameFolder(setup_->gameFolder()), options_.withSystem);
+    const LocalFolder local(game::GameFolder(setup_->gameFolder()), options_.withSystem);
     bool ok = true;
     std::optional<RemoteFolder> remote;
     if (setup_->hasServer()) {

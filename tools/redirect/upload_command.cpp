@@ -1,9 +1,9 @@
 // upload: every .uz of the uz folder that the server lacks or holds with another size, over
 // one connection.
 #include "ftp/errors.h"
-#include "packages/redirect_remote.h"
-#include "packages/redirect_server.h"
 #include "platform/progress_text.h"
+#include "redirect/remote_folder.h"
+#include "redirect/server.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -71,7 +71,7 @@ Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
 }  // namespace
 
 bool Commands::upload(const std::vector<Package>& pending) {
-    const LocalFolder local(settings::GameFolder(setup_->gameFolder()), false);
+    const LocalFolder local(game::GameFolder(setup_->gameFolder()), false);
     RedirectServer server(setup_->server());
     server.connect();
     const UploadPlan plan = planUpload(localFiles(local, pending), RemoteFolder(server.list()));

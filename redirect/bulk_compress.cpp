@@ -1,4 +1,4 @@
-#include "packages/redirect_compress.h"
+#include "redirect/bulk_compress.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "packages/redirect_remote.h"
+#include "redirect/remote_folder.h"
 
 #include <strings.h>
 

@@ -18,7 +18,7 @@
 
 #include "platform/drives.h"
 
-namespace varnox::settings {
+namespace varnox::game {
 
 namespace fs = std::filesystem;
 
@@ -90,4 +90,4 @@ struct GameFound {
 };
 std::vector<GameFound> searchForGame(const platform::DriveTable& drives);
 
-}  // namespace varnox::settings
+}  // namespace varnox::game

@@ -1,4 +1,4 @@
-#include "packages/redirect_local.h"
+#include "redirect/local_folder.h"
 
 #include <sys/stat.h>
 
@@ -14,9 +14,9 @@ namespace varnox::redirect {
 namespace {
 
 // The game's package folders, and System's code packages.
-std::vector<settings::PackageFolder> packageFolders(bool withSystem) {
-    std::vector<settings::PackageFolder> folders(settings::kPackageFolders.begin(),
-                                                 settings::kPackageFolders.end());
+std::vector<game::PackageFolder> packageFolders(bool withSystem) {
+    std::vector<game::PackageFolder> folders(game::kPackageFolders.begin(),
+                                             game::kPackageFolders.end());
     if (withSystem) {
         folders.push_back({"System", "u"});
     }
@@ -36,14 +36,14 @@ FileFacts factsOf(const fs::path& file) {
 
 }  // namespace
 
-LocalFolder::LocalFolder(const settings::GameFolder& game, bool withSystem)
+LocalFolder::LocalFolder(const game::GameFolder& game, bool withSystem)
     : uzFolder_(game.uzFolderSetting()) {
     const fs::path root(game.text());
     if (!platform::folderExists(root)) {
         throw Failure(failure::kPathNotFound,
                       "The game folder " + game.text() + " does not exist or is not a folder");
     }
-    for (const settings::PackageFolder& kind : packageFolders(withSystem)) {
+    for (const game::PackageFolder& kind : packageFolders(withSystem)) {
         const fs::path folder = root / kind.folder;
         if (!platform::folderExists(folder)) {
             continue;

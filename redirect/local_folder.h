@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/game_folder.h"
+#include "game/game_folder.h"
 
 // What a game folder holds for a redirect server: its packages, and the compressed files in
 // its uz folder.
@@ -47,7 +47,7 @@ class LocalFolder {
 public:
     // Throws varnox::Failure naming the folder when the game folder is missing or a folder
     // cannot be read.
-    LocalFolder(const settings::GameFolder& game, bool withSystem);
+    LocalFolder(const game::GameFolder& game, bool withSystem);
 
     const fs::path& uzFolder() const { return uzFolder_; }
     // In folder order (Maps, Sounds, Music, Textures, System), each sorted by name.

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "packages/redirect_server.h"
 #include "platform/failure.h"
+#include "redirect/server.h"
 
 // Where a headless run takes its game folder and server from: the settings file the windows
 // use, with what the command line names in its place.

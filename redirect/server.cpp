@@ -1,4 +1,4 @@
-#include "packages/redirect_server.h"
+#include "redirect/server.h"
 
 #include "ftp/errors.h"
 #include "platform/failure.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "packages/redirect_local.h"
 #include "platform/failure.h"
+#include "redirect/local_folder.h"
 
 // Compressing many packages into the uz folder at once, with the .uz codec in this process.
 namespace varnox::redirect {

@@ -1,4 +1,4 @@
-#include "packages/redirect_setup.h"
+#include "redirect/setup.h"
 
 #include "platform/failure.h"
 #include "platform/files.h"

@@ -1,4 +1,4 @@
-#include "settings/game_folder.h"
+#include "game/game_folder.h"
 
 #include <strings.h>
 
@@ -8,7 +8,7 @@
 #include "platform/failure.h"
 #include "platform/files.h"
 
-namespace varnox::settings {
+namespace varnox::game {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::vector<GameFound> searchForGame(const platform::DriveTable& drives) {
     return found;
 }
 
-}  // namespace varnox::settings
+}  // namespace varnox::game

@@ -11,12 +11,9 @@ namespace varnox::ftp {
 // other below 0x20), since CR and LF would end the command and start another.
 bool isSendable(std::string_view text);
 
-// Whether a name from a server (a listing entry, say) is safe to use as a single local
-// file name: not empty, not "." or "..", and without "/", "\", NUL, CR or LF. A name that
-// fails this could lead a download outside the folder the user chose.
-bool isPlainRemoteName(std::string_view name);
-
-// folder / name for a plain remote name, or nothing when the name is not plain.
+// folder / name for a name from a server (a listing entry, say) that is safe to use as a
+// single local file name: not empty, not "." or "..", and without "/", "\", NUL, CR or LF.
+// Nothing for any other name, which could lead a download outside the folder the user chose.
 std::optional<std::filesystem::path> localTargetPath(const std::filesystem::path& folder,
                                                      std::string_view remoteName);
 

@@ -51,10 +51,6 @@ fs::path GameFolder::tool() const {
     return found.empty() ? systemFolder() / kToolName : found.front();
 }
 
-bool GameFolder::holdsTool() const {
-    return !namedIgnoringCase(systemFolder(), kToolName).empty();
-}
-
 fs::path GameFolder::toolLog() const {
     return fs::path(folder_ + "/System/UCC.log");
 }
@@ -103,7 +99,8 @@ std::vector<GameFound> searchForGame(const platform::DriveTable& drives) {
             continue;
         }
         const std::string folder = (drive->root / kGameFolderName).string();
-        if (GameFolder(folder).holdsTool()) {
+        // The search looks for the tool as an ordinary file in System, in any letter case.
+        if (!namedIgnoringCase(GameFolder(folder).systemFolder(), GameFolder::kToolName).empty()) {
             found.push_back({letter, folder});
         }
     }

@@ -53,9 +53,6 @@ public:
     // (so that starting it says why), and failing that the exact name (starting it then
     // says it is missing).
     fs::path tool() const;
-    // Whether System holds the tool as an ordinary file, in any letter case: what the
-    // search for the game looks for.
-    bool holdsTool() const;
     fs::path toolLog() const;
 
     // The folder for compressed files as the commands name it ("<game>/uz/") and as Save

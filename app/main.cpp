@@ -15,13 +15,18 @@
 
 namespace {
 
-// The command line takes nothing but --help; everything else comes from the settings file.
-bool askedForHelp(int argc, char** argv, const std::filesystem::path& settingsFile) {
+// The command line takes nothing but --help and --version; everything else comes from the
+// settings file. True when one of them was answered.
+bool answeredCommandLine(int argc, char** argv, const std::filesystem::path& settingsFile) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        if (argument == "--version") {
+            std::printf("varnox %s\n", VARNOX_VERSION);
+            return true;
+        }
         if (argument == "--help" || argument == "-h") {
             std::printf(
-                "Usage: varnox [--help]\n\n"
+                "Usage: varnox [--help | --version]\n\n"
                 "Prepares Unreal Tournament packages for a redirect server: compresses them\n"
                 "into .uz files with the game tool in the game folder's System folder, turns\n"
                 ".uz files back into packages and uploads files over FTP. Everything is done\n"
@@ -42,7 +47,7 @@ int main(int argc, char** argv) {
     using namespace varnox;
     const std::filesystem::path programFolder = platform::programFolder();
     const std::filesystem::path settingsFile = settings::settingsFileFor(programFolder);
-    if (askedForHelp(argc, argv, settingsFile)) {
+    if (answeredCommandLine(argc, argv, settingsFile)) {
         return 0;
     }
     QApplication app(argc, argv);

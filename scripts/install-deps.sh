@@ -12,7 +12,7 @@ packages=(
     python3 python3-pyftpdlib python3-openssl
     xvfb xauth x11-utils
     bzip2 time cloc
-    dpkg-dev desktop-file-utils appstream lintian
+    dpkg-dev desktop-file-utils appstream lintian man-db
 )
 
 sudo=""

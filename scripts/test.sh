@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs every
-# test: the whole suite, the installed tree and the Debian package (built, linted, installed,
-# run and removed again), the size of the tests against the code, then the whole suite again
-# under AddressSanitizer and UBSan, then a short fuzz run of the .uz decoder.
+# test: the whole suite, the installed tree, the size of the tests against the code, then the
+# whole suite again under AddressSanitizer and UBSan, then a short fuzz run of the .uz decoder.
+# The Debian package check (the package built, linted, installed system-wide, run and purged
+# again) runs only when asked with --package, and on CI (CI=true).
+#
+#   scripts/test.sh [--package]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+package=false
+if [ "$#" -gt 1 ] || { [ "$#" -eq 1 ] && [ "$1" != "--package" ]; }; then
+    echo "usage: scripts/test.sh [--package]" >&2
+    exit 2
+fi
+if [ "$#" -eq 1 ] || [ "${CI:-}" = "true" ]; then
+    package=true
+fi
 
 scripts/install-deps.sh
 
@@ -13,7 +25,12 @@ cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci
 scripts/check-install.sh build
-scripts/check-package.sh build
+if [ "$package" = true ]; then
+    scripts/check-package.sh build
+else
+    echo "test: the Debian package check installs the package system-wide, so it runs only" \
+        "with scripts/test.sh --package (and on CI)"
+fi
 scripts/test-ratio.sh
 
 cmake --preset sanitize

@@ -158,19 +158,34 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
         {2, {"squash", "a.unr"}, {"Error: unknown command squash (error 380)"}},
         {2, {"compress"}, {"Error: no path given to compress (error 380)"}},
         {2, {"decompress"}, {"Error: no path given to decompress (error 380)"}},
+        {2, {"decompress", "../uz/ONE.BIN.UZ", "-o"}, {"Error: -o needs a folder (error 380)"}},
+        {1,
+         {"decompress", "-o", "../None", "../uz/ONE.BIN.UZ"},
+         {"Error: Cannot decompress into ../None: there is no such folder (error 76)"}},
+        {1,
+         {"decompress", "../uz/UCC.exe.uz", "--output=../System", "../uz/ucc.exe.uz"},
+         {"Error: Cannot decompress ../uz/UCC.exe.uz: UCC.exe" + refusal,
+          "Error: Cannot decompress ../uz/ucc.exe.uz: ucc.exe" + refusal}},
         {0, {"--help"}, {}},
+        {0, {"--version"}, {}},
     };
-    const std::string usage = usageText({game("System"), "UCC.exe"});
+    const std::string usage = usageText({game("System"), "UCC.exe", true});
     for (const auto& r : runs) {
         SCOPED_TRACE(::testing::PrintToString(r.args));
+        fs::remove(game("System/UCC.log"));
         const test::ProgramEnd result = run(r.args, "Maps");
         EXPECT_EQ(result.exitCode, r.status);
-        EXPECT_EQ(logEntries(), r.log);
         std::string out, err;
         for (const std::string& line : r.log) {
             (line.starts_with("Log: ") ? out : err) += line + "\n";
         }
-        EXPECT_EQ(result.out, r.args == Lines{"--help"} ? usage : out);
+        if (r.log.empty()) {  // --help, --version
+            EXPECT_FALSE(fs::exists(game("System/UCC.log")));
+            out = r.args[0] == "--help" ? usage : versionText();
+        } else {
+            EXPECT_EQ(logEntries(), r.log);
+        }
+        EXPECT_EQ(result.out, out);
         EXPECT_EQ(result.err, err + (r.status == 2 ? usage : ""));
     }
 
@@ -181,10 +196,53 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
     }
     EXPECT_EQ(readFile(game("System/Broken.unr")), "the package that was there");
     EXPECT_EQ(readFile(game("System/UCC.exe")), readFile(test::builtProgram("ucc")));
-    EXPECT_EQ(test::namesIn(game("System")),
-              (Names{"-dash.unr", "Broken.unr", "DM-Test.unr", "ONE.BIN", "UCC.exe", "UCC.log", odd,
-                     "package.bin"}));
+    EXPECT_EQ(test::namesIn(game("System")), (Names{"-dash.unr", "Broken.unr", "DM-Test.unr",
+                                                    "ONE.BIN", "UCC.exe", odd, "package.bin"}));
     EXPECT_EQ(test::namesIn(game("Maps")), (Names{"-dash.unr", "-dash.unr.uz", odd, odd + ".uz"}));
+}
+
+// Outside a game's System folder (as the installed /usr/lib/varnox/ucc) the tool keeps no log
+// and decompresses into the current folder; in a folder named System in any letter case, or
+// started through a link there, it is the game's tool. -o names the folder in both cases. A
+// file name's control characters reach the terminal as '?'.
+TEST(UccPlace, OnlyAGamesToolKeepsALogAndDecompressesIntoItsOwnFolder) {
+    const std::string name = "Dm-\x1b[31mRed.unr", shown = "Dm-?[31mRed.unr";
+    const struct {
+        std::string tool, link;  // the program file, and a link to it that is started
+        bool gameTool;
+    } places[] = {{"lib/varnox/ucc", "", false},
+                  {"game/system/UCC.exe", "", true},
+                  {"game/SYSTEM/ucc.exe", "", true},
+                  {"lib/varnox/ucc", "game/System/UCC.exe", true}};
+    for (const auto& p : places) {
+        SCOPED_TRACE(p.tool + " " + p.link);
+        TempDir root, output;
+        const fs::path program = root / (p.link.empty() ? p.tool : p.link);
+        fs::create_directories(root / "work/out");
+        fs::create_directories(program.parent_path());
+        fs::create_directories((root / p.tool).parent_path());
+        fs::copy_file(test::builtProgram("ucc"), root / p.tool);
+        if (!p.link.empty()) {
+            fs::create_symlink(root / p.tool, program);
+        }
+        fs::copy_file(kVectors / "1234" / "package.bin.uz", root / "work" / (name + ".uz"));
+        for (const std::string out : {"", "out"}) {
+            const Lines args = out.empty() ? Lines{"decompress", name + ".uz"}
+                                           : Lines{"decompress", "--output", out, name + ".uz"};
+            const test::ProgramEnd end = test::waitForProgram(
+                test::startProgram(program, args, root / "work", output.path()), output.path());
+            EXPECT_EQ(end.exitCode, 0);
+            EXPECT_EQ(end.out + end.err, "Log: Decompressed " + shown + ".uz -> " +
+                                             (out.empty() ? "" : out + "/") + shown + "\n");
+            const fs::path into = !out.empty() ? root / "work" / out
+                                  : p.gameTool ? program.parent_path()
+                                               : root / "work";
+            EXPECT_EQ(readFile(into / name), readFile(kVectors / "package.bin"));
+        }
+        EXPECT_EQ(fs::exists(program.parent_path() / "UCC.log"), p.gameTool);
+        EXPECT_EQ(test::namesIn(root / "lib/varnox"),
+                  p.tool.starts_with("lib") ? Names{"ucc"} : Names{});
+    }
 }
 
 // An interrupted run removes the temporary file it was writing and ends by the signal that

@@ -22,6 +22,7 @@ int Commands::run() {
                 ok = upload(pending) && ok;
                 break;
             case Command::kHelp:
+            case Command::kVersion:
                 break;
         }
         return ok ? kExitSuccess : kExitFailure;

@@ -4,6 +4,7 @@ namespace varnox::redirect {
 
 std::string helpText() {
     return R"(Usage: varnox-redirect COMMAND [OPTIONS]
+       varnox-redirect --help | --version
 
 Prepares and uploads an Unreal Tournament redirect server: compresses the game
 folder's packages into its uz folder with the .uz codec, and uploads the .uz
@@ -55,6 +56,7 @@ Options:
   --quiet               print failures only
   --json                one JSON object per line, for scripts
   --help, -h            this description
+  --version             the version
 
 On a terminal, long steps show a progress line with bytes, rate and time left.
 A TLS certificate that does not verify must be trusted once in the FTP window

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return kExitSuccess;
     }
+    if (options.command == Command::kVersion) {
+        std::cout << "varnox-redirect (varnox) " << VARNOX_VERSION << "\n";
+        return kExitSuccess;
+    }
     Output output(std::cout, std::cerr,
                   {options.json, options.quiet, ::isatty(STDOUT_FILENO) == 1});
     return Commands(options, output).run();

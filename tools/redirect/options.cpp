@@ -80,6 +80,7 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
     }
     std::optional<Command> command;
     bool help = false;
+    bool version = false;
     ArgumentReader reader(args);
     const std::map<std::string, bool*, std::less<>> flags = {
         {"--system", &options.withSystem},
@@ -88,6 +89,7 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
         {"--json", &options.json},
         {"--help", &help},
         {"-h", &help},
+        {"--version", &version},
     };
     while (reader.next()) {
         const std::string& arg = reader.current();
@@ -128,6 +130,8 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
     }
     if (help) {
         options.command = Command::kHelp;
+    } else if (version) {
+        options.command = Command::kVersion;
     } else if (!command) {
         throw UsageError("no command: status, compress, upload or sync");
     } else {

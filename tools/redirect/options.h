@@ -12,7 +12,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // an item failed, or the settings or the server did
 constexpr int kExitUsage = 2;    // the command line is wrong
 
-enum class Command { kStatus, kCompress, kUpload, kSync, kHelp };
+enum class Command { kStatus, kCompress, kUpload, kSync, kHelp, kVersion };
 
 struct Options {
     Command command = Command::kHelp;

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     varnox::ucc::ToolPlace place;
     try {
-        place = varnox::ucc::runningToolPlace();
+        place = varnox::ucc::runningToolPlace(argc > 0 ? argv[0] : "");
     } catch (const varnox::Failure& failure) {
         std::cerr << "Error: " << failure.description() << " (error " << failure.number() << ")\n";
         return varnox::ucc::kExitFailure;

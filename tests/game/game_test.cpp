@@ -17,7 +17,7 @@ using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 using test::PackageSpec;
 
-TEST(IniFile, ReadsTheShapesFilesComeIn) {
+TEST(GameIniFile, ReadsTheShapesFilesComeIn) {
     const struct {
         const char* name;
         std::string bytes;
@@ -76,7 +76,7 @@ TEST(GameConfig, ReadsTheFileInAnyLetterCaseAndSaysWhenThereIsNone) {
     EXPECT_EQ(readGameConfig(iniFileOf(game.path()))->paths, Strings{"*.u"});
 }
 
-TEST(SearchPaths, ResolvesAgainstSystemInAnyLetterCase) {
+TEST(GameSearchPaths, ResolvesAgainstSystemInAnyLetterCase) {
     test::TempDir game;
     for (const char* folder : {"System", "Maps", "Textures", "Other"}) {
         std::filesystem::create_directory(game / folder);
@@ -97,7 +97,7 @@ TEST(SearchPaths, ResolvesAgainstSystemInAnyLetterCase) {
     EXPECT_FALSE(paths[1].matches("x.utx"));
 }
 
-TEST(PackageTables, ReadsEveryVersionOfTheGame) {
+TEST(GamePackageTables, ReadsEveryVersionOfTheGame) {
     for (std::uint16_t version = 61; version <= 69; ++version) {
         PackageSpec spec =
             test::packageImporting({"SoldierSkins", "BrindleTex", "Soldierskins"}, version);
@@ -110,7 +110,7 @@ TEST(PackageTables, ReadsEveryVersionOfTheGame) {
     }
 }
 
-TEST(PackageTables, RefusesDamageWithTheFilesName) {
+TEST(GamePackageTables, RefusesDamageWithTheFilesName) {
     using Bytes = std::vector<std::uint8_t>;
     const PackageSpec spec = test::packageImporting({"A", "B"});
     const Bytes good = test::packageBytes(spec);
@@ -163,14 +163,14 @@ TEST(PackageTables, RefusesDamageWithTheFilesName) {
         -2);
 }
 
-TEST(PackageTables, SaysWhenNoFileIsThere) {
+TEST(GamePackageTables, SaysWhenNoFileIsThere) {
     test::TempDir dir;
     for (const auto& file : {dir / "none.utx", dir.path()}) {
         EXPECT_EQ(test::failureNumber([&] { readPackageTables(file); }), failure::kFileNotFound);
     }
 }
 
-TEST(StockPackages, HoldsTheGamesPackagesAndTakesMore) {
+TEST(GameStockPackages, HoldsTheGamesPackagesAndTakesMore) {
     StockPackages stock = StockPackages::builtIn();
     for (const char* name :
          {"Botpack", "soldierskins", "DM-Deck16][", "Credits", "SkeletalChars"}) {
@@ -189,7 +189,7 @@ TEST(StockPackages, HoldsTheGamesPackagesAndTakesMore) {
 
 // A game folder: maps in Maps and in a folder of its own, packages shared, stock and missing
 // ones, a cycle, a damaged package and a file in another letter case.
-class NeededSetTest : public testing::Test {
+class GameNeededSet : public testing::Test {
 protected:
     void SetUp() override {
         for (const char* folder : {"System", "Maps", "MoreMaps", "Textures", "Sounds"}) {
@@ -223,7 +223,7 @@ protected:
     GameConfig config_;
 };
 
-TEST_F(NeededSetTest, FollowsImportsFromServerPackagesAndMapsLessStock) {
+TEST_F(GameNeededSet, FollowsImportsFromServerPackagesAndMapsLessStock) {
     const NeededSet set = findNeededPackages(game_.path(), config_, StockPackages::builtIn());
     EXPECT_EQ(shownNames(set),
               (Strings{"Maps/DM-Brindle.unr", "Maps/DM-Broken.unr", "MoreMaps/DM-Other.unr",
@@ -249,7 +249,7 @@ TEST_F(NeededSetTest, FollowsImportsFromServerPackagesAndMapsLessStock) {
     EXPECT_EQ(set.stockSkipped, 4u);  // SoldierSkins, CTF-Face (not read), Engine, Core
 }
 
-TEST_F(NeededSetTest, CountsStockWhenAskedAndFindsStandardFoldersWithoutPaths) {
+TEST_F(GameNeededSet, CountsStockWhenAskedAndFindsStandardFoldersWithoutPaths) {
     test::writePackage(game_ / "Textures/SoldierSkins.utx", test::packageImporting({}));
     NeededSet set = findNeededPackages(game_.path(), config_, StockPackages::builtIn(), {true});
     EXPECT_EQ(set.stockSkipped, 0u);

@@ -55,7 +55,7 @@ public:
             }
             for (const std::string& file : folders_.files(path.folder)) {
                 if (path.matches(file)) {
-                    meet(packageNameOf(file), path.folder / file, nullptr);
+                    meet(packageNameOfFile(file), path.folder / file, nullptr);
                 }
             }
         }

@@ -31,7 +31,7 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return less || (sameName(a, b) && a < b);
 }
 
-std::string_view packageNameOf(std::string_view fileName) {
+std::string_view packageNameOfFile(std::string_view fileName) {
     const std::size_t dot = fileName.rfind('.');
     return dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
 }

@@ -16,7 +16,7 @@ bool sameName(std::string_view a, std::string_view b);
 bool lessIgnoringCase(std::string_view a, std::string_view b);
 
 // The file name less its last ending: "DM-Brindle.unr" -> "DM-Brindle".
-std::string_view packageNameOf(std::string_view fileName);
+std::string_view packageNameOfFile(std::string_view fileName);
 
 // The game's standard folders of packages and the pattern of the files each holds, searched
 // after the folders of the ini file's Paths.

@@ -2,8 +2,7 @@
 # Installs what the tests need, builds everything with warnings as errors and runs every
 # test: the whole suite, the installed tree and the Debian package (built, linted, installed,
 # run and removed again), the size of the tests against the code, then the whole suite again
-# under AddressSanitizer and UBSan, then short fuzz runs of the .uz decoder, the package tables
-# and the ini file.
+# under AddressSanitizer and UBSan, then a short fuzz run of the .uz decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

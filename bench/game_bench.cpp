@@ -89,11 +89,11 @@ int main(int argc, char** argv) {
     const auto size = static_cast<std::size_t>(mib * 1024 * 1024);
     std::vector<std::string> files;
     for (int i = 0; i < count; ++i) {
-        varnox::test::PackageSpec spec = varnox::test::packageImporting(
+        varnox::test::PackageLayout layout = varnox::test::packageImporting(
             {"Botpack", "SoldierSkins", "BenchTex" + std::to_string(i % 50)});
-        spec.dataSize = size - std::min(size, varnox::test::packageBytes(spec).size() - 16);
+        layout.dataSize = size - std::min(size, varnox::test::packageBytes(layout).size() - 16);
         files.push_back((folder / "Maps" / ("DM-Bench" + std::to_string(i) + ".unr")).string());
-        varnox::test::writePackage(files.back(), spec);
+        varnox::test::writePackage(files.back(), layout);
     }
     for (int i = 0; i < 50; ++i) {
         varnox::test::writePackage(folder / "Textures" / ("BenchTex" + std::to_string(i) + ".utx"),

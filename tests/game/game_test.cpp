@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;
-using test::PackageSpec;
+using test::PackageLayout;
 
 TEST(GameIniFile, ReadsTheShapesFilesComeIn) {
     const struct {
@@ -99,10 +99,10 @@ TEST(GameSearchPaths, ResolvesAgainstSystemInAnyLetterCase) {
 
 TEST(GamePackageTables, ReadsEveryVersionOfTheGame) {
     for (std::uint16_t version = 61; version <= 69; ++version) {
-        PackageSpec spec =
+        PackageLayout layout =
             test::packageImporting({"SoldierSkins", "BrindleTex", "Soldierskins"}, version);
-        spec.names.push_back(std::string(200, 'n'));
-        const auto bytes = test::packageBytes(spec);
+        layout.names.push_back(std::string(200, 'n'));
+        const auto bytes = test::packageBytes(layout);
         const PackageTables tables = readPackageTables(PackageInMemory(bytes), "DM-A.unr");
         EXPECT_EQ(tables.dependencies(), (Strings{"SoldierSkins", "BrindleTex"})) << version;
         EXPECT_EQ(tables.header.generations.size(), version >= 68 ? 1u : 0u);
@@ -112,8 +112,8 @@ TEST(GamePackageTables, ReadsEveryVersionOfTheGame) {
 
 TEST(GamePackageTables, RefusesDamageWithTheFilesName) {
     using Bytes = std::vector<std::uint8_t>;
-    const PackageSpec spec = test::packageImporting({"A", "B"});
-    const Bytes good = test::packageBytes(spec);
+    const PackageLayout layout = test::packageImporting({"A", "B"});
+    const Bytes good = test::packageBytes(layout);
     const std::uint32_t names = test::loadU32(good, test::kNameOffsetAt);
     const std::uint32_t imports = test::loadU32(good, test::kImportOffsetAt);
     const auto with = [&](std::size_t at, std::uint32_t value) {
@@ -121,7 +121,7 @@ TEST(GamePackageTables, RefusesDamageWithTheFilesName) {
         test::storeU32(bytes, at, value);
         return bytes;
     };
-    PackageSpec old = test::packageImporting({"A"}, 62);
+    PackageLayout old = test::packageImporting({"A"}, 62);
     old.names.back() = std::string(2000, 'x');
     const struct {
         const char* name;

@@ -24,69 +24,69 @@ void putIndex(std::vector<std::uint8_t>& out, std::int32_t value) {
 
 }  // namespace
 
-PackageSpec packageImporting(const std::vector<std::string>& packages, std::uint16_t version) {
-    PackageSpec spec;
-    spec.version = version;
-    spec.names = {"None", "Core", "Package", "Engine", "Texture", "Skins", "Skin"};
+PackageLayout packageImporting(const std::vector<std::string>& packages, std::uint16_t version) {
+    PackageLayout layout;
+    layout.version = version;
+    layout.names = {"None", "Core", "Package", "Engine", "Texture", "Skins", "Skin"};
     for (const std::string& name : packages) {
-        const auto nameIndex = static_cast<std::int32_t>(spec.names.size());
-        const auto importIndex = static_cast<std::int32_t>(spec.imports.size());
-        spec.names.push_back(name);
-        spec.imports.push_back({1, 2, 0, nameIndex});
-        spec.imports.push_back({1, 2, -(importIndex + 1), 5});
-        spec.imports.push_back({3, 4, -(importIndex + 2), 6});
+        const auto nameIndex = static_cast<std::int32_t>(layout.names.size());
+        const auto importIndex = static_cast<std::int32_t>(layout.imports.size());
+        layout.names.push_back(name);
+        layout.imports.push_back({1, 2, 0, nameIndex});
+        layout.imports.push_back({1, 2, -(importIndex + 1), 5});
+        layout.imports.push_back({3, 4, -(importIndex + 2), 6});
     }
-    return spec;
+    return layout;
 }
 
-std::vector<std::uint8_t> packageBytes(const PackageSpec& spec) {
+std::vector<std::uint8_t> packageBytes(const PackageLayout& layout) {
     std::vector<std::uint8_t> out;
     putU32(out, 0x9E2A83C1);
-    putU32(out, spec.version);    // and licensee 0
+    putU32(out, layout.version);  // and licensee 0
     putU32(out, 0x1);             // flags
     out.resize(out.size() + 24);  // counts and offsets, stored below
-    if (spec.version >= 68) {
+    if (layout.version >= 68) {
         for (int i = 0; i < 16; ++i) {
             out.push_back(static_cast<std::uint8_t>(i * 17));  // GUID
         }
         putU32(out, 1);
-        putU32(out, spec.exportCount);
-        putU32(out, static_cast<std::uint32_t>(spec.names.size()));
+        putU32(out, layout.exportCount);
+        putU32(out, static_cast<std::uint32_t>(layout.names.size()));
     } else {
         putU32(out, 0);
         putU32(out, 0);
     }
-    storeU32(out, kNameCountAt, static_cast<std::uint32_t>(spec.names.size()));
+    storeU32(out, kNameCountAt, static_cast<std::uint32_t>(layout.names.size()));
     storeU32(out, kNameOffsetAt, static_cast<std::uint32_t>(out.size()));
-    for (const std::string& name : spec.names) {
-        if (spec.version >= 64) {
+    for (const std::string& name : layout.names) {
+        if (layout.version >= 64) {
             out.push_back(static_cast<std::uint8_t>(name.size() + 1));
         }
         out.insert(out.end(), name.begin(), name.end());
         out.push_back(0);
         putU32(out, 0x70010);  // object flags
     }
-    storeU32(out, kImportCountAt, static_cast<std::uint32_t>(spec.imports.size()));
+    storeU32(out, kImportCountAt, static_cast<std::uint32_t>(layout.imports.size()));
     storeU32(out, kImportOffsetAt, static_cast<std::uint32_t>(out.size()));
-    for (const PackageSpec::Import& entry : spec.imports) {
+    for (const PackageLayout::Import& entry : layout.imports) {
         putIndex(out, entry.classPackage);
         putIndex(out, entry.className);
         putU32(out, static_cast<std::uint32_t>(entry.outer));
         putIndex(out, entry.objectName);
     }
-    for (std::size_t i = 0; i < spec.dataSize; ++i) {
+    for (std::size_t i = 0; i < layout.dataSize; ++i) {
         out.push_back(static_cast<std::uint8_t>(i * 2654435761u >> 24));
     }
-    storeU32(out, kExportCountAt, spec.exportCount);
+    storeU32(out, kExportCountAt, layout.exportCount);
     storeU32(out, kExportOffsetAt, static_cast<std::uint32_t>(out.size()));
-    for (std::uint32_t i = 0; i < spec.exportCount; ++i) {
+    for (std::uint32_t i = 0; i < layout.exportCount; ++i) {
         out.insert(out.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     }
     return out;
 }
 
-void writePackage(const std::filesystem::path& file, const PackageSpec& spec) {
-    const std::vector<std::uint8_t> bytes = packageBytes(spec);
+void writePackage(const std::filesystem::path& file, const PackageLayout& layout) {
+    const std::vector<std::uint8_t> bytes = packageBytes(layout);
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));

@@ -9,7 +9,7 @@
 // import table, object data and an export table of empty objects, in that order.
 namespace varnox::test {
 
-struct PackageSpec {
+struct PackageLayout {
     struct Import {
         std::int32_t classPackage;  // name indices
         std::int32_t className;
@@ -25,10 +25,11 @@ struct PackageSpec {
 
 // A package importing each of `packages` as the game does: the package, a group in it and a
 // texture in the group.
-PackageSpec packageImporting(const std::vector<std::string>& packages, std::uint16_t version = 69);
+PackageLayout packageImporting(const std::vector<std::string>& packages,
+                               std::uint16_t version = 69);
 
-std::vector<std::uint8_t> packageBytes(const PackageSpec& spec);
-void writePackage(const std::filesystem::path& file, const PackageSpec& spec);
+std::vector<std::uint8_t> packageBytes(const PackageLayout& layout);
+void writePackage(const std::filesystem::path& file, const PackageLayout& layout);
 
 // Header fields, by their byte offset.
 enum HeaderField : std::size_t {

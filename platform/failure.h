@@ -33,6 +33,7 @@ constexpr int kDeviceUnavailable = 68;
 constexpr int kPermissionDenied = 70;
 constexpr int kPathFileAccessError = 75;
 constexpr int kPathNotFound = 76;
+constexpr int kInvalidFileFormat = 321;
 constexpr int kInvalidValue = 380;
 constexpr int kInvalidPicture = 481;
 }  // namespace failure

@@ -45,3 +45,11 @@ mkdir -p build-fuzz/corpus
 build-fuzz/bin/uz_decode_fuzzer -max_total_time=30 -timeout=20 -rss_limit_mb=2048 \
     -artifact_prefix=build-fuzz/ -print_final_stats=1 \
     build-fuzz/corpus tests/data/uz-vectors/1234 tests/data/uz-vectors/5678
+
+# The package tables and the ini file start from tiny generated seeds (tests/data/game-seeds).
+for fuzzer in package_tables_fuzzer ini_file_fuzzer; do
+    mkdir -p "build-fuzz/corpus-$fuzzer"
+    "build-fuzz/bin/$fuzzer" -max_total_time=20 -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix=build-fuzz/ -print_final_stats=1 \
+        "build-fuzz/corpus-$fuzzer" tests/data/game-seeds
+done

@@ -8,8 +8,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/repo/scripts" "$work/repo/build-fuzz/bin" "$work/bin"
 cp "$source/scripts/test.sh" "$work/repo/scripts/"
+fuzzers=$(grep -o '[a-z_]*_fuzzer\b' "$source/scripts/test.sh" | sort -u | sed 's#^#repo/build-fuzz/bin/#')
 for stub in repo/scripts/install-deps.sh repo/scripts/check-install.sh repo/scripts/test-ratio.sh \
-    repo/scripts/check-package.sh repo/build-fuzz/bin/uz_decode_fuzzer bin/cmake bin/ctest; do
+    repo/scripts/check-package.sh $fuzzers bin/cmake bin/ctest; do
     printf '#!/bin/sh\necho %s >>"%s/ran"\n' "${stub##*/}" "$work" >"$work/$stub"
     chmod +x "$work/$stub"
 done

@@ -198,16 +198,18 @@ TEST_F(FtpWindowTest, LoadReportsWhatItCannotShowAndGoesOn) {
 
 // A failed call ends in the question whether to close the connection and the session: Yes
 // closes both and empties the boxes, No keeps them. Either way the command ends there: a
-// folder that cannot be changed to (12003, the server's reply shown first) gets no second
-// report and nothing is listed in another folder.
+// folder that cannot be changed to (12003) gets no second report and nothing is listed in
+// another folder. The server's reply comes first, also for a refused login, which may say why.
 TEST_F(FtpWindowTest, AFailedCallIsReportedAndTheAnswerDecides) {
-    startServer();
+    const std::string refusal = "Non-anonymous sessions must use encryption.";
+    startServer({.loginRefusal = refusal});
     for (bool yes : {false, true}) {
         open("", "wrong");
         click("cmdInternetOpen");
         boxes_.answerNext(yes);
         click("cmdConnect");
-        expectBoxes({question("InternetConnect", 12014)});
+        expectBoxes({"InternetConnect Extd Err: 530 530 " + refusal + "\r\n",
+                     question("InternetConnect", 12014)});
         EXPECT_EQ(enabledControls(), yes ? kIdle : kSessionOpen);
         EXPECT_EQ(fieldBytes(), yes ? Texts(4) : (Texts{server_->address(), kUser, "wrong", ""}));
         EXPECT_EQ(tree().topLevelItemCount(), 0);

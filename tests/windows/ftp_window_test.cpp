@@ -386,13 +386,16 @@ TEST_F(FtpWindowTest, TheKeyboardAndScreenReadersFindTheirWay) {
 
 // A 64 MiB transfer runs off the window's thread: a 50 ms timer keeps firing at least ten times
 // a second, the other commands wait, and a progress dialog shows the file and its size. Its
-// Cancel ends the transfer at once and keeps the old files on both sides.
+// Cancel ends the transfer at once and keeps the old files on both sides. The local lists wait
+// too: a folder opened meanwhile would take the file list away from the folder of the Get.
 TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
     const std::string serverCopy(64 << 20, 's'), localCopy(64 << 20, 'l');
     writeFile(home_ / "big.uz", serverCopy);
     writeFile(local_ / "big.uz", localCopy);
+    fs::create_directory(local_ / "sub");
     // The server lets 24 MiB through at once, then pauses for about two seconds.
     connected({.throttleBytesPerSecond = 24 << 20});
+    auto* folders = control<windows::FolderList>("Dir1");
     for (const char* command : {"cmdGet", "cmdPut"}) {
         std::vector<std::chrono::steady_clock::time_point> ticks;
         QString shown;
@@ -402,6 +405,10 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
         QObject::connect(&timer, &QTimer::timeout, [&] {
             ticks.push_back(std::chrono::steady_clock::now());
             auto* dialog = window_->findChild<QProgressDialog*>("dlgProgress");
+            if (ticks.size() == 2) {  // the user opens another local folder
+                folders->setCurrentItem(folders->findItems("sub", Qt::MatchRecursive)[0]);
+                QTest::keyClick(folders, Qt::Key_Return);
+            }
             if (ticks.size() == 21 && dialog != nullptr) {
                 held = !control("cmdClose")->isEnabled() && !control("TreeView1")->isEnabled();
                 shown = dialog->labelText();
@@ -418,6 +425,7 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
         EXPECT_TRUE(shown.contains(" of 64.0 MiB")) << shown.toStdString();
         EXPECT_TRUE(readFile(home_ / "big.uz") == serverCopy) << command;
         EXPECT_TRUE(readFile(local_ / "big.uz") == localCopy) << command;
+        EXPECT_EQ(control<windows::FileList>("File1")->folder(), local_) << command;
         EXPECT_TRUE(control("cmdClose")->isEnabled()) << "given back";
         EXPECT_TRUE(boxes_.empty());
         ASSERT_GE(ticks.size(), 21u);

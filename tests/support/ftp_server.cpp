@@ -46,7 +46,8 @@ std::string configJson(const FtpServerOptions& o, const std::string& listing) {
            ", \"canned_listing\": " + (o.cannedListing ? json(listing) : "null") +
            ", \"login_refusal\": " + text(o.loginRefusal) +
            ", \"command_log\": " + text(o.commandLog) +
-           ", \"certificate_file\": " + text(o.certificateFile) + "}\n";
+           ", \"certificate_file\": " + text(o.certificateFile) +
+           ", \"certificate_name\": " + text(o.certificateName) + "}\n";
 }
 
 }  // namespace

@@ -37,6 +37,8 @@ struct FtpServerOptions {
     std::optional<std::filesystem::path> commandLog{};
     // A file that gets the server's certificate, to stand in for a trust store.
     std::optional<std::filesystem::path> certificateFile{};
+    // The common name of that certificate's subject and issuer (UTF-8).
+    std::optional<std::string> certificateName{};
 };
 
 // A real FTP server (tests/support/ftp_server.py, pyftpdlib run by /usr/bin/python3) on

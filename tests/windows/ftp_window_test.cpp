@@ -436,9 +436,12 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
 }
 
 // A certificate that does not verify is shown in the window's question; No ends the connect,
-// Yes connects and trusts that certificate from then on.
+// Yes connects and trusts that certificate from then on. Its names cannot fake lines or turn
+// the text around.
 TEST_F(FtpWindowTest, AServerCertificateIsShownAndTrustedOnlyWhenTheUserSaysSo) {
-    startServer({.explicitTls = true});
+    startServer(
+        {.explicitTls = true,
+         .certificateName = "p\u2028q\u2029r\u202As\u202Et\u2066u\u2069v\u0085w\nx\U0001F600"});
     open("ftpes://" + server_->address());
     click("cmdInternetOpen");
     boxes_.answerNext(false);  // the certificate
@@ -448,6 +451,10 @@ TEST_F(FtpWindowTest, AServerCertificateIsShownAndTrustedOnlyWhenTheUserSaysSo) 
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(boxes[0].starts_with("The certificate of ftpes://")) << boxes[0];
     EXPECT_NE(boxes[0].find("SHA-256: "), std::string::npos) << boxes[0];
+    const std::string name = R"(CN = p\U2028q\U2029r\U202As\U202Et\U2066u\U2069v\U0085w\0Ax)"
+                             "\U0001F600";
+    EXPECT_NE(boxes[0].find("\nSubject: " + name + "\nIssuer: " + name + "\n"), std::string::npos)
+        << boxes[0];
     EXPECT_EQ(boxes[1], question("InternetConnect", 12045));
     boxes_.answerNext(true);
     connectToServer();

@@ -103,6 +103,10 @@ void FtpServer::stopAnswering() {
     ::kill(pid_, SIGSTOP);
 }
 
+void FtpServer::goOnAnswering() {
+    ::kill(pid_, SIGCONT);
+}
+
 LocalPort::LocalPort(bool listening) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -54,8 +54,9 @@ public:
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Freezes the server: connections stay open, nothing is answered any more.
+    // Freezes the server: connections stay open, nothing is answered until goOnAnswering().
     void stopAnswering();
+    void goOnAnswering();
 
 private:
     void stop();

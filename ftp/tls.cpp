@@ -22,10 +22,11 @@ std::string text(BIO* bio) {
     return std::string(data, static_cast<std::size_t>(size));
 }
 
+// One line of UTF-8 text: OpenSSL escapes the control characters below 0x80 itself.
 std::string nameOf(const X509_NAME* name) {
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
     X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB);
-    return text(bio.get());
+    return escapeLayoutControls(text(bio.get()));
 }
 
 std::string timeOf(const ASN1_TIME* time) {
@@ -61,6 +62,40 @@ bool namesHost(X509* certificate, const std::string& host) {
 }
 
 }  // namespace
+
+std::string escapeLayoutControls(std::string_view text) {
+    const auto byte = [&](std::size_t at) {
+        return at < text.size() ? static_cast<unsigned char>(text[at]) : 0u;
+    };
+    const auto following = [&](std::size_t at) { return (byte(at) & 0xC0u) == 0x80u; };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        // Only characters of two and three bytes can be among those escaped; any other byte,
+        // a part of a longer character included, is taken over as it is.
+        std::size_t length = 1;
+        char32_t c = byte(i);
+        if (c >= 0xC2 && c < 0xE0 && following(i + 1)) {
+            length = 2;
+            c = ((c & 0x1Fu) << 6) | (byte(i + 1) & 0x3Fu);
+        } else if (c >= 0xE0 && c < 0xF0 && following(i + 1) && following(i + 2)) {
+            length = 3;
+            c = ((c & 0x0Fu) << 12) | ((byte(i + 1) & 0x3Fu) << 6) | (byte(i + 2) & 0x3Fu);
+        }
+        const bool escaped =
+            length > 1 && ((c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+                           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069));
+        if (escaped) {
+            char written[16];
+            std::snprintf(written, sizeof written, "\\U%04X", static_cast<unsigned>(c));
+            out += written;
+        } else {
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::optional<std::string> TrustedServers::fingerprintFor(const std::string& server) const {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 // Checking a server's TLS certificate: against the system's trust store and the server's
@@ -20,6 +21,12 @@ struct Certificate {
     std::string validUntil;
     std::string sha256;  // of the certificate, as "AB:CD:..."
 };
+
+// A certificate name as the user is shown it, from OpenSSL's one-line UTF-8 form, where
+// OpenSSL has already escaped the control characters below 0x80 ("\0A"). The characters that
+// would still let the name fake a line break or turn the text around it (the C1 controls,
+// U+2028, U+2029 and the bidirectional controls) are escaped too, as "\U2028".
+std::string escapeLayoutControls(std::string_view text);
 
 // The certificates trusted by hand, one line per server: "host:port SHA-256". The file is
 // readable by its owner only, and replaced whole on every change.

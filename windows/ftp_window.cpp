@@ -44,12 +44,14 @@ FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWi
                }) {
     setUpWindow(this, "frmFTP", "Tolvrin's Brindle - FTP", classicFont(), 8715, 6510);
     buildControls();
+    // The local lists wait too: a Get writes into the folder shown when it started, and
+    // that folder is listed again once it is done.
     worker_ = std::make_unique<FtpWorker>(
         session_, this,
         std::vector<QWidget*>{startSessionButton_, proxyBox_, closeSessionButton_, serverBox_,
                               userBox_, passwordBox_, connectButton_, disconnectButton_,
-                              passiveBox_, remoteTree_, getButton_, putButton_, binaryOption_,
-                              asciiOption_, closeButton_});
+                              passiveBox_, driveList_, folderList_, fileList_, remoteTree_,
+                              getButton_, putButton_, binaryOption_, asciiOption_, closeButton_});
     remote_ = std::make_unique<RemoteCommands>(
         RemoteCommands::Parts{session_, *worker_, *remoteTree_, *fileList_, services_.boxes, this,
                               [this] { return bytesOf(serverBox_); },

@@ -37,9 +37,45 @@ void FtpWorker::hold(bool held) {
     }
 }
 
+void FtpWorker::updateProgress() {
+    const ftp::Session::Done progress = session_.progress();
+    QString detail;
+    if (shown_->listing) {
+        detail = QStringLiteral("%1 entries read").arg(progress.entries);
+    } else {
+        detail = fromBytes(platform::describeProgress(progress.bytes, progress.total,
+                                                      std::chrono::steady_clock::now() - started_));
+        if (progress.total > 0) {
+            dialog_->setMaximum(kShownSteps);
+            dialog_->setValue(static_cast<int>(std::min<std::uint64_t>(
+                progress.bytes * kShownSteps / progress.total, kShownSteps - 1)));
+        }
+    }
+    dialog_->setLabelText(shortened(shown_->what) + QChar('\n') + detail);
+}
+
+void FtpWorker::showProgress() {
+    if (dialog_ == nullptr) {
+        dialog_ = new QProgressDialog(window_);
+        dialog_->setObjectName(QStringLiteral("dlgProgress"));
+        dialog_->setWindowTitle(QStringLiteral("varnox"));
+        dialog_->setWindowModality(Qt::WindowModal);
+        dialog_->setAutoReset(false);
+        dialog_->setAutoClose(false);
+        dialog_->setMinimumDuration(0);
+        dialog_->setRange(0, 0);  // a moving bar while the total is unknown
+        QObject::connect(dialog_, &QProgressDialog::canceled, dialog_,
+                         [this] { session_.cancel(); });
+    }
+    updateProgress();
+    dialog_->show();
+}
+
 ftp::CallResult FtpWorker::run(const Shown& shown, const std::function<ftp::CallResult()>& call) {
     running_ = true;
     hold(true);
+    shown_ = &shown;
+    started_ = std::chrono::steady_clock::now();
     ftp::CallResult result;
     std::atomic<bool> done{false};
     QEventLoop loop;
@@ -49,43 +85,19 @@ ftp::CallResult FtpWorker::run(const Shown& shown, const std::function<ftp::Call
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
 
-    const auto started = std::chrono::steady_clock::now();
-    QProgressDialog* dialog = nullptr;
-    auto update = [&] {
-        const ftp::Session::Done progress = session_.progress();
-        QString detail;
-        if (shown.listing) {
-            detail = QStringLiteral("%1 entries read").arg(progress.entries);
-        } else {
-            detail = fromBytes(platform::describeProgress(
-                progress.bytes, progress.total, std::chrono::steady_clock::now() - started));
-            if (progress.total > 0) {
-                dialog->setMaximum(kShownSteps);
-                dialog->setValue(static_cast<int>(std::min<std::uint64_t>(
-                    progress.bytes * kShownSteps / progress.total, kShownSteps - 1)));
-            }
-        }
-        dialog->setLabelText(shortened(shown.what) + QChar('\n') + detail);
-    };
     QTimer updates;
     updates.setInterval(100);
-    QObject::connect(&updates, &QTimer::timeout, &loop, [&] {
-        if (dialog != nullptr) {
-            update();
+    QObject::connect(&updates, &QTimer::timeout, &loop, [this] {
+        // Not while a question is open: the dialog's first value would show it again.
+        if (dialog_ != nullptr && !questionOpen_) {
+            updateProgress();
         }
     });
     QTimer::singleShot(kProgressAfterMilliseconds, &loop, [&] {
-        dialog = new QProgressDialog(window_);
-        dialog->setObjectName(QStringLiteral("dlgProgress"));
-        dialog->setWindowTitle(QStringLiteral("varnox"));
-        dialog->setWindowModality(Qt::WindowModal);
-        dialog->setAutoReset(false);
-        dialog->setAutoClose(false);
-        dialog->setMinimumDuration(0);
-        dialog->setRange(0, 0);  // a moving bar while the total is unknown
-        QObject::connect(dialog, &QProgressDialog::canceled, &loop, [this] { session_.cancel(); });
-        update();
-        dialog->show();
+        progressDue_ = true;
+        if (!questionOpen_) {
+            showProgress();
+        }
         updates.start();
     });
     loop.exec();
@@ -100,7 +112,10 @@ ftp::CallResult FtpWorker::run(const Shown& shown, const std::function<ftp::Call
         }
     }
     thread.join();
-    delete dialog;
+    delete dialog_;
+    dialog_ = nullptr;
+    progressDue_ = false;
+    shown_ = nullptr;
     hold(false);
     running_ = false;
     if (programEnding) {
@@ -115,7 +130,27 @@ bool FtpWorker::askOnWindowThread(const std::function<bool()>& question) {
     }
     bool answer = false;
     QMetaObject::invokeMethod(
-        window_, [&] { answer = !ending_ && question(); }, Qt::BlockingQueuedConnection);
+        window_,
+        [&] {
+            if (ending_) {
+                return;
+            }
+            // The question alone is shown; the progress comes back once it is answered.
+            questionOpen_ = true;
+            if (dialog_ != nullptr) {
+                dialog_->hide();
+            }
+            try {
+                answer = question();
+            } catch (...) {
+                answer = false;  // nothing may leave into the event loop; not trusted
+            }
+            questionOpen_ = false;
+            if (progressDue_ && !ending_) {
+                showProgress();
+            }
+        },
+        Qt::BlockingQueuedConnection);
     return answer;
 }
 

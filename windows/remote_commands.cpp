@@ -54,7 +54,10 @@ RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const
     if (result.error == ftp::error::kOperationCancelled) {
         return Next::kStop;  // the user's own Cancel needs no report
     }
-    if (result.error == ftp::error::kExtendedError) {
+    // The server's own words: a refused login may say why ("530 Non-anonymous sessions must
+    // use encryption."), which the number alone does not.
+    if (result.error == ftp::error::kExtendedError ||
+        (result.error == ftp::error::kLoginFailure && !result.reply.empty())) {
         inform(fromBytes(ftp::extendedErrorText(call, result.replyCode, result.reply)));
     }
     if (parts_.boxes.askYesNo(parts_.window,

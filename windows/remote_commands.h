@@ -62,7 +62,8 @@ public:
 
     void forgetListing() { listing_ = {}; }
 
-    // A cancelled call is not reported: the command just stops.
+    // The server's reply comes first, for an extended error (12003) and for a refused login
+    // (12014) that came with one. A cancelled call is not reported: the command just stops.
     Next report(const ftp::CallResult& result, const char* call);
 
 private:

@@ -46,7 +46,8 @@ std::string configJson(const FtpServerOptions& o, const std::string& listing) {
            ", \"canned_listing\": " + (o.cannedListing ? json(listing) : "null") +
            ", \"login_refusal\": " + text(o.loginRefusal) +
            ", \"command_log\": " + text(o.commandLog) +
-           ", \"certificate_file\": " + text(o.certificateFile) + "}\n";
+           ", \"certificate_file\": " + text(o.certificateFile) +
+           ", \"certificate_name\": " + text(o.certificateName) + "}\n";
 }
 
 }  // namespace
@@ -100,6 +101,10 @@ void FtpServer::stop() {
 
 void FtpServer::stopAnswering() {
     ::kill(pid_, SIGSTOP);
+}
+
+void FtpServer::goOnAnswering() {
+    ::kill(pid_, SIGCONT);
 }
 
 LocalPort::LocalPort(bool listening) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {

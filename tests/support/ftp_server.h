@@ -37,6 +37,8 @@ struct FtpServerOptions {
     std::optional<std::filesystem::path> commandLog{};
     // A file that gets the server's certificate, to stand in for a trust store.
     std::optional<std::filesystem::path> certificateFile{};
+    // The common name of that certificate's subject and issuer (UTF-8).
+    std::optional<std::string> certificateName{};
 };
 
 // A real FTP server (tests/support/ftp_server.py, pyftpdlib run by /usr/bin/python3) on
@@ -52,8 +54,9 @@ public:
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Freezes the server: connections stay open, nothing is answered any more.
+    // Freezes the server: connections stay open, nothing is answered until goOnAnswering().
     void stopAnswering();
+    void goOnAnswering();
 
 private:
     void stop();

@@ -16,6 +16,7 @@ The configuration is a JSON object:
   tls             optional: "explicit" asks for AUTH TLS on the control and data
                   connections, with a new self-signed certificate on every start
   certificate_file  optional file that gets that certificate (PEM)
+  certificate_name  optional common name of that certificate (default "varnox test server")
   port            optional port to listen on (0 or missing: any free one)
   command_log     optional file that gets the name of every command received, one a line,
                   and "421" when the server closes an idle control connection
@@ -38,14 +39,14 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, 
 from pyftpdlib.servers import FTPServer
 
 
-def tls_context(certificate_file):
-    """A context with a new key and self-signed certificate for localhost and 127.0.0.1,
-    which is also written to certificate_file when one is named."""
+def tls_context(certificate_file, name):
+    """A context with a new key and self-signed certificate named name, for localhost and
+    127.0.0.1, which is also written to certificate_file when one is named."""
     from OpenSSL import SSL, crypto
     key = crypto.PKey()
     key.generate_key(crypto.TYPE_RSA, 2048)
     cert = crypto.X509()
-    cert.get_subject().CN = "varnox test server"
+    cert.get_subject().CN = name
     cert.set_serial_number(int.from_bytes(os.urandom(8), "big"))
     cert.gmtime_adj_notBefore(0)
     cert.gmtime_adj_notAfter(24 * 3600)
@@ -148,7 +149,8 @@ def main():
             def readable(self):
                 return self._ssl_accepting or super().readable()
 
-        Handler.ssl_context = tls_context(config.get("certificate_file"))
+        name = wire(config.get("certificate_name") or "varnox test server")
+        Handler.ssl_context = tls_context(config.get("certificate_file"), name)
         Handler.tls_control_required = True
         Handler.tls_data_required = True
         Handler.dtp_handler = DataHandler

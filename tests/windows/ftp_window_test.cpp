@@ -198,16 +198,18 @@ TEST_F(FtpWindowTest, LoadReportsWhatItCannotShowAndGoesOn) {
 
 // A failed call ends in the question whether to close the connection and the session: Yes
 // closes both and empties the boxes, No keeps them. Either way the command ends there: a
-// folder that cannot be changed to (12003, the server's reply shown first) gets no second
-// report and nothing is listed in another folder.
+// folder that cannot be changed to (12003) gets no second report and nothing is listed in
+// another folder. The server's reply comes first, also for a refused login, which may say why.
 TEST_F(FtpWindowTest, AFailedCallIsReportedAndTheAnswerDecides) {
-    startServer();
+    const std::string refusal = "Non-anonymous sessions must use encryption.";
+    startServer({.loginRefusal = refusal});
     for (bool yes : {false, true}) {
         open("", "wrong");
         click("cmdInternetOpen");
         boxes_.answerNext(yes);
         click("cmdConnect");
-        expectBoxes({question("InternetConnect", 12014)});
+        expectBoxes({"InternetConnect Extd Err: 530 530 " + refusal + "\r\n",
+                     question("InternetConnect", 12014)});
         EXPECT_EQ(enabledControls(), yes ? kIdle : kSessionOpen);
         EXPECT_EQ(fieldBytes(), yes ? Texts(4) : (Texts{server_->address(), kUser, "wrong", ""}));
         EXPECT_EQ(tree().topLevelItemCount(), 0);
@@ -384,13 +386,16 @@ TEST_F(FtpWindowTest, TheKeyboardAndScreenReadersFindTheirWay) {
 
 // A 64 MiB transfer runs off the window's thread: a 50 ms timer keeps firing at least ten times
 // a second, the other commands wait, and a progress dialog shows the file and its size. Its
-// Cancel ends the transfer at once and keeps the old files on both sides.
+// Cancel ends the transfer at once and keeps the old files on both sides. The local lists wait
+// too: a folder opened meanwhile would take the file list away from the folder of the Get.
 TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
     const std::string serverCopy(64 << 20, 's'), localCopy(64 << 20, 'l');
     writeFile(home_ / "big.uz", serverCopy);
     writeFile(local_ / "big.uz", localCopy);
+    fs::create_directory(local_ / "sub");
     // The server lets 24 MiB through at once, then pauses for about two seconds.
     connected({.throttleBytesPerSecond = 24 << 20});
+    auto* folders = control<windows::FolderList>("Dir1");
     for (const char* command : {"cmdGet", "cmdPut"}) {
         std::vector<std::chrono::steady_clock::time_point> ticks;
         QString shown;
@@ -400,6 +405,10 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
         QObject::connect(&timer, &QTimer::timeout, [&] {
             ticks.push_back(std::chrono::steady_clock::now());
             auto* dialog = window_->findChild<QProgressDialog*>("dlgProgress");
+            if (ticks.size() == 2) {  // the user opens another local folder
+                folders->setCurrentItem(folders->findItems("sub", Qt::MatchRecursive)[0]);
+                QTest::keyClick(folders, Qt::Key_Return);
+            }
             if (ticks.size() == 21 && dialog != nullptr) {
                 held = !control("cmdClose")->isEnabled() && !control("TreeView1")->isEnabled();
                 shown = dialog->labelText();
@@ -416,6 +425,7 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
         EXPECT_TRUE(shown.contains(" of 64.0 MiB")) << shown.toStdString();
         EXPECT_TRUE(readFile(home_ / "big.uz") == serverCopy) << command;
         EXPECT_TRUE(readFile(local_ / "big.uz") == localCopy) << command;
+        EXPECT_EQ(control<windows::FileList>("File1")->folder(), local_) << command;
         EXPECT_TRUE(control("cmdClose")->isEnabled()) << "given back";
         EXPECT_TRUE(boxes_.empty());
         ASSERT_GE(ticks.size(), 21u);
@@ -426,11 +436,20 @@ TEST_F(FtpWindowTest, ATransferKeepsTheWindowAnsweringAndCancelEndsIt) {
 }
 
 // A certificate that does not verify is shown in the window's question; No ends the connect,
-// Yes connects and trusts that certificate from then on.
-TEST_F(FtpWindowTest, AServerCertificateIsShownAndTrustedOnlyWhenTheUserSaysSo) {
-    startServer({.explicitTls = true});
+// Yes connects. Its names cannot fake lines or turn the text around. The progress dialog never
+// shows while the question is open (it would cover the question and take its input), whether
+// the question comes before the half second and stays open past it, or comes after it.
+TEST_F(FtpWindowTest, AServerCertificateIsShownAloneAndTrustedOnlyWhenTheUserSaysSo) {
+    startServer({.explicitTls = true,
+                 .certificateName = "p\u2028\u2029\u202A\u202E\u2066\u2069\u0085\n\U0001F600"});
     open("ftpes://" + server_->address());
     click("cmdInternetOpen");
+    int progressShown = 0;
+    boxes_.whileAsking = [&] {
+        QTest::qWait(800);
+        auto* progress = window_->findChild<QProgressDialog*>("dlgProgress");
+        progressShown += progress != nullptr && progress->isVisible();
+    };
     boxes_.answerNext(false);  // the certificate
     boxes_.answerNext(false);  // the report
     click("cmdConnect");
@@ -438,9 +457,16 @@ TEST_F(FtpWindowTest, AServerCertificateIsShownAndTrustedOnlyWhenTheUserSaysSo) 
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(boxes[0].starts_with("The certificate of ftpes://")) << boxes[0];
     EXPECT_NE(boxes[0].find("SHA-256: "), std::string::npos) << boxes[0];
+    const std::string name = R"(CN = p\U2028\U2029\U202A\U202E\U2066\U2069\U0085\0A)"
+                             "\U0001F600";
+    EXPECT_NE(boxes[0].find("\nSubject: " + name + "\nIssuer: " + name + "\n"), std::string::npos)
+        << boxes[0];
     EXPECT_EQ(boxes[1], question("InternetConnect", 12045));
+    server_->stopAnswering();  // until the progress dialog is there
+    QTimer::singleShot(800, window_.get(), [this] { server_->goOnAnswering(); });
     boxes_.answerNext(true);
     connectToServer();
+    EXPECT_EQ(progressShown, 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "uz/mtf.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -38,16 +40,19 @@ inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t val
 // position p moves every value in front of it one place back: one comparison and one add
 // per value, 256 byte lanes that the compiler turns into a few vector instructions, so the
 // cost does not grow with p as a search down the table would.
-void mtfEncode(std::span<std::uint8_t> data) {
+void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
     std::uint8_t position[256];
     for (int i = 0; i < 256; ++i) {
         position[i] = static_cast<std::uint8_t>(i);
     }
-    std::uint8_t front = 0;
-    for (std::uint8_t& b : data) {
-        const std::uint8_t value = b;
+    bool came[256] = {};
+    used_ = 0;
+    // No value is known to be in front before the first: that one is a first use.
+    unsigned front = 256;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::uint8_t value = data[i];
         if (value == front) {
-            b = 0;
+            data[i] = 0;
             continue;
         }
         const std::uint8_t p = position[value];
@@ -56,8 +61,67 @@ void mtfEncode(std::span<std::uint8_t> data) {
         }
         position[value] = 0;
         front = value;
-        b = p;
+        data[i] = p;
+        if (!came[value]) {
+            came[value] = true;
+            firstAt_[used_] = i;
+            firstValue_[used_++] = value;
+        }
     }
+    for (int v = 0; v < 256; ++v) {
+        if (came[v]) {
+            recent_[position[v]] = static_cast<std::uint8_t>(v);
+        }
+    }
+}
+
+// The first use of a value stands behind the values used before it in the piece and behind
+// those of the others that the start table has in front of it: a count of bits below its
+// place in a mask of the start table's places not used yet.
+void MtfPieceEncoder::fix(std::span<std::uint8_t> data, Table& table,
+                          std::span<std::uint64_t, 256> counts) const {
+    std::uint8_t place[256];
+    for (int i = 0; i < 256; ++i) {
+        place[table[i]] = static_cast<std::uint8_t>(i);
+    }
+    std::uint64_t unused[4] = {~0ull, ~0ull, ~0ull, ~0ull};
+    for (unsigned k = 0; k < used_; ++k) {
+        const unsigned at = place[firstValue_[k]];
+        const unsigned word = at / 64;
+        unsigned ahead = k + static_cast<unsigned>(std::popcount(
+                                 unused[word] & ((std::uint64_t{1} << (at % 64)) - 1)));
+        for (unsigned w = 0; w < word; ++w) {
+            ahead += static_cast<unsigned>(std::popcount(unused[w]));
+        }
+        unused[word] &= ~(std::uint64_t{1} << (at % 64));
+        std::uint8_t& coded = data[firstAt_[k]];
+        --counts[coded];
+        ++counts[ahead];
+        coded = static_cast<std::uint8_t>(ahead);
+    }
+    Table next;
+    std::copy_n(recent_.begin(), used_, next.begin());
+    unsigned filled = used_;
+    for (unsigned i = 0; i < 256; ++i) {
+        if ((unused[i / 64] >> (i % 64)) & 1) {
+            next[filled++] = table[i];
+        }
+    }
+    table = next;
+}
+
+void mtfEncode(std::span<std::uint8_t> data) {
+    MtfPieceEncoder encoder;
+    encoder.encode(data);
+    MtfPieceEncoder::Table table;
+    for (int i = 0; i < 256; ++i) {
+        table[i] = static_cast<std::uint8_t>(i);
+    }
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t b : data) {
+        ++counts[b];
+    }
+    encoder.fix(data, table, counts);
 }
 
 MtfDecoder::MtfDecoder() {

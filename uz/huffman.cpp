@@ -4,9 +4,11 @@
 #include <array>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "uz/error.h"
 #include "uz/huffman_tree.h"
+#include "uz/parallel.h"
 
 namespace varnox::uz {
 
@@ -57,7 +59,8 @@ TreeLayout layOut(const CodeTree& tree) {
 // Writes bits into a buffer sized beforehand to the exact bit count, four bytes at a time.
 class BitSink {
 public:
-    explicit BitSink(std::uint8_t* out) : out_(out) {}
+    // The first `skip` (0 to 7) bits written are zero.
+    explicit BitSink(std::uint8_t* out, int skip = 0) : out_(out), filled_(skip) {}
 
     // Writes the low `length` (at most 32) bits of `bits`, which must be clear above them.
     void put(std::uint32_t bits, int length) {
@@ -88,6 +91,11 @@ public:
         }
     }
 
+    // Where the next whole byte goes, and a new place for it and those after.
+    std::uint8_t* position() const { return out_; }
+    void moveTo(std::uint8_t* out) { out_ = out; }
+
+    // Writes the bits left, the last byte padded with zero bits.
     void finish() {
         while (filled_ > 0) {
             *out_++ = static_cast<std::uint8_t>(acc_);
@@ -117,40 +125,146 @@ void writeTree(const CodeTree& tree, BitSink& sink) {
     }
 }
 
+// The bits a piece of the stream puts into the bytes it shares with the pieces beside it:
+// the byte of its first bit and that of its last, unless it starts or ends at a whole byte.
+struct SharedBytes {
+    std::size_t at[2] = {};
+    std::uint8_t bits[2] = {};
+    int count = 0;
+};
+
+// Writes the codes of `symbols` into the bits `begin` to `end` of `stream`, which no other
+// piece writes: every byte wholly inside them, and the bits of the bytes shared with other
+// pieces into the result.
+SharedBytes codePiece(const TreeLayout& layout, std::span<const std::uint8_t> symbols,
+                      std::uint8_t* stream, std::uint64_t begin, std::uint64_t end) {
+    SharedBytes shared;
+    auto isShared = [&](std::uint64_t at) {
+        return (at == begin / 8 && begin % 8 != 0) || (at == end / 8 && end % 8 != 0);
+    };
+    // Hands over `count` bytes coded into `bytes` that belong at `at` in the stream.
+    auto place = [&](const std::uint8_t* bytes, std::size_t at, std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k, ++at) {
+            if (!isShared(at)) {
+                stream[at] = bytes[k];
+            } else if (shared.count > 0 && shared.at[shared.count - 1] == at) {
+                shared.bits[shared.count - 1] |= bytes[k];
+            } else {
+                shared.at[shared.count] = at;
+                shared.bits[shared.count++] = bytes[k];
+            }
+        }
+    };
+    // The first words go aside, since the first byte may be shared, and so do the last
+    // bytes. A long code may give nine words at once.
+    std::uint8_t aside[64];
+    const auto firstByte = static_cast<std::size_t>(begin / 8);
+    BitSink sink(aside, static_cast<int>(begin % 8));
+    std::size_t i = 0;
+    while (i < symbols.size() && sink.position() == aside) {
+        sink.put(layout.codes[symbols[i++]]);
+    }
+    std::size_t done = static_cast<std::size_t>(sink.position() - aside);
+    place(aside, firstByte, done);
+    sink.moveTo(stream + firstByte + done);
+    for (; i < symbols.size(); ++i) {
+        sink.put(layout.codes[symbols[i]]);
+    }
+    done = static_cast<std::size_t>(sink.position() - stream);
+    sink.moveTo(aside);
+    sink.finish();
+    place(aside, done, static_cast<std::size_t>(sink.position() - aside));
+    return shared;
+}
+
+// Pieces of about this many bytes are counted on their own.
+constexpr std::size_t kCountPiece = std::size_t{1} << 20;
+
 }  // namespace
 
-void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
-    if (in.size() > std::numeric_limits<std::uint32_t>::max()) {
+void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256> counts) {
+    // Runs of equal bytes would make one counter wait on its own last store; four, one per
+    // byte position modulo 4, do not.
+    std::uint32_t parts[4][256] = {};
+    std::size_t i = 0;
+    while (i < data.size()) {
+        // Small counters for speed; a stretch of at most 4 GiB - 4 cannot overflow them.
+        const std::size_t end = i + std::min<std::size_t>(data.size() - i, 0xfffffffc);
+        for (; i + 4 <= end; i += 4) {
+            ++parts[0][data[i]];
+            ++parts[1][data[i + 1]];
+            ++parts[2][data[i + 2]];
+            ++parts[3][data[i + 3]];
+        }
+        for (; i < end; ++i) {
+            ++parts[0][data[i]];
+        }
+        for (int s = 0; s < kSymbols; ++s) {
+            counts[s] += std::uint64_t{parts[0][s]} + parts[1][s] + parts[2][s] + parts[3][s];
+            parts[0][s] = parts[1][s] = parts[2][s] = parts[3][s] = 0;
+        }
+    }
+}
+
+void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
+                   std::span<const ByteCounts> counts, std::vector<std::uint8_t>& out) {
+    std::size_t size = 0;
+    ByteCounts total{};
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        size += pieces[p].size();
+        for (int s = 0; s < kSymbols; ++s) {
+            total[s] += counts[p][s];
+        }
+    }
+    if (size > std::numeric_limits<std::uint32_t>::max()) {
         throw Error(error::kOverflow, "the data is too large for the Huffman count (" +
-                                          std::to_string(in.size()) + " bytes)");
+                                          std::to_string(size) + " bytes)");
     }
-    std::array<std::uint64_t, kSymbols> counts{};
-    for (std::uint8_t b : in) {
-        ++counts[b];
-    }
-    const CodeTree tree = buildTree(counts);
+    const CodeTree tree = buildTree(total);
     const TreeLayout layout = layOut(tree);
-    std::uint64_t bits = layout.treeBits;
-    for (int s = 0; s < kSymbols; ++s) {
-        bits += counts[s] * static_cast<std::uint64_t>(layout.codes[s].length);
+    // Where each piece's codes start in the bit stream.
+    std::vector<std::uint64_t> starts{layout.treeBits};
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        std::uint64_t bits = 0;
+        for (int s = 0; s < kSymbols; ++s) {
+            bits += counts[p][s] * static_cast<std::uint64_t>(layout.codes[s].length);
+        }
+        starts.push_back(starts.back() + bits);
     }
 
     const std::size_t start = out.size();
-    out.resize(start + 4 + static_cast<std::size_t>((bits + 7) / 8));
-    const auto count = static_cast<std::uint32_t>(in.size());
+    out.resize(start + 4 + static_cast<std::size_t>((starts.back() + 7) / 8));
+    const auto count = static_cast<std::uint32_t>(size);
     for (int i = 0; i < 4; ++i) {
         out[start + i] = static_cast<std::uint8_t>(count >> (8 * i));
     }
-    BitSink sink(out.data() + start + 4);
+    std::uint8_t* stream = out.data() + start + 4;
+    BitSink sink(stream);
     writeTree(tree, sink);
-    for (std::uint8_t b : in) {
-        sink.put(layout.codes[b]);
-    }
     sink.finish();
+    std::vector<SharedBytes> shared(pieces.size());
+    forEachTask(pieces.size(), [&](unsigned, std::size_t p) {
+        shared[p] = codePiece(layout, pieces[p], stream, starts[p], starts[p + 1]);
+    });
+    for (const SharedBytes& piece : shared) {
+        for (int k = 0; k < piece.count; ++k) {
+            stream[piece.at[k]] |= piece.bits[k];
+        }
+    }
+}
+
+void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
+    std::vector<std::span<const std::uint8_t>> pieces;
+    for (std::size_t at = 0; at < in.size(); at += kCountPiece) {
+        pieces.push_back(in.subspan(at, std::min(kCountPiece, in.size() - at)));
+    }
+    std::vector<ByteCounts> counts(pieces.size());
+    forEachTask(pieces.size(), [&](unsigned, std::size_t p) { countBytes(pieces[p], counts[p]); });
+    huffmanEncode(pieces, counts, out);
 }
 
 std::vector<int> huffmanCodeLengths(std::span<const std::uint64_t, 256> counts) {
-    std::array<std::uint64_t, kSymbols> copy{};
+    ByteCounts copy{};
     std::copy(counts.begin(), counts.end(), copy.begin());
     const CodeTree tree = buildTree(copy);
     const TreeLayout layout = layOut(tree);

@@ -43,27 +43,29 @@ void sortBlock(std::span<const std::uint8_t> block, SortScratch& scratch) {
     }
 }
 
-void encodeBlock(std::span<const std::uint8_t> block, std::uint8_t* out, SortScratch& scratch) {
-    sortBlock(block, scratch);
-    const std::size_t n = block.size();
+// Writes the stage's form of the block sorted into `scratch`, reading only the complement
+// there, so that the block may lie in `out`.
+void writeBlock(std::size_t n, const SortScratch& scratch, std::uint8_t* out) {
     const saidx_t* sa = scratch.suffixes.get();
+    const std::uint8_t* complement = scratch.complement.get();
     std::uint8_t* bytes = out + kBwtBlockHeader;
+    const std::uint8_t firstByte = static_cast<std::uint8_t>(~complement[0]);
     // Position 1 is the empty suffix, sorted last, when the block holds one byte.
     std::size_t first = n;
     std::size_t last = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const auto p = static_cast<std::size_t>(sa[n - 1 - k]);
         if (p == 0) {
-            bytes[k] = block[0];
+            bytes[k] = firstByte;
             last = k;
         } else {
-            bytes[k] = block[p - 1];
+            bytes[k] = static_cast<std::uint8_t>(~complement[p - 1]);
             if (p == 1) {
                 first = k;
             }
         }
     }
-    bytes[n] = block[n - 1];
+    bytes[n] = static_cast<std::uint8_t>(~complement[n - 1]);
     putU32(out, static_cast<std::uint32_t>(n));
     putU32(out + 4, static_cast<std::uint32_t>(first));
     putU32(out + 8, static_cast<std::uint32_t>(last));
@@ -169,15 +171,15 @@ void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
     const std::size_t blocks = (in.size() + kBwtBlockSize - 1) / kBwtBlockSize;
     std::vector<std::uint8_t> out = stageBuffer(in.size() + blocks * (kBwtBlockHeader + 1));
-    std::vector<std::unique_ptr<SortScratch>> scratch(workerCount(blocks));
+    std::vector<std::unique_ptr<BwtBlockSorter>> sorters(workerCount(blocks));
     forEachTask(blocks, [&](unsigned worker, std::size_t b) {
-        if (!scratch[worker]) {
-            scratch[worker] = std::make_unique<SortScratch>();
+        if (!sorters[worker]) {
+            sorters[worker] = std::make_unique<BwtBlockSorter>();
         }
         const std::size_t start = b * kBwtBlockSize;
         const std::size_t size = std::min(kBwtBlockSize, in.size() - start);
-        encodeBlock(in.subspan(start, size), out.data() + start + b * (kBwtBlockHeader + 1),
-                    *scratch[worker]);
+        sorters[worker]->encode(in.subspan(start, size),
+                                out.data() + start + b * (kBwtBlockHeader + 1));
     });
     return out;
 }
@@ -220,17 +222,22 @@ void BwtRestorer::restore(std::span<const BwtBlock> blocks, std::uint8_t* out) {
     decodeBlocks(blocks.data(), blocks.size(), out, pointers_);
 }
 
-struct BwtBlockEncoder::Scratch {
-    SortScratch sort;
-    std::unique_ptr<std::uint8_t[]> coded{new std::uint8_t[kBwtBlockHeader + kBwtBlockSize + 1]};
-};
+struct BwtBlockSorter::Scratch : SortScratch {};
 
-BwtBlockEncoder::BwtBlockEncoder() : scratch_(std::make_unique<Scratch>()) {}
-BwtBlockEncoder::~BwtBlockEncoder() = default;
+BwtBlockSorter::BwtBlockSorter() : scratch_(std::make_unique<Scratch>()) {}
+BwtBlockSorter::~BwtBlockSorter() = default;
+
+void BwtBlockSorter::encode(std::span<const std::uint8_t> block, std::uint8_t* out) {
+    sortBlock(block, *scratch_);
+    writeBlock(block.size(), *scratch_, out);
+}
+
+BwtBlockEncoder::BwtBlockEncoder()
+    : coded_(new std::uint8_t[kBwtBlockHeader + kBwtBlockSize + 1]) {}
 
 bool BwtBlockEncoder::reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored) {
-    encodeBlock(restored, scratch_->coded.get(), scratch_->sort);
-    const std::uint8_t* coded = scratch_->coded.get();
+    sorter_.encode(restored, coded_.get());
+    const std::uint8_t* coded = coded_.get();
     return loadU32(coded + 4) == stored.first && loadU32(coded + 8) == stored.last &&
            std::memcmp(coded + kBwtBlockHeader, stored.bytes.data(), stored.bytes.size()) == 0;
 }

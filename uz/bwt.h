@@ -17,6 +17,23 @@ constexpr std::size_t kBwtBlockHeader = 12;
 
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in);
 
+// Encodes one block after another, keeping its scratch space (1.25 MiB) for the next.
+class BwtBlockSorter {
+public:
+    BwtBlockSorter();
+    ~BwtBlockSorter();
+    BwtBlockSorter(const BwtBlockSorter&) = delete;
+    BwtBlockSorter& operator=(const BwtBlockSorter&) = delete;
+
+    // Writes the block (1 to kBwtBlockSize bytes) as the stage does to `out`: n, First and
+    // Last, then n + 1 bytes. The block may lie in `out` itself, just after the header.
+    void encode(std::span<const std::uint8_t> block, std::uint8_t* out);
+
+private:
+    struct Scratch;
+    std::unique_ptr<Scratch> scratch_;
+};
+
 // How many blocks the decoder restores together. Following a block's chain is one memory
 // wait after another; following several chains in the same loop overlaps their waits.
 constexpr std::size_t kBwtChains = 4;
@@ -56,12 +73,11 @@ private:
 class BwtBlockEncoder {
 public:
     BwtBlockEncoder();
-    ~BwtBlockEncoder();
     bool reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored);
 
 private:
-    struct Scratch;
-    std::unique_ptr<Scratch> scratch_;
+    BwtBlockSorter sorter_;
+    std::unique_ptr<std::uint8_t[]> coded_;
 };
 
 // The sorted order of the n + 1 suffixes of one block (position n is the empty suffix), as

@@ -3,17 +3,33 @@
 #include <utility>
 
 #include "uz/decoder.h"
+#include "uz/encoder.h"
 #include "uz/file_io.h"
 
 namespace varnox::uz {
 
+namespace {
+// How much of a package is read at a time.
+constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+}  // namespace
+
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
                        Signature signature) {
-    std::vector<std::uint8_t> bytes = readWholeFile(package);
-    FileSizes sizes{bytes.size(), 0};
+    FileSource source(package);
+    FileSizes sizes;
     std::vector<std::uint8_t> coded;
     try {
-        coded = encode(std::move(bytes), package.filename().string(), signature);
+        // Read in pieces: the blocks are sorted while the rest is read.
+        coded = encodeHeader(package.filename().string(), signature);
+        PackageEncoder encoder(signature);
+        std::vector<std::uint8_t> piece(kReadPiece);
+        while (const std::size_t got = source.read(piece)) {
+            encoder.write(std::span(piece).first(got));
+            sizes.input += got;
+        }
+        encoder.finish(coded);
+    } catch (const FileError&) {
+        throw;
     } catch (const Error& e) {
         throw Error(e.number(), "Cannot compress " + package.string() + ": " + e.description());
     }

@@ -129,22 +129,27 @@ void linkBlock(const BwtBlock& block, std::uint32_t* links) {
 constexpr std::size_t kChains = kBwtChains;
 
 // Restores up to kBwtChains blocks one after the other into `out`; `links` holds a
-// scratch array for each.
+// scratch array for each. Every block is linked before any byte is written, so `out` may be
+// where the blocks are stored.
 void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
                   std::uint32_t* const* links) {
     std::uint32_t at[kChains] = {};
     std::uint32_t length[kChains] = {};
     std::uint8_t* dest[kChains] = {};
+    std::uint8_t firstByte[kChains] = {};
     std::uint32_t shortest = 0;
     for (std::size_t c = 0; c < count; ++c) {
         const BwtBlock& block = blocks[c];
         linkBlock(block, links[c]);
         length[c] = static_cast<std::uint32_t>(block.bytes.size() - 1);
-        dest[c] = out;
-        out += length[c];
-        dest[c][0] = block.bytes[block.first];
+        firstByte[c] = block.bytes[block.first];
         at[c] = block.first;
         shortest = c == 0 ? length[c] : std::min(shortest, length[c]);
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        dest[c] = out;
+        out += length[c];
+        dest[c][0] = firstByte[c];
     }
     std::uint32_t k = 1;
     if (count == kChains) {

@@ -56,8 +56,9 @@ void checkBwtHeader(std::uint32_t n, std::uint32_t first, std::uint32_t last, st
 void checkBwtBytes(const BwtBlock& block, std::uint64_t offset);
 
 // Restores checked blocks, up to kBwtChains at a time, one after the other into `out` (room
-// for all their n bytes). Raises uz::Error naming a block whose bytes do not restore
-// consistently. Keeps its scratch arrays for the next call.
+// for all their n bytes), which may be where the blocks are stored one after the other.
+// Raises uz::Error naming a block whose bytes do not restore consistently. Keeps its scratch
+// arrays for the next call.
 class BwtRestorer {
 public:
     void restore(std::span<const BwtBlock> blocks, std::uint8_t* out);

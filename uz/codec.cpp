@@ -38,26 +38,29 @@ std::vector<std::uint8_t> encodeHeader(std::string_view storedName, Signature si
 
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::string_view storedName,
                                  Signature signature) {
-    auto out = encodeHeader(storedName, signature);
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
     PackageEncoder encoder(signature);
     encoder.write(package);
     encoder.finish(out);
-    return out;
+    return std::move(out.bytes);
 }
 
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature) {
-    auto out = encodeHeader(storedName, signature);
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
     PackageEncoder encoder(signature);
     encoder.write(package);
     release(package);
     encoder.finish(out);
-    return out;
+    return std::move(out.bytes);
 }
 
 std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view storedName,
                                       Signature signature) {
-    auto out = encodeHeader(storedName, signature);
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
     PackageEncoder encoder(signature);
     // The first stage's runs for the zeros: runs of 255, many at a time, then what is left.
     const std::vector<std::uint8_t> full = rleEncode(std::vector<std::uint8_t>(255, 0));
@@ -73,7 +76,7 @@ std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view store
     }
     encoder.writeRuns(rleEncode(std::vector<std::uint8_t>(size % 255, 0)));
     encoder.finish(out);
-    return out;
+    return std::move(out.bytes);
 }
 
 Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit) {

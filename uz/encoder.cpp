@@ -109,7 +109,7 @@ void PackageEncoder::writeRuns(std::span<const std::uint8_t> runs) {
     state_->blocks.write(runs);
 }
 
-void PackageEncoder::finish(std::vector<std::uint8_t>& out) {
+void PackageEncoder::finish(ByteSink& out) {
     state_->runs.finish();
     std::vector<std::unique_ptr<CodedBlock>> blocks = state_->blocks.finish();
     if (state_->signature == Signature::DoubleRle) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "uz/codec.h"
+#include "uz/stream.h"
 
 namespace varnox::uz {
 
@@ -28,9 +29,9 @@ public:
     // What the first stage writes for the package's next bytes, for a caller that makes it
     // without the package.
     void writeRuns(std::span<const std::uint8_t> runs);
-    // The package has ended: appends the body to `out`. Raises uz::Error for a package
-    // beyond the format's 32-bit counts.
-    void finish(std::vector<std::uint8_t>& out);
+    // The package has ended: writes the body to `out` as it is made. Raises uz::Error for
+    // a package beyond the format's 32-bit counts; errors of `out` pass through.
+    void finish(ByteSink& out);
 
 private:
     struct State;

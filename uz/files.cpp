@@ -9,34 +9,49 @@
 namespace varnox::uz {
 
 namespace {
+
 // How much of a package is read at a time.
 constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+
+// Passes bytes on and counts them.
+struct CountingSink final : ByteSink {
+    explicit CountingSink(ByteSink& to) : out(to) {}
+    void write(std::span<const std::uint8_t> bytes) override {
+        out.write(bytes);
+        count += bytes.size();
+    }
+    ByteSink& out;
+    std::uint64_t count = 0;
+};
+
 }  // namespace
 
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
                        Signature signature) {
     FileSource source(package);
     FileSizes sizes;
-    std::vector<std::uint8_t> coded;
     try {
-        // Read in pieces: the blocks are sorted while the rest is read.
-        coded = encodeHeader(package.filename().string(), signature);
+        const std::vector<std::uint8_t> header =
+            encodeHeader(package.filename().string(), signature);
+        // Read in pieces, the blocks sorted while the rest is read; then the file written as
+        // the last stage codes it.
         PackageEncoder encoder(signature);
         std::vector<std::uint8_t> piece(kReadPiece);
         while (const std::size_t got = source.read(piece)) {
             encoder.write(std::span(piece).first(got));
             sizes.input += got;
         }
-        encoder.finish(coded);
+        ReplacingFile file(uzFile);
+        CountingSink out(file);
+        out.write(header);
+        encoder.finish(out);
+        file.commit();
+        sizes.output = out.count;
     } catch (const FileError&) {
         throw;
     } catch (const Error& e) {
         throw Error(e.number(), "Cannot compress " + package.string() + ": " + e.description());
     }
-    ReplacingFile out(uzFile);
-    out.write(coded);
-    out.commit();
-    sizes.output = coded.size();
     return sizes;
 }
 

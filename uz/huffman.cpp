@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,10 +92,6 @@ public:
         }
     }
 
-    // Where the next whole byte goes, and a new place for it and those after.
-    std::uint8_t* position() const { return out_; }
-    void moveTo(std::uint8_t* out) { out_ = out; }
-
     // Writes the bits left, the last byte padded with zero bits.
     void finish() {
         while (filled_ > 0) {
@@ -125,60 +122,50 @@ void writeTree(const CodeTree& tree, BitSink& sink) {
     }
 }
 
-// The bits a piece of the stream puts into the bytes it shares with the pieces beside it:
-// the byte of its first bit and that of its last, unless it starts or ends at a whole byte.
-struct SharedBytes {
-    std::size_t at[2] = {};
-    std::uint8_t bits[2] = {};
-    int count = 0;
-};
-
-// Writes the codes of `symbols` into the bits `begin` to `end` of `stream`, which no other
-// piece writes: every byte wholly inside them, and the bits of the bytes shared with other
-// pieces into the result.
-SharedBytes codePiece(const TreeLayout& layout, std::span<const std::uint8_t> symbols,
-                      std::uint8_t* stream, std::uint64_t begin, std::uint64_t end) {
-    SharedBytes shared;
-    auto isShared = [&](std::uint64_t at) {
-        return (at == begin / 8 && begin % 8 != 0) || (at == end / 8 && end % 8 != 0);
-    };
-    // Hands over `count` bytes coded into `bytes` that belong at `at` in the stream.
-    auto place = [&](const std::uint8_t* bytes, std::size_t at, std::size_t count) {
-        for (std::size_t k = 0; k < count; ++k, ++at) {
-            if (!isShared(at)) {
-                stream[at] = bytes[k];
-            } else if (shared.count > 0 && shared.at[shared.count - 1] == at) {
-                shared.bits[shared.count - 1] |= bytes[k];
-            } else {
-                shared.at[shared.count] = at;
-                shared.bits[shared.count++] = bytes[k];
-            }
-        }
-    };
-    // The first words go aside, since the first byte may be shared, and so do the last
-    // bytes. A long code may give nine words at once.
-    std::uint8_t aside[64];
-    const auto firstByte = static_cast<std::size_t>(begin / 8);
-    BitSink sink(aside, static_cast<int>(begin % 8));
-    std::size_t i = 0;
-    while (i < symbols.size() && sink.position() == aside) {
-        sink.put(layout.codes[symbols[i++]]);
-    }
-    std::size_t done = static_cast<std::size_t>(sink.position() - aside);
-    place(aside, firstByte, done);
-    sink.moveTo(stream + firstByte + done);
-    for (; i < symbols.size(); ++i) {
-        sink.put(layout.codes[symbols[i]]);
-    }
-    done = static_cast<std::size_t>(sink.position() - stream);
-    sink.moveTo(aside);
-    sink.finish();
-    place(aside, done, static_cast<std::size_t>(sink.position() - aside));
-    return shared;
+// The bytes a stretch of the bit stream (the tree, or a piece's codes) from bit `begin` to
+// `end` touches, its first bit in the first byte's bit begin % 8.
+std::size_t bytesTouched(std::uint64_t begin, std::uint64_t end) {
+    return static_cast<std::size_t>((end + 7) / 8 - begin / 8);
 }
 
-// Pieces of about this many bytes are counted on their own.
-constexpr std::size_t kCountPiece = std::size_t{1} << 20;
+// Puts stretches of the bit stream, each coded into bytes of its own, out in order: a byte
+// that two stretches share goes out with the second.
+class StretchWriter {
+public:
+    explicit StretchWriter(ByteSink& out) : out_(out) {}
+
+    // `bytes` holds bytesTouched(begin, end) bytes; the first may be changed.
+    void write(std::uint8_t* bytes, std::uint64_t begin, std::uint64_t end) {
+        std::size_t size = bytesTouched(begin, end);
+        if (size == 0) {
+            return;
+        }
+        if (begin % 8 != 0) {
+            bytes[0] |= shared_;
+        }
+        if (end % 8 != 0) {
+            shared_ = bytes[--size];
+        }
+        if (size > 0) {
+            out_.write({bytes, size});
+        }
+        end_ = end;
+    }
+
+    void finish() {
+        if (end_ % 8 != 0) {
+            out_.write({&shared_, 1});
+        }
+    }
+
+private:
+    ByteSink& out_;
+    std::uint8_t shared_ = 0;  // the last byte so far, when the stream so far ends inside it
+    std::uint64_t end_ = 0;
+};
+
+// Pieces of about this many bytes are counted, and coded, on their own.
+constexpr std::size_t kPiece = std::size_t{256} << 10;
 
 }  // namespace
 
@@ -188,8 +175,8 @@ void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256
     std::uint32_t parts[4][256] = {};
     std::size_t i = 0;
     while (i < data.size()) {
-        // Small counters for speed; a stretch of at most 4 GiB - 4 cannot overflow them.
-        const std::size_t end = i + std::min<std::size_t>(data.size() - i, 0xfffffffc);
+        // A stretch of at most 1 GiB cannot overflow the counters.
+        const std::size_t end = i + std::min<std::size_t>(data.size() - i, std::size_t{1} << 30);
         for (; i + 4 <= end; i += 4) {
             ++parts[0][data[i]];
             ++parts[1][data[i + 1]];
@@ -207,7 +194,7 @@ void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256
 }
 
 void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
-                   std::span<const ByteCounts> counts, std::vector<std::uint8_t>& out) {
+                   std::span<const ByteCounts> counts, ByteSink& out) {
     std::size_t size = 0;
     ByteCounts total{};
     for (std::size_t p = 0; p < pieces.size(); ++p) {
@@ -222,45 +209,73 @@ void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
     }
     const CodeTree tree = buildTree(total);
     const TreeLayout layout = layOut(tree);
-    // Where each piece's codes start in the bit stream.
+    // Where each piece's codes start in the bit stream, and the room the largest takes.
     std::vector<std::uint64_t> starts{layout.treeBits};
+    std::size_t room = 0;
     for (std::size_t p = 0; p < pieces.size(); ++p) {
         std::uint64_t bits = 0;
         for (int s = 0; s < kSymbols; ++s) {
             bits += counts[p][s] * static_cast<std::uint64_t>(layout.codes[s].length);
         }
         starts.push_back(starts.back() + bits);
+        room = std::max(room, bytesTouched(starts[p], starts[p + 1]));
     }
 
-    const std::size_t start = out.size();
-    out.resize(start + 4 + static_cast<std::size_t>((starts.back() + 7) / 8));
     const auto count = static_cast<std::uint32_t>(size);
-    for (int i = 0; i < 4; ++i) {
-        out[start + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    const std::uint8_t countBytes[4] = {
+        static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+        static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+    out.write(countBytes);
+    StretchWriter writer(out);
+    std::vector<std::uint8_t> treeBytes(bytesTouched(0, layout.treeBits));
+    BitSink treeSink(treeBytes.data());
+    writeTree(tree, treeSink);
+    treeSink.finish();
+    writer.write(treeBytes.data(), 0, layout.treeBits);
+
+    // Each piece is coded into a buffer of its own on any core, and written out in turn.
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers(TaskPool::threads() + 2);
+    OrderedWork work(
+        buffers.size(),
+        [&](std::uint64_t p, unsigned) {
+            auto& buffer = buffers[p % buffers.size()];
+            if (!buffer) {
+                buffer.reset(new std::uint8_t[room]);
+            }
+            BitSink sink(buffer.get(), static_cast<int>(starts[p] % 8));
+            for (const std::uint8_t b : pieces[p]) {
+                sink.put(layout.codes[b]);
+            }
+            sink.finish();
+        },
+        [&](std::uint64_t p) {
+            writer.write(buffers[p % buffers.size()].get(), starts[p], starts[p + 1]);
+        });
+    for (std::size_t p = 0; p + 1 < pieces.size(); ++p) {
+        work.post();
     }
-    std::uint8_t* stream = out.data() + start + 4;
-    BitSink sink(stream);
-    writeTree(tree, sink);
-    sink.finish();
-    std::vector<SharedBytes> shared(pieces.size());
-    forEachTask(pieces.size(), [&](unsigned, std::size_t p) {
-        shared[p] = codePiece(layout, pieces[p], stream, starts[p], starts[p + 1]);
-    });
-    for (const SharedBytes& piece : shared) {
-        for (int k = 0; k < piece.count; ++k) {
-            stream[piece.at[k]] |= piece.bits[k];
-        }
+    if (!pieces.empty()) {
+        work.runHere();
     }
+    work.wait();
+    writer.finish();
 }
 
-void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
+void huffmanEncode(std::span<const std::uint8_t> in, ByteSink& out) {
     std::vector<std::span<const std::uint8_t>> pieces;
-    for (std::size_t at = 0; at < in.size(); at += kCountPiece) {
-        pieces.push_back(in.subspan(at, std::min(kCountPiece, in.size() - at)));
+    for (std::size_t at = 0; at < in.size(); at += kPiece) {
+        pieces.push_back(in.subspan(at, std::min(kPiece, in.size() - at)));
     }
     std::vector<ByteCounts> counts(pieces.size());
     forEachTask(pieces.size(), [&](unsigned, std::size_t p) { countBytes(pieces[p], counts[p]); });
     huffmanEncode(pieces, counts, out);
+}
+
+void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
+    VectorSink sink;
+    sink.bytes = std::move(out);
+    huffmanEncode(in, sink);
+    out = std::move(sink.bytes);
 }
 
 std::vector<int> huffmanCodeLengths(std::span<const std::uint64_t, 256> counts) {

@@ -17,13 +17,16 @@ namespace varnox::uz {
 // least significant bit) holding the code tree in pre-order and then each byte's code.
 //
 // The encoder builds its tree exactly the way the game's tool does, so the output matches
-// the game's byte for byte; see huffman_tree.cpp. It appends to `out`.
+// the game's byte for byte; see huffman_tree.cpp. It writes the stage to `out` as it is
+// made, coding pieces of the input on all cores at once.
+void huffmanEncode(std::span<const std::uint8_t> in, ByteSink& out);
+// The same, appending the stage to `out`.
 void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out);
 // The same for a stream given in pieces, one after the other, with the counts of each
-// piece's bytes. One tree serves the whole stream; the pieces are coded on all cores at
-// once, each at the bit where the counts before it say its codes start.
+// piece's bytes: one tree serves the whole stream, and each piece is coded from the bit
+// where the counts before it say its codes start.
 void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
-                   std::span<const ByteCounts> counts, std::vector<std::uint8_t>& out);
+                   std::span<const ByteCounts> counts, ByteSink& out);
 
 // Adds the counts of the bytes of `data` to `counts`.
 void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256> counts);

@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -34,19 +36,21 @@ inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t val
     table[0] = value;
 }
 
-}  // namespace
-
 // The encoder keeps each value's current position instead of the table. Coding a value at
 // position p moves every value in front of it one place back: one comparison and one add
 // per value, 256 byte lanes that the compiler turns into a few vector instructions, so the
-// cost does not grow with p as a search down the table would.
-void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
-    std::uint8_t position[256];
+// cost does not grow with p as a search down the table would. Built for wider vectors too,
+// taken where the processor has them: with AVX-512 the 256 lanes are four registers.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#endif
+void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
+                   std::size_t* firstAt, std::uint8_t* firstValue, unsigned& used) {
+    alignas(64) std::uint8_t position[256];
     for (int i = 0; i < 256; ++i) {
         position[i] = static_cast<std::uint8_t>(i);
     }
     bool came[256] = {};
-    used_ = 0;
     // No value is known to be in front before the first: that one is a first use.
     unsigned front = 256;
     for (std::size_t i = 0; i < data.size(); ++i) {
@@ -64,14 +68,22 @@ void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
         data[i] = p;
         if (!came[value]) {
             came[value] = true;
-            firstAt_[used_] = i;
-            firstValue_[used_++] = value;
+            firstAt[used] = i;
+            firstValue[used++] = value;
         }
     }
-    for (int v = 0; v < 256; ++v) {
-        if (came[v]) {
-            recent_[position[v]] = static_cast<std::uint8_t>(v);
-        }
+    std::copy_n(position, 256, final);
+}
+
+}  // namespace
+
+void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
+    std::uint8_t position[256];
+    used_ = 0;
+    codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
+    // The values used come first, in the order of their last use.
+    for (unsigned k = 0; k < used_; ++k) {
+        recent_[position[firstValue_[k]]] = firstValue_[k];
     }
 }
 
@@ -124,13 +136,90 @@ void mtfEncode(std::span<std::uint8_t> data) {
     encoder.fix(data, table, counts);
 }
 
-MtfDecoder::MtfDecoder() {
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VARNOX_MTF_WIDE 1
+
+// The decoding with the whole table in four 64-byte registers (AVX-512 with byte
+// permutes): each step is one permute per register, with indices that depend on the position
+// alone, so a step waits on little more than one permute of the step before, and no
+// position costs more than another.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void decodeWide(std::span<std::uint8_t> data,
+                                                                       std::uint8_t* table) {
+    alignas(64) std::uint8_t lanes[64];
+    for (int k = 0; k < 64; ++k) {
+        lanes[k] = static_cast<std::uint8_t>(k);
+    }
+    const __m512i one = _mm512_set1_epi8(1);
+    // Which entries each register holds; and entry k of a register as the index of lane k
+    // of the second of the two registers a permute takes.
+    const __m512i entries0 = _mm512_load_si512(lanes);
+    const __m512i entries1 = _mm512_add_epi8(entries0, _mm512_set1_epi8(64));
+    const __m512i entries2 = _mm512_add_epi8(entries0, _mm512_set1_epi8(-128));
+    const __m512i entries3 = _mm512_add_epi8(entries0, _mm512_set1_epi8(-64));
+    const __m512i own = entries1;
+    __m512i part0 = _mm512_loadu_si512(table);
+    __m512i part1 = _mm512_loadu_si512(table + 64);
+    __m512i part2 = _mm512_loadu_si512(table + 128);
+    __m512i part3 = _mm512_loadu_si512(table + 192);
+    for (std::uint8_t& b : data) {
+        const __m512i at = _mm512_set1_epi8(static_cast<char>(b));
+        // Entries up to the position take the entry before them: their index minus one,
+        // which for entry 0 of a register is entry 63 of the register before. Entry 0 of
+        // the table takes the entry at the position, from the first two registers or the
+        // last two.
+        const __m512i index1 =
+            _mm512_mask_sub_epi8(own, _mm512_cmple_epu8_mask(entries1, at), own, one);
+        const __m512i index2 =
+            _mm512_mask_sub_epi8(own, _mm512_cmple_epu8_mask(entries2, at), own, one);
+        const __m512i index3 =
+            _mm512_mask_sub_epi8(own, _mm512_cmple_epu8_mask(entries3, at), own, one);
+        __m512i index0 =
+            _mm512_mask_sub_epi8(entries0, _mm512_cmple_epu8_mask(entries0, at), entries0, one);
+        index0 = _mm512_mask_mov_epi8(index0, 1, at);
+        const __m512i far = _mm512_permutex2var_epi8(part2, at, part3);
+        const __m512i next0 = _mm512_permutex2var_epi8(part0, index0, part1);
+        part3 = _mm512_permutex2var_epi8(part2, index3, part3);
+        part2 = _mm512_permutex2var_epi8(part1, index2, part2);
+        part1 = _mm512_permutex2var_epi8(part0, index1, part1);
+        part0 = _mm512_mask_mov_epi8(next0, b >= 128 ? 1 : 0, far);
+        b = static_cast<std::uint8_t>(_mm512_cvtsi512_si32(part0));
+    }
+    _mm512_storeu_si512(table, part0);
+    _mm512_storeu_si512(table + 64, part1);
+    _mm512_storeu_si512(table + 128, part2);
+    _mm512_storeu_si512(table + 192, part3);
+}
+
+bool haveWideVectors() {
+    static const bool have = __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vbmi");
+    return have;
+}
+#endif
+
+}  // namespace
+
+MtfDecoder::MtfDecoder(bool wideVectors) {
     for (int i = 0; i < 256; ++i) {
         table_[i] = static_cast<std::uint8_t>(i);
     }
+#if defined(VARNOX_MTF_WIDE)
+    wide_ = wideVectors && haveWideVectors();
+#else
+    (void)wideVectors;
+#endif
 }
 
 void MtfDecoder::decode(std::span<std::uint8_t> data) {
+#if defined(VARNOX_MTF_WIDE)
+    if (wide_) {
+        decodeWide(data, table_);
+        return;
+    }
+#endif
     for (std::uint8_t& b : data) {
         const unsigned position = b;
         const std::uint8_t value = table_[position];

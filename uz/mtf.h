@@ -33,14 +33,16 @@ private:
     unsigned used_ = 0;  // how many values came
 };
 
-// The decoding in steps: each call goes on with the table the previous one left.
+// The decoding in steps: each call goes on with the table the previous one left. It uses
+// wide vectors (AVX-512 with byte permutes) where the processor has them, unless told not to.
 class MtfDecoder {
 public:
-    MtfDecoder();
+    explicit MtfDecoder(bool wideVectors = true);
     void decode(std::span<std::uint8_t> data);
 
 private:
     alignas(16) std::uint8_t table_[256];
+    bool wide_ = false;
 };
 
 }  // namespace varnox::uz

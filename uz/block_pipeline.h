@@ -18,7 +18,7 @@ struct BlockBatch {
 
     // Makes room for `more` bytes after the used ones (at most kLargest in all), keeping
     // the blocks' views valid. The buffer grows with the data, so a small stream never
-    // takes the room of four whole blocks.
+    // takes the room of whole blocks.
     void reserve(std::size_t more);
 
     std::unique_ptr<std::uint8_t[]> bytes;

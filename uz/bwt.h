@@ -34,9 +34,10 @@ private:
     std::unique_ptr<Scratch> scratch_;
 };
 
-// How many blocks the decoder restores together. Following a block's chain is one memory
-// wait after another; following several chains in the same loop overlaps their waits.
-constexpr std::size_t kBwtChains = 4;
+// How many blocks one thread of the decoder restores together. Following a block's chain is
+// one memory wait after another; following two chains in the same loop overlaps their waits.
+// More would take more memory on each core for little: the cores restore blocks at once.
+constexpr std::size_t kBwtChains = 2;
 
 // One stored block as the decoder reads it.
 struct BwtBlock {

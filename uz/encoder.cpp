@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "uz/buffer.h"
 #include "uz/bwt.h"
 #include "uz/huffman.h"
 #include "uz/mtf.h"
@@ -20,13 +21,34 @@ namespace {
 struct CodedBlock {
     static constexpr std::size_t kRoom = kBwtBlockHeader + kBwtBlockSize + 1;
 
-    std::span<std::uint8_t> coded() const { return {bytes.get(), size}; }
+    std::span<std::uint8_t> coded() const { return {bytes, size}; }
 
     // Filled with the block's input after the header's room, then coded in place.
-    std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kRoom]};
+    std::uint8_t* bytes = nullptr;
     std::size_t size = 0;
     MtfPieceEncoder mtf;
     ByteCounts counts{};
+};
+
+// Room for the blocks, a few megabytes at a time, so that the memory comes in huge pages:
+// first touching fresh memory is much of what filling it costs.
+class BlockRoom {
+public:
+    std::uint8_t* next() {
+        if (used_ == kBlocksAtATime) {
+            used_ = 0;
+        }
+        if (used_ == 0) {
+            chunks_.push_back(hugeBuffer(kBlocksAtATime * CodedBlock::kRoom));
+        }
+        return chunks_.back().get() + CodedBlock::kRoom * used_++;
+    }
+
+private:
+    static constexpr std::size_t kBlocksAtATime = 32;
+
+    std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
+    std::size_t used_ = 0;
 };
 
 // Cuts the BWT stage's input into blocks and codes each on the pool as soon as it is full.
@@ -43,11 +65,11 @@ public:
                     });
                 }
                 blocks_.push_back(std::make_unique<CodedBlock>());
+                blocks_.back()->bytes = room_.next();
                 filled_ = 0;
             }
             const std::size_t part = std::min(bytes.size(), kBwtBlockSize - filled_);
-            std::memcpy(blocks_.back()->bytes.get() + kBwtBlockHeader + filled_, bytes.data(),
-                        part);
+            std::memcpy(blocks_.back()->bytes + kBwtBlockHeader + filled_, bytes.data(), part);
             filled_ += part;
             bytes = bytes.subspan(part);
         }
@@ -75,12 +97,13 @@ private:
         if (!sorters_[thread]) {
             sorters_[thread] = std::make_unique<BwtBlockSorter>();
         }
-        sorters_[thread]->encode({block.bytes.get() + kBwtBlockHeader, n}, block.bytes.get());
+        sorters_[thread]->encode({block.bytes + kBwtBlockHeader, n}, block.bytes);
         block.size = kBwtBlockHeader + n + 1;
         block.mtf.encode(block.coded());
         countBytes(block.coded(), block.counts);
     }
 
+    BlockRoom room_;
     std::vector<std::unique_ptr<CodedBlock>> blocks_;
     std::size_t filled_ = 0;                                // bytes in the last block
     std::vector<std::unique_ptr<BwtBlockSorter>> sorters_;  // one for each thread of the pool

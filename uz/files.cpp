@@ -1,5 +1,6 @@
 #include "uz/files.h"
 
+#include <memory>
 #include <utility>
 
 #include "uz/decoder.h"
@@ -10,8 +11,8 @@ namespace varnox::uz {
 
 namespace {
 
-// How much of a package is read at a time.
-constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+// How much of a package is read at a time: about a block, so that the first is sorted soon.
+constexpr std::size_t kReadPiece = std::size_t{256} << 10;
 
 // Passes bytes on and counts them.
 struct CountingSink final : ByteSink {
@@ -36,9 +37,9 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
         // Read in pieces, the blocks sorted while the rest is read; then the file written as
         // the last stage codes it.
         PackageEncoder encoder(signature);
-        std::vector<std::uint8_t> piece(kReadPiece);
-        while (const std::size_t got = source.read(piece)) {
-            encoder.write(std::span(piece).first(got));
+        const std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[kReadPiece]);
+        while (const std::size_t got = source.read({piece.get(), kReadPiece})) {
+            encoder.write({piece.get(), got});
             sizes.input += got;
         }
         ReplacingFile file(uzFile);

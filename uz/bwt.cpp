@@ -43,32 +43,57 @@ void sortBlock(std::span<const std::uint8_t> block, SortScratch& scratch) {
     }
 }
 
-// Writes the stage's form of the block sorted into `scratch`, reading only the complement
-// there, so that the block may lie in `out`.
-void writeBlock(std::size_t n, const SortScratch& scratch, std::uint8_t* out) {
-    const saidx_t* sa = scratch.suffixes.get();
-    const std::uint8_t* complement = scratch.complement.get();
+// Writes the stage's form of `block` to `out`. The standard transform of the complemented
+// block, as the suffix library makes it, lists for the rows of the standard order (the
+// empty suffix first, then the others) the byte before each row's suffix, leaving out the
+// row of position 0 and saying where it was (the primary index). Ours is that list with the
+// block's byte 0 in the row of position 0, complemented back and reversed. First, the row
+// of position 1, follows from the row of position 0 (which the row of position 1 steps to)
+// by counting: the row that steps to row r is the (r - C[c])-th among the rows whose byte
+// is c = block[0], where C[c] counts the rows before c's (the empty suffix's and those of
+// smaller bytes).
+void transformBlock(std::span<const std::uint8_t> block, SortScratch& scratch, std::uint8_t* out) {
+    const std::size_t n = block.size();
+    std::uint8_t* standard = scratch.complement.get();
+    const std::uint8_t firstByte = block[0];
+    for (std::size_t i = 0; i < n; ++i) {
+        standard[i] = static_cast<std::uint8_t>(~block[i]);
+    }
+    // In place: the complemented block becomes its standard transform.
+    const saidx_t primary =
+        divbwt(standard, standard, scratch.suffixes.get(), static_cast<saidx_t>(n));
+    if (primary < 0) {
+        throw Error(error::kOverflow, "the suffix sort of a block failed");
+    }
+    const auto zeroRow = static_cast<std::size_t>(primary);
+    // Row r of the standard order is our index n - r.
     std::uint8_t* bytes = out + kBwtBlockHeader;
-    const std::uint8_t firstByte = static_cast<std::uint8_t>(~complement[0]);
+    for (std::size_t r = 0; r < zeroRow; ++r) {
+        bytes[n - r] = static_cast<std::uint8_t>(~standard[r]);
+    }
+    bytes[n - zeroRow] = firstByte;
+    for (std::size_t r = zeroRow + 1; r <= n; ++r) {
+        bytes[n - r] = static_cast<std::uint8_t>(~standard[r - 1]);
+    }
     // Position 1 is the empty suffix, sorted last, when the block holds one byte.
-    std::size_t first = n;
-    std::size_t last = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto p = static_cast<std::size_t>(sa[n - 1 - k]);
-        if (p == 0) {
-            bytes[k] = firstByte;
-            last = k;
-        } else {
-            bytes[k] = static_cast<std::uint8_t>(~complement[p - 1]);
-            if (p == 1) {
-                first = k;
+    std::size_t oneRow = 0;
+    if (n > 1) {
+        const auto c = static_cast<std::uint8_t>(~firstByte);
+        std::size_t before = 1;  // the empty suffix's row
+        for (std::size_t i = 0; i < n; ++i) {
+            before += standard[i] < c ? 1 : 0;
+        }
+        std::size_t nth = zeroRow - before;
+        for (std::size_t r = 0;; ++r) {
+            if (r != zeroRow && standard[r < zeroRow ? r : r - 1] == c && nth-- == 0) {
+                oneRow = r;
+                break;
             }
         }
     }
-    bytes[n] = static_cast<std::uint8_t>(~complement[n - 1]);
     putU32(out, static_cast<std::uint32_t>(n));
-    putU32(out + 4, static_cast<std::uint32_t>(first));
-    putU32(out + 8, static_cast<std::uint32_t>(last));
+    putU32(out + 4, static_cast<std::uint32_t>(n - oneRow));
+    putU32(out + 8, static_cast<std::uint32_t>(n - zeroRow));
 }
 
 // In a valid block the chain from First (position 1) runs through every position: after
@@ -233,8 +258,7 @@ BwtBlockSorter::BwtBlockSorter() : scratch_(std::make_unique<Scratch>()) {}
 BwtBlockSorter::~BwtBlockSorter() = default;
 
 void BwtBlockSorter::encode(std::span<const std::uint8_t> block, std::uint8_t* out) {
-    sortBlock(block, *scratch_);
-    writeBlock(block.size(), *scratch_, out);
+    transformBlock(block, *scratch_, out);
 }
 
 BwtBlockEncoder::BwtBlockEncoder()

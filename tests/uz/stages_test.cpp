@@ -119,8 +119,9 @@ TEST(Rle, DecodesTheSameInAnyPieces) {
 }
 
 // The format's order, by the definition: bytes compare over the shorter suffix; of a
-// suffix and its own prefix the longer sorts first.
-TEST(Bwt, SuffixOrderFollowsTheComparisonRule) {
+// suffix and its own prefix the longer sorts first. The encoder (which takes the library's
+// transform rather than the order) writes each block as that order gives it.
+TEST(Bwt, SuffixOrderFollowsTheComparisonRuleAndTheEncoderWritesIt) {
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
         // Any bytes or one to four letters; every other block a short pattern repeated, the
         // case that stresses suffix sorts.
@@ -140,6 +141,17 @@ TEST(Bwt, SuffixOrderFollowsTheComparisonRule) {
             return a < b;  // one is a prefix of the other: the longer first
         });
         EXPECT_EQ(bwtSuffixOrder(block), order) << seed;
+        Bytes stored;
+        for (std::size_t k = 0; k <= block.size(); ++k) {
+            stored.push_back(block[order[k] == 0 ? 0 : order[k] - 1]);
+        }
+        const auto at = [&](std::int32_t p) {
+            return static_cast<std::uint32_t>(std::find(order.begin(), order.end(), p) -
+                                              order.begin());
+        };
+        EXPECT_EQ(bwtEncode(block), join({le32(static_cast<std::uint32_t>(block.size())),
+                                          le32(at(1)), le32(at(0)), stored}))
+            << seed;
     }
 }
 

@@ -40,7 +40,7 @@ inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t val
 // position p moves every value in front of it one place back: one comparison and one add
 // per value, 256 byte lanes that the compiler turns into a few vector instructions, so the
 // cost does not grow with p as a search down the table would. Built for wider vectors too,
-// taken where the processor has them: with AVX-512 the 256 lanes are four registers.
+// taken where the processor has them.
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #endif
@@ -75,71 +75,60 @@ void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
     std::copy_n(position, 256, final);
 }
 
-}  // namespace
-
-void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
-    std::uint8_t position[256];
-    used_ = 0;
-    codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
-    // The values used come first, in the order of their last use.
-    for (unsigned k = 0; k < used_; ++k) {
-        recent_[position[firstValue_[k]]] = firstValue_[k];
-    }
-}
-
-// The first use of a value stands behind the values used before it in the piece and behind
-// those of the others that the start table has in front of it: a count of bits below its
-// place in a mask of the start table's places not used yet.
-void MtfPieceEncoder::fix(std::span<std::uint8_t> data, Table& table,
-                          std::span<std::uint64_t, 256> counts) const {
-    std::uint8_t place[256];
-    for (int i = 0; i < 256; ++i) {
-        place[table[i]] = static_cast<std::uint8_t>(i);
-    }
-    std::uint64_t unused[4] = {~0ull, ~0ull, ~0ull, ~0ull};
-    for (unsigned k = 0; k < used_; ++k) {
-        const unsigned at = place[firstValue_[k]];
-        const unsigned word = at / 64;
-        unsigned ahead = k + static_cast<unsigned>(std::popcount(
-                                 unused[word] & ((std::uint64_t{1} << (at % 64)) - 1)));
-        for (unsigned w = 0; w < word; ++w) {
-            ahead += static_cast<unsigned>(std::popcount(unused[w]));
-        }
-        unused[word] &= ~(std::uint64_t{1} << (at % 64));
-        std::uint8_t& coded = data[firstAt_[k]];
-        --counts[coded];
-        ++counts[ahead];
-        coded = static_cast<std::uint8_t>(ahead);
-    }
-    Table next;
-    std::copy_n(recent_.begin(), used_, next.begin());
-    unsigned filled = used_;
-    for (unsigned i = 0; i < 256; ++i) {
-        if ((unused[i / 64] >> (i % 64)) & 1) {
-            next[filled++] = table[i];
-        }
-    }
-    table = next;
-}
-
-void mtfEncode(std::span<std::uint8_t> data) {
-    MtfPieceEncoder encoder;
-    encoder.encode(data);
-    MtfPieceEncoder::Table table;
-    for (int i = 0; i < 256; ++i) {
-        table[i] = static_cast<std::uint8_t>(i);
-    }
-    std::array<std::uint64_t, 256> counts{};
-    for (const std::uint8_t b : data) {
-        ++counts[b];
-    }
-    encoder.fix(data, table, counts);
-}
-
-namespace {
-
 #if defined(__x86_64__) && defined(__GNUC__)
 #define VARNOX_MTF_WIDE 1
+
+// The encoding with the positions in four 64-byte registers (AVX-512 with byte
+// permutes): a value's position comes out of them spread over every lane, ready for the
+// comparison with all the others, without a store and a load in between.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void codeFromFreshWide(
+    std::span<std::uint8_t> data, std::uint8_t (&final)[256], std::size_t* firstAt,
+    std::uint8_t* firstValue, unsigned& used) {
+    alignas(64) std::uint8_t lanes[64];
+    for (int k = 0; k < 64; ++k) {
+        lanes[k] = static_cast<std::uint8_t>(k);
+    }
+    const __m512i one = _mm512_set1_epi8(1);
+    __m512i part0 = _mm512_load_si512(lanes);
+    __m512i part1 = _mm512_add_epi8(part0, _mm512_set1_epi8(64));
+    __m512i part2 = _mm512_add_epi8(part0, _mm512_set1_epi8(-128));
+    __m512i part3 = _mm512_add_epi8(part0, _mm512_set1_epi8(-64));
+    bool came[256] = {};
+    unsigned front = 256;  // as in codeFromFresh
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::uint8_t value = data[i];
+        if (value == front) {
+            data[i] = 0;
+            continue;
+        }
+        const __m512i at = _mm512_set1_epi8(static_cast<char>(value));
+        const __m512i low = _mm512_permutex2var_epi8(part0, at, part1);
+        const __m512i high = _mm512_permutex2var_epi8(part2, at, part3);
+        const __m512i p = _mm512_mask_blend_epi8(value >= 128 ? ~0ull : 0ull, low, high);
+        // Every position in front moves back one; the value's own becomes 0.
+        const std::uint64_t own = std::uint64_t{1} << (value % 64);
+        const unsigned part = value / 64;
+        part0 = _mm512_mask_add_epi8(part0, _mm512_cmplt_epu8_mask(part0, p), part0, one);
+        part1 = _mm512_mask_add_epi8(part1, _mm512_cmplt_epu8_mask(part1, p), part1, one);
+        part2 = _mm512_mask_add_epi8(part2, _mm512_cmplt_epu8_mask(part2, p), part2, one);
+        part3 = _mm512_mask_add_epi8(part3, _mm512_cmplt_epu8_mask(part3, p), part3, one);
+        part0 = _mm512_maskz_mov_epi8(part == 0 ? ~own : ~0ull, part0);
+        part1 = _mm512_maskz_mov_epi8(part == 1 ? ~own : ~0ull, part1);
+        part2 = _mm512_maskz_mov_epi8(part == 2 ? ~own : ~0ull, part2);
+        part3 = _mm512_maskz_mov_epi8(part == 3 ? ~own : ~0ull, part3);
+        front = value;
+        data[i] = static_cast<std::uint8_t>(_mm512_cvtsi512_si32(p));
+        if (!came[value]) {
+            came[value] = true;
+            firstAt[used] = i;
+            firstValue[used++] = value;
+        }
+    }
+    _mm512_storeu_si512(final, part0);
+    _mm512_storeu_si512(final + 64, part1);
+    _mm512_storeu_si512(final + 128, part2);
+    _mm512_storeu_si512(final + 192, part3);
+}
 
 // The decoding with the whole table in four 64-byte registers (AVX-512 with byte
 // permutes): each step is one permute per register, with indices that depend on the position
@@ -201,6 +190,81 @@ bool haveWideVectors() {
 #endif
 
 }  // namespace
+
+MtfPieceEncoder::MtfPieceEncoder(bool wideVectors) {
+#if defined(VARNOX_MTF_WIDE)
+    wide_ = wideVectors && haveWideVectors();
+#else
+    (void)wideVectors;
+#endif
+}
+
+void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
+    std::uint8_t position[256];
+    used_ = 0;
+#if defined(VARNOX_MTF_WIDE)
+    if (wide_) {
+        codeFromFreshWide(data, position, firstAt_.data(), firstValue_.data(), used_);
+    } else {
+        codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
+    }
+#else
+    codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
+#endif
+    // The values used come first, in the order of their last use.
+    for (unsigned k = 0; k < used_; ++k) {
+        recent_[position[firstValue_[k]]] = firstValue_[k];
+    }
+}
+
+// The first use of a value stands behind the values used before it in the piece and behind
+// those of the others that the start table has in front of it: a count of bits below its
+// place in a mask of the start table's places not used yet.
+void MtfPieceEncoder::fix(std::span<std::uint8_t> data, Table& table,
+                          std::span<std::uint64_t, 256> counts) const {
+    std::uint8_t place[256];
+    for (int i = 0; i < 256; ++i) {
+        place[table[i]] = static_cast<std::uint8_t>(i);
+    }
+    std::uint64_t unused[4] = {~0ull, ~0ull, ~0ull, ~0ull};
+    for (unsigned k = 0; k < used_; ++k) {
+        const unsigned at = place[firstValue_[k]];
+        const unsigned word = at / 64;
+        unsigned ahead = k + static_cast<unsigned>(std::popcount(
+                                 unused[word] & ((std::uint64_t{1} << (at % 64)) - 1)));
+        for (unsigned w = 0; w < word; ++w) {
+            ahead += static_cast<unsigned>(std::popcount(unused[w]));
+        }
+        unused[word] &= ~(std::uint64_t{1} << (at % 64));
+        std::uint8_t& coded = data[firstAt_[k]];
+        --counts[coded];
+        ++counts[ahead];
+        coded = static_cast<std::uint8_t>(ahead);
+    }
+    Table next;
+    std::copy_n(recent_.begin(), used_, next.begin());
+    unsigned filled = used_;
+    for (unsigned i = 0; i < 256; ++i) {
+        if ((unused[i / 64] >> (i % 64)) & 1) {
+            next[filled++] = table[i];
+        }
+    }
+    table = next;
+}
+
+void mtfEncode(std::span<std::uint8_t> data) {
+    MtfPieceEncoder encoder;
+    encoder.encode(data);
+    MtfPieceEncoder::Table table;
+    for (int i = 0; i < 256; ++i) {
+        table[i] = static_cast<std::uint8_t>(i);
+    }
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t b : data) {
+        ++counts[b];
+    }
+    encoder.fix(data, table, counts);
+}
 
 MtfDecoder::MtfDecoder(bool wideVectors) {
     for (int i = 0; i < 256; ++i) {

@@ -20,6 +20,8 @@ class MtfPieceEncoder {
 public:
     using Table = std::array<std::uint8_t, 256>;
 
+    // Uses wide vectors where the processor has them (see MtfDecoder), unless told not to.
+    explicit MtfPieceEncoder(bool wideVectors = true);
     void encode(std::span<std::uint8_t> data);
     // `data` is what encode() coded. `counts` holds the counts of its bytes and is kept right
     // as they change.
@@ -31,6 +33,7 @@ private:
     std::array<std::uint8_t, 256> firstValue_{};
     Table recent_{};     // the values that came, the latest first
     unsigned used_ = 0;  // how many values came
+    bool wide_ = false;
 };
 
 // The decoding in steps: each call goes on with the table the previous one left. It uses

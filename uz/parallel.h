@@ -15,9 +15,10 @@
 
 namespace varnox::uz {
 
-// The number of threads worth starting for `tasks` independent tasks on this machine.
+// The number of threads worth starting for `tasks` independent tasks on this machine. (The
+// number of cores is read once: the system reads it from a file each time it is asked.)
 inline unsigned workerCount(std::size_t tasks) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     return static_cast<unsigned>(std::min<std::size_t>(cores, tasks));
 }
 

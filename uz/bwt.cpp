@@ -83,13 +83,24 @@ void transformBlock(std::span<const std::uint8_t> block, SortScratch& scratch, s
         for (std::size_t i = 0; i < n; ++i) {
             before += standard[i] < c ? 1 : 0;
         }
+        // The wanted row's byte is the nth c of the transform (which leaves out row zeroRow),
+        // found 64 bytes at a time.
         std::size_t nth = zeroRow - before;
-        for (std::size_t r = 0;; ++r) {
-            if (r != zeroRow && standard[r < zeroRow ? r : r - 1] == c && nth-- == 0) {
-                oneRow = r;
+        std::size_t at = 0;
+        for (; at + 64 <= n; at += 64) {
+            std::size_t here = 0;
+            for (std::size_t i = at; i < at + 64; ++i) {
+                here += standard[i] == c ? 1 : 0;
+            }
+            if (nth < here) {
                 break;
             }
+            nth -= here;
         }
+        while (standard[at] != c || nth-- > 0) {
+            ++at;
+        }
+        oneRow = at < zeroRow ? at : at + 1;
     }
     putU32(out, static_cast<std::uint32_t>(n));
     putU32(out + 4, static_cast<std::uint32_t>(n - oneRow));

@@ -99,8 +99,7 @@ private:
         }
         sorters_[thread]->encode({block.bytes + kBwtBlockHeader, n}, block.bytes);
         block.size = kBwtBlockHeader + n + 1;
-        block.mtf.encode(block.coded());
-        countBytes(block.coded(), block.counts);
+        block.mtf.encode(block.coded(), block.counts);
     }
 
     BlockRoom room_;

@@ -45,7 +45,8 @@ inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t val
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #endif
 void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
-                   std::size_t* firstAt, std::uint8_t* firstValue, unsigned& used) {
+                   std::uint64_t* counts, std::size_t* firstAt, std::uint8_t* firstValue,
+                   unsigned& used) {
     alignas(64) std::uint8_t position[256];
     for (int i = 0; i < 256; ++i) {
         position[i] = static_cast<std::uint8_t>(i);
@@ -53,10 +54,12 @@ void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
     bool came[256] = {};
     // No value is known to be in front before the first: that one is a first use.
     unsigned front = 256;
+    std::size_t zeros = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::uint8_t value = data[i];
         if (value == front) {
             data[i] = 0;
+            ++zeros;
             continue;
         }
         const std::uint8_t p = position[value];
@@ -66,12 +69,14 @@ void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
         position[value] = 0;
         front = value;
         data[i] = p;
+        ++counts[p];
         if (!came[value]) {
             came[value] = true;
             firstAt[used] = i;
             firstValue[used++] = value;
         }
     }
+    counts[0] += zeros;
     std::copy_n(position, 256, final);
 }
 
@@ -82,8 +87,8 @@ void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],
 // permutes): a value's position comes out of them spread over every lane, ready for the
 // comparison with all the others, without a store and a load in between.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void codeFromFreshWide(
-    std::span<std::uint8_t> data, std::uint8_t (&final)[256], std::size_t* firstAt,
-    std::uint8_t* firstValue, unsigned& used) {
+    std::span<std::uint8_t> data, std::uint8_t (&final)[256], std::uint64_t* counts,
+    std::size_t* firstAt, std::uint8_t* firstValue, unsigned& used) {
     alignas(64) std::uint8_t lanes[64];
     for (int k = 0; k < 64; ++k) {
         lanes[k] = static_cast<std::uint8_t>(k);
@@ -95,10 +100,12 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void codeFromFreshWide(
     __m512i part3 = _mm512_add_epi8(part0, _mm512_set1_epi8(-64));
     bool came[256] = {};
     unsigned front = 256;  // as in codeFromFresh
+    std::size_t zeros = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::uint8_t value = data[i];
         if (value == front) {
             data[i] = 0;
+            ++zeros;
             continue;
         }
         const __m512i at = _mm512_set1_epi8(static_cast<char>(value));
@@ -117,13 +124,16 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void codeFromFreshWide(
         part2 = _mm512_maskz_mov_epi8(part == 2 ? ~own : ~0ull, part2);
         part3 = _mm512_maskz_mov_epi8(part == 3 ? ~own : ~0ull, part3);
         front = value;
-        data[i] = static_cast<std::uint8_t>(_mm512_cvtsi512_si32(p));
+        const auto code = static_cast<std::uint8_t>(_mm512_cvtsi512_si32(p));
+        data[i] = code;
+        ++counts[code];
         if (!came[value]) {
             came[value] = true;
             firstAt[used] = i;
             firstValue[used++] = value;
         }
     }
+    counts[0] += zeros;
     _mm512_storeu_si512(final, part0);
     _mm512_storeu_si512(final + 64, part1);
     _mm512_storeu_si512(final + 128, part2);
@@ -199,17 +209,18 @@ MtfPieceEncoder::MtfPieceEncoder(bool wideVectors) {
 #endif
 }
 
-void MtfPieceEncoder::encode(std::span<std::uint8_t> data) {
+void MtfPieceEncoder::encode(std::span<std::uint8_t> data, std::span<std::uint64_t, 256> counts) {
     std::uint8_t position[256];
     used_ = 0;
 #if defined(VARNOX_MTF_WIDE)
     if (wide_) {
-        codeFromFreshWide(data, position, firstAt_.data(), firstValue_.data(), used_);
+        codeFromFreshWide(data, position, counts.data(), firstAt_.data(), firstValue_.data(),
+                          used_);
     } else {
-        codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
+        codeFromFresh(data, position, counts.data(), firstAt_.data(), firstValue_.data(), used_);
     }
 #else
-    codeFromFresh(data, position, firstAt_.data(), firstValue_.data(), used_);
+    codeFromFresh(data, position, counts.data(), firstAt_.data(), firstValue_.data(), used_);
 #endif
     // The values used come first, in the order of their last use.
     for (unsigned k = 0; k < used_; ++k) {
@@ -254,14 +265,11 @@ void MtfPieceEncoder::fix(std::span<std::uint8_t> data, Table& table,
 
 void mtfEncode(std::span<std::uint8_t> data) {
     MtfPieceEncoder encoder;
-    encoder.encode(data);
+    std::array<std::uint64_t, 256> counts{};
+    encoder.encode(data, counts);
     MtfPieceEncoder::Table table;
     for (int i = 0; i < 256; ++i) {
         table[i] = static_cast<std::uint8_t>(i);
-    }
-    std::array<std::uint64_t, 256> counts{};
-    for (const std::uint8_t b : data) {
-        ++counts[b];
     }
     encoder.fix(data, table, counts);
 }

@@ -22,7 +22,8 @@ public:
 
     // Uses wide vectors where the processor has them (see MtfDecoder), unless told not to.
     explicit MtfPieceEncoder(bool wideVectors = true);
-    void encode(std::span<std::uint8_t> data);
+    // Also adds the counts of the coded bytes to `counts`.
+    void encode(std::span<std::uint8_t> data, std::span<std::uint64_t, 256> counts);
     // `data` is what encode() coded. `counts` holds the counts of its bytes and is kept right
     // as they change.
     void fix(std::span<std::uint8_t> data, Table& table,

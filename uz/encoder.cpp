@@ -78,8 +78,13 @@ public:
     // Codes the last block, waits for the others and puts their move-to-front codes right, in
     // order. Returns the blocks.
     std::vector<std::unique_ptr<CodedBlock>> finish() {
-        if (!blocks_.empty()) {
-            code(*blocks_.back(), filled_, 0);
+        if (blocks_.size() == 1) {
+            code(*blocks_.back(), filled_, 0);  // a package of one block needs no thread
+        } else if (!blocks_.empty()) {
+            // The last block, the shortest, goes last, so that the cores end close together.
+            pool_.post([this, block = blocks_.back().get(), n = filled_](unsigned thread) {
+                code(*block, n, thread);
+            });
         }
         pool_.finish();
         MtfPieceEncoder::Table table;

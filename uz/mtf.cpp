@@ -41,7 +41,9 @@ inline void moveToFront(std::uint8_t* table, unsigned position, std::uint8_t val
 // per value, 256 byte lanes that the compiler turns into a few vector instructions, so the
 // cost does not grow with p as a search down the table would. Built for wider vectors too,
 // taken where the processor has them.
-#if defined(__x86_64__) && defined(__GNUC__)
+// (Not under the thread sanitizer: the loader runs the choosing code before the sanitizer's
+// runtime is ready.)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #endif
 void codeFromFresh(std::span<std::uint8_t> data, std::uint8_t (&final)[256],

@@ -150,7 +150,7 @@ TEST(RoundTrip, ZeroRunsEncodeAsThePackageAndDecodingStopsAtASizeLimit) {
 // was there stays. (A file that is not there to read is left to the ucc tests, through
 // compress and verify.) Big.unr.uz is larger than the decoder's reading window and codes about
 // one bit per byte, so the count of coded bytes is checked against the whole file, not the
-// window; it is decoded on two threads and written in pieces, onto a disk that fills part
+// window; it is decoded on all cores and written in pieces, onto a disk that fills part
 // way, then onto one with room. Compressing its package onto that disk fails the same way,
 // wherever the thread that meets the full disk runs.
 TEST(Files, ErrorsNameTheFileAndLeaveThePackageThatWasThereAndDecompressStreams) {

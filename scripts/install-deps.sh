@@ -11,7 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     python3 python3-pyftpdlib python3-openssl
     xvfb xauth x11-utils
-    bzip2 time cloc
+    bzip2 lbzip2 time cloc
     dpkg-dev desktop-file-utils appstream lintian man-db
 )
 

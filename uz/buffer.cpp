@@ -34,4 +34,12 @@ std::vector<std::uint8_t> stageBuffer(std::size_t size) {
     return buffer;
 }
 
+std::unique_ptr<std::uint8_t[]> hugeBuffer(std::size_t size) {
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
+    if (size >= 2 * kHugePage) {
+        adviseHugePages(buffer.get(), size);
+    }
+    return buffer;
+}
+
 }  // namespace varnox::uz

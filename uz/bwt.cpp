@@ -43,30 +43,68 @@ void sortBlock(std::span<const std::uint8_t> block, SortScratch& scratch) {
     }
 }
 
-void encodeBlock(std::span<const std::uint8_t> block, std::uint8_t* out, SortScratch& scratch) {
-    sortBlock(block, scratch);
+// Writes the stage's form of `block` to `out`. The standard transform of the complemented
+// block, as the suffix library makes it, lists for the rows of the standard order (the
+// empty suffix first, then the others) the byte before each row's suffix, leaving out the
+// row of position 0 and saying where it was (the primary index). Ours is that list with the
+// block's byte 0 in the row of position 0, complemented back and reversed. First, the row
+// of position 1, follows from the row of position 0 (which the row of position 1 steps to)
+// by counting: the row that steps to row r is the (r - C[c])-th among the rows whose byte
+// is c = block[0], where C[c] counts the rows before c's (the empty suffix's and those of
+// smaller bytes).
+void transformBlock(std::span<const std::uint8_t> block, SortScratch& scratch, std::uint8_t* out) {
     const std::size_t n = block.size();
-    const saidx_t* sa = scratch.suffixes.get();
-    std::uint8_t* bytes = out + kBwtBlockHeader;
-    // Position 1 is the empty suffix, sorted last, when the block holds one byte.
-    std::size_t first = n;
-    std::size_t last = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto p = static_cast<std::size_t>(sa[n - 1 - k]);
-        if (p == 0) {
-            bytes[k] = block[0];
-            last = k;
-        } else {
-            bytes[k] = block[p - 1];
-            if (p == 1) {
-                first = k;
-            }
-        }
+    std::uint8_t* standard = scratch.complement.get();
+    const std::uint8_t firstByte = block[0];
+    for (std::size_t i = 0; i < n; ++i) {
+        standard[i] = static_cast<std::uint8_t>(~block[i]);
     }
-    bytes[n] = block[n - 1];
+    // In place: the complemented block becomes its standard transform.
+    const saidx_t primary =
+        divbwt(standard, standard, scratch.suffixes.get(), static_cast<saidx_t>(n));
+    if (primary < 0) {
+        throw Error(error::kOverflow, "the suffix sort of a block failed");
+    }
+    const auto zeroRow = static_cast<std::size_t>(primary);
+    // Row r of the standard order is our index n - r.
+    std::uint8_t* bytes = out + kBwtBlockHeader;
+    for (std::size_t r = 0; r < zeroRow; ++r) {
+        bytes[n - r] = static_cast<std::uint8_t>(~standard[r]);
+    }
+    bytes[n - zeroRow] = firstByte;
+    for (std::size_t r = zeroRow + 1; r <= n; ++r) {
+        bytes[n - r] = static_cast<std::uint8_t>(~standard[r - 1]);
+    }
+    // Position 1 is the empty suffix, sorted last, when the block holds one byte.
+    std::size_t oneRow = 0;
+    if (n > 1) {
+        const auto c = static_cast<std::uint8_t>(~firstByte);
+        std::size_t before = 1;  // the empty suffix's row
+        for (std::size_t i = 0; i < n; ++i) {
+            before += standard[i] < c ? 1 : 0;
+        }
+        // The wanted row's byte is the nth c of the transform (which leaves out row zeroRow),
+        // found 64 bytes at a time.
+        std::size_t nth = zeroRow - before;
+        std::size_t at = 0;
+        for (; at + 64 <= n; at += 64) {
+            std::size_t here = 0;
+            for (std::size_t i = at; i < at + 64; ++i) {
+                here += standard[i] == c ? 1 : 0;
+            }
+            if (nth < here) {
+                break;
+            }
+            nth -= here;
+        }
+        while (standard[at] != c || nth-- > 0) {
+            ++at;
+        }
+        oneRow = at < zeroRow ? at : at + 1;
+    }
     putU32(out, static_cast<std::uint32_t>(n));
-    putU32(out + 4, static_cast<std::uint32_t>(first));
-    putU32(out + 8, static_cast<std::uint32_t>(last));
+    putU32(out + 4, static_cast<std::uint32_t>(n - oneRow));
+    putU32(out + 8, static_cast<std::uint32_t>(n - zeroRow));
 }
 
 // In a valid block the chain from First (position 1) runs through every position: after
@@ -127,22 +165,27 @@ void linkBlock(const BwtBlock& block, std::uint32_t* links) {
 constexpr std::size_t kChains = kBwtChains;
 
 // Restores up to kBwtChains blocks one after the other into `out`; `links` holds a
-// scratch array for each.
+// scratch array for each. Every block is linked before any byte is written, so `out` may be
+// where the blocks are stored.
 void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
                   std::uint32_t* const* links) {
     std::uint32_t at[kChains] = {};
     std::uint32_t length[kChains] = {};
     std::uint8_t* dest[kChains] = {};
+    std::uint8_t firstByte[kChains] = {};
     std::uint32_t shortest = 0;
     for (std::size_t c = 0; c < count; ++c) {
         const BwtBlock& block = blocks[c];
         linkBlock(block, links[c]);
         length[c] = static_cast<std::uint32_t>(block.bytes.size() - 1);
-        dest[c] = out;
-        out += length[c];
-        dest[c][0] = block.bytes[block.first];
+        firstByte[c] = block.bytes[block.first];
         at[c] = block.first;
         shortest = c == 0 ? length[c] : std::min(shortest, length[c]);
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        dest[c] = out;
+        out += length[c];
+        dest[c][0] = firstByte[c];
     }
     std::uint32_t k = 1;
     if (count == kChains) {
@@ -169,15 +212,15 @@ void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
     const std::size_t blocks = (in.size() + kBwtBlockSize - 1) / kBwtBlockSize;
     std::vector<std::uint8_t> out = stageBuffer(in.size() + blocks * (kBwtBlockHeader + 1));
-    std::vector<std::unique_ptr<SortScratch>> scratch(workerCount(blocks));
+    std::vector<std::unique_ptr<BwtBlockSorter>> sorters(workerCount(blocks));
     forEachTask(blocks, [&](unsigned worker, std::size_t b) {
-        if (!scratch[worker]) {
-            scratch[worker] = std::make_unique<SortScratch>();
+        if (!sorters[worker]) {
+            sorters[worker] = std::make_unique<BwtBlockSorter>();
         }
         const std::size_t start = b * kBwtBlockSize;
         const std::size_t size = std::min(kBwtBlockSize, in.size() - start);
-        encodeBlock(in.subspan(start, size), out.data() + start + b * (kBwtBlockHeader + 1),
-                    *scratch[worker]);
+        sorters[worker]->encode(in.subspan(start, size),
+                                out.data() + start + b * (kBwtBlockHeader + 1));
     });
     return out;
 }
@@ -220,17 +263,21 @@ void BwtRestorer::restore(std::span<const BwtBlock> blocks, std::uint8_t* out) {
     decodeBlocks(blocks.data(), blocks.size(), out, pointers_);
 }
 
-struct BwtBlockEncoder::Scratch {
-    SortScratch sort;
-    std::unique_ptr<std::uint8_t[]> coded{new std::uint8_t[kBwtBlockHeader + kBwtBlockSize + 1]};
-};
+struct BwtBlockSorter::Scratch : SortScratch {};
 
-BwtBlockEncoder::BwtBlockEncoder() : scratch_(std::make_unique<Scratch>()) {}
-BwtBlockEncoder::~BwtBlockEncoder() = default;
+BwtBlockSorter::BwtBlockSorter() : scratch_(std::make_unique<Scratch>()) {}
+BwtBlockSorter::~BwtBlockSorter() = default;
+
+void BwtBlockSorter::encode(std::span<const std::uint8_t> block, std::uint8_t* out) {
+    transformBlock(block, *scratch_, out);
+}
+
+BwtBlockEncoder::BwtBlockEncoder()
+    : coded_(new std::uint8_t[kBwtBlockHeader + kBwtBlockSize + 1]) {}
 
 bool BwtBlockEncoder::reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored) {
-    encodeBlock(restored, scratch_->coded.get(), scratch_->sort);
-    const std::uint8_t* coded = scratch_->coded.get();
+    sorter_.encode(restored, coded_.get());
+    const std::uint8_t* coded = coded_.get();
     return loadU32(coded + 4) == stored.first && loadU32(coded + 8) == stored.last &&
            std::memcmp(coded + kBwtBlockHeader, stored.bytes.data(), stored.bytes.size()) == 0;
 }

@@ -17,9 +17,27 @@ constexpr std::size_t kBwtBlockHeader = 12;
 
 std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in);
 
-// How many blocks the decoder restores together. Following a block's chain is one memory
-// wait after another; following several chains in the same loop overlaps their waits.
-constexpr std::size_t kBwtChains = 4;
+// Encodes one block after another, keeping its scratch space (1.25 MiB) for the next.
+class BwtBlockSorter {
+public:
+    BwtBlockSorter();
+    ~BwtBlockSorter();
+    BwtBlockSorter(const BwtBlockSorter&) = delete;
+    BwtBlockSorter& operator=(const BwtBlockSorter&) = delete;
+
+    // Writes the block (1 to kBwtBlockSize bytes) as the stage does to `out`: n, First and
+    // Last, then n + 1 bytes. The block may lie in `out` itself, just after the header.
+    void encode(std::span<const std::uint8_t> block, std::uint8_t* out);
+
+private:
+    struct Scratch;
+    std::unique_ptr<Scratch> scratch_;
+};
+
+// How many blocks one thread of the decoder restores together. Following a block's chain is
+// one memory wait after another; following two chains in the same loop overlaps their waits.
+// More would take more memory on each core for little: the cores restore blocks at once.
+constexpr std::size_t kBwtChains = 2;
 
 // One stored block as the decoder reads it.
 struct BwtBlock {
@@ -39,8 +57,9 @@ void checkBwtHeader(std::uint32_t n, std::uint32_t first, std::uint32_t last, st
 void checkBwtBytes(const BwtBlock& block, std::uint64_t offset);
 
 // Restores checked blocks, up to kBwtChains at a time, one after the other into `out` (room
-// for all their n bytes). Raises uz::Error naming a block whose bytes do not restore
-// consistently. Keeps its scratch arrays for the next call.
+// for all their n bytes), which may be where the blocks are stored one after the other.
+// Raises uz::Error naming a block whose bytes do not restore consistently. Keeps its scratch
+// arrays for the next call.
 class BwtRestorer {
 public:
     void restore(std::span<const BwtBlock> blocks, std::uint8_t* out);
@@ -56,12 +75,11 @@ private:
 class BwtBlockEncoder {
 public:
     BwtBlockEncoder();
-    ~BwtBlockEncoder();
     bool reproduces(std::span<const std::uint8_t> restored, const BwtBlock& stored);
 
 private:
-    struct Scratch;
-    std::unique_ptr<Scratch> scratch_;
+    BwtBlockSorter sorter_;
+    std::unique_ptr<std::uint8_t[]> coded_;
 };
 
 // The sorted order of the n + 1 suffixes of one block (position n is the empty suffix), as

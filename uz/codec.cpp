@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "uz/buffer.h"
-#include "uz/bwt.h"
 #include "uz/decoder.h"
-#include "uz/huffman.h"
-#include "uz/mtf.h"
+#include "uz/encoder.h"
 #include "uz/rle.h"
 #include "uz/stored_name.h"
 
@@ -39,52 +36,47 @@ std::vector<std::uint8_t> encodeHeader(std::string_view storedName, Signature si
     return out;
 }
 
-namespace {
-
-// The stages after the first run-length pass; each buffer is dropped as soon as the next
-// stage has been produced from it.
-std::vector<std::uint8_t> finishEncoding(std::vector<std::uint8_t> out,
-                                         std::vector<std::uint8_t> runs, Signature signature) {
-    std::vector<std::uint8_t> stream = bwtEncode(runs);
-    release(runs);
-    mtfEncode(stream);
-    if (signature == Signature::DoubleRle) {
-        std::vector<std::uint8_t> again = rleEncode(stream);
-        stream = std::move(again);
-    }
-    huffmanEncode(stream, out);
-    return out;
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::string_view storedName,
                                  Signature signature) {
-    auto out = encodeHeader(storedName, signature);
-    return finishEncoding(std::move(out), rleEncode(package), signature);
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
+    PackageEncoder encoder(signature);
+    encoder.write(package);
+    encoder.finish(out);
+    return std::move(out.bytes);
 }
 
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
                                  Signature signature) {
-    auto out = encodeHeader(storedName, signature);
-    std::vector<std::uint8_t> runs = rleEncode(package);
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
+    PackageEncoder encoder(signature);
+    encoder.write(package);
     release(package);
-    return finishEncoding(std::move(out), std::move(runs), signature);
+    encoder.finish(out);
+    return std::move(out.bytes);
 }
 
 std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view storedName,
                                       Signature signature) {
-    auto out = encodeHeader(storedName, signature);
-    // The first stage's runs for the zeros: runs of 255, then what is left over.
+    VectorSink out;
+    out.bytes = encodeHeader(storedName, signature);
+    PackageEncoder encoder(signature);
+    // The first stage's runs for the zeros: runs of 255, many at a time, then what is left.
     const std::vector<std::uint8_t> full = rleEncode(std::vector<std::uint8_t>(255, 0));
+    constexpr std::uint64_t kRunsAtATime = 4096;
     std::vector<std::uint8_t> runs;
-    runs.reserve(static_cast<std::size_t>(size / 255 * full.size() + full.size()));
-    for (std::uint64_t i = 0; i < size / 255; ++i) {
+    for (std::uint64_t i = 0; i < std::min(size / 255, kRunsAtATime); ++i) {
         runs.insert(runs.end(), full.begin(), full.end());
     }
-    const std::vector<std::uint8_t> rest = rleEncode(std::vector<std::uint8_t>(size % 255, 0));
-    runs.insert(runs.end(), rest.begin(), rest.end());
-    return finishEncoding(std::move(out), std::move(runs), signature);
+    for (std::uint64_t left = size / 255; left > 0;) {
+        const std::uint64_t part = std::min(left, kRunsAtATime);
+        encoder.writeRuns(std::span(runs).first(static_cast<std::size_t>(part) * full.size()));
+        left -= part;
+    }
+    encoder.writeRuns(rleEncode(std::vector<std::uint8_t>(size % 255, 0)));
+    encoder.finish(out);
+    return std::move(out.bytes);
 }
 
 Decoded decode(std::span<const std::uint8_t> uzFile, std::size_t sizeLimit) {

@@ -11,6 +11,7 @@
 #include "uz/error.h"
 #include "uz/huffman.h"
 #include "uz/mtf.h"
+#include "uz/parallel.h"
 #include "uz/rle.h"
 #include "uz/stored_name.h"
 
@@ -156,43 +157,58 @@ private:
     std::uint32_t previousSize_ = 0;
 };
 
-// The work after the BWT: restores each batch of blocks, undoes the first run-length stage
-// and gives the package to the sink.
+// The work after the BWT: restores the batches of blocks, several at once, each over its
+// stored bytes; then, in order, undoes the first run-length stage and gives the package to
+// the sink.
 class BlockConsumer {
 public:
     BlockConsumer(ByteSink& out, std::uint64_t sizeLimit, bool verify)
         : runs_([&out](std::span<std::uint8_t> piece) { out.write(piece); }, sizeLimit, verify),
-          encoder_(verify ? std::make_unique<BwtBlockEncoder>() : nullptr) {}
+          verify_(verify),
+          threads_(TaskPool::threads()) {}
 
-    void consume(BlockBatch& batch) {
-        const std::size_t total = batch.used - batch.count;  // each block stores n + 1 bytes
-        if (total > restoredRoom_) {
-            restored_.reset(new std::uint8_t[total]);
-            restoredRoom_ = total;
+    void restore(BlockBatch& batch, unsigned thread) {
+        Scratch& scratch = threads_[thread];
+        const std::span<const BwtBlock> blocks(batch.blocks, batch.count);
+        if (!verify_) {
+            scratch.restorer.restore(blocks, batch.bytes.get());
+            return;
         }
-        restorer_.restore({batch.blocks, batch.count}, restored_.get());
+        // Verifying compares each block encoded again with its stored bytes, so the blocks
+        // are restored aside first.
+        const std::size_t total = batch.used - batch.count;  // each block stores n + 1 bytes
+        if (!scratch.restored) {
+            scratch.restored.reset(new std::uint8_t[BlockBatch::kLargest]);
+            scratch.encoder = std::make_unique<BwtBlockEncoder>();
+        }
+        scratch.restorer.restore(blocks, scratch.restored.get());
         std::size_t size = 0;
-        for (std::size_t b = 0; b < batch.count; ++b) {
-            const BwtBlock& block = batch.blocks[b];
+        for (const BwtBlock& block : blocks) {
             const std::size_t n = block.bytes.size() - 1;
-            if (encoder_ && !encoder_->reproduces({restored_.get() + size, n}, block)) {
+            if (!scratch.encoder->reproduces({scratch.restored.get() + size, n}, block)) {
                 differs("BWT block " + std::to_string(block.number) +
                         " is not what encoding its bytes gives");
             }
             size += n;
         }
-        runs_.decode({restored_.get(), size});
+        std::memcpy(batch.bytes.get(), scratch.restored.get(), total);
     }
+
+    void consume(BlockBatch& batch) { runs_.decode({batch.bytes.get(), batch.used - batch.count}); }
 
     void finish() { runs_.finish(); }
     std::uint64_t produced() const { return runs_.produced(); }
 
 private:
-    BwtRestorer restorer_;
-    std::unique_ptr<std::uint8_t[]> restored_;
-    std::size_t restoredRoom_ = 0;
+    struct Scratch {
+        BwtRestorer restorer;
+        std::unique_ptr<std::uint8_t[]> restored;  // when verifying
+        std::unique_ptr<BwtBlockEncoder> encoder;  // when verifying
+    };
+
     RleDecoder runs_;
-    std::unique_ptr<BwtBlockEncoder> encoder_;  // when verifying
+    bool verify_;
+    std::vector<Scratch> threads_;
 };
 
 // The stages before the BWT, on the calling thread: Huffman, (for 5678) the second
@@ -201,7 +217,7 @@ void decodeToBlocks(InputWindow& in, Signature signature, const DecodeOptions& o
                     BlockAssembler& blocks) {
     HuffmanDecoder huffman(in, options.sizeLimit);
     MtfDecoder mtf;
-    std::array<std::uint64_t, 256> counts{};
+    ByteCounts counts{};
     std::vector<std::uint8_t> step(
         static_cast<std::size_t>(std::min<std::uint64_t>(kStep, huffman.size())));
     auto nextStep = [&] {
@@ -255,8 +271,9 @@ StreamInfo decodeStream(ByteSource& source, ByteSink& out, const DecodeOptions& 
         }
     }
     BlockConsumer consumer(out, options.sizeLimit, options.verify);
-    BlockPipeline pipeline([&](BlockBatch& batch) { consumer.consume(batch); },
-                           [&] { consumer.finish(); });
+    BlockPipeline pipeline(
+        [&](BlockBatch& batch, unsigned thread) { consumer.restore(batch, thread); },
+        [&](BlockBatch& batch) { consumer.consume(batch); }, [&] { consumer.finish(); });
     BlockAssembler blocks(pipeline, options.verify);
     try {
         decodeToBlocks(in, header.signature, options, blocks);

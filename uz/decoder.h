@@ -27,9 +27,9 @@ struct StreamInfo {
 // Decodes a .uz file of either signature as a stream: the file is read in pieces and the
 // package goes to `out` as it is made, so memory stays bounded (a few MiB, see the
 // README) whatever the package's size. Every stage works block by block while its state
-// carries across blocks; the work before and after the BWT runs on two threads for a
-// large file. Any input that is not a valid .uz file raises uz::Error saying what is wrong;
-// errors of `in` and `out` pass through. The package may have been partly written when an
+// carries across blocks; for a large file the BWT blocks are restored on all cores while the
+// stages before them go on. Any input that is not a valid .uz file raises uz::Error saying what is
+// wrong; errors of `in` and `out` pass through. The package may have been partly written when an
 // error is raised.
 StreamInfo decodeStream(ByteSource& in, ByteSink& out, const DecodeOptions& options = {});
 

@@ -1,26 +1,58 @@
 #include "uz/files.h"
 
+#include <memory>
 #include <utility>
 
 #include "uz/decoder.h"
+#include "uz/encoder.h"
 #include "uz/file_io.h"
 
 namespace varnox::uz {
 
+namespace {
+
+// How much of a package is read at a time: about a block, so that the first is sorted soon.
+constexpr std::size_t kReadPiece = std::size_t{256} << 10;
+
+// Passes bytes on and counts them.
+struct CountingSink final : ByteSink {
+    explicit CountingSink(ByteSink& to) : out(to) {}
+    void write(std::span<const std::uint8_t> bytes) override {
+        out.write(bytes);
+        count += bytes.size();
+    }
+    ByteSink& out;
+    std::uint64_t count = 0;
+};
+
+}  // namespace
+
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
                        Signature signature) {
-    std::vector<std::uint8_t> bytes = readWholeFile(package);
-    FileSizes sizes{bytes.size(), 0};
-    std::vector<std::uint8_t> coded;
+    FileSource source(package);
+    FileSizes sizes;
     try {
-        coded = encode(std::move(bytes), package.filename().string(), signature);
+        const std::vector<std::uint8_t> header =
+            encodeHeader(package.filename().string(), signature);
+        // Read in pieces, the blocks sorted while the rest is read; then the file written as
+        // the last stage codes it.
+        PackageEncoder encoder(signature);
+        const std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[kReadPiece]);
+        while (const std::size_t got = source.read({piece.get(), kReadPiece})) {
+            encoder.write({piece.get(), got});
+            sizes.input += got;
+        }
+        ReplacingFile file(uzFile);
+        CountingSink out(file);
+        out.write(header);
+        encoder.finish(out);
+        file.commit();
+        sizes.output = out.count;
+    } catch (const FileError&) {
+        throw;
     } catch (const Error& e) {
         throw Error(e.number(), "Cannot compress " + package.string() + ": " + e.description());
     }
-    ReplacingFile out(uzFile);
-    out.write(coded);
-    out.commit();
-    sizes.output = coded.size();
     return sizes;
 }
 

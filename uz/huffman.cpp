@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "uz/error.h"
 #include "uz/huffman_tree.h"
+#include "uz/parallel.h"
 
 namespace varnox::uz {
 
@@ -57,7 +60,8 @@ TreeLayout layOut(const CodeTree& tree) {
 // Writes bits into a buffer sized beforehand to the exact bit count, four bytes at a time.
 class BitSink {
 public:
-    explicit BitSink(std::uint8_t* out) : out_(out) {}
+    // The first `skip` (0 to 7) bits written are zero.
+    explicit BitSink(std::uint8_t* out, int skip = 0) : out_(out), filled_(skip) {}
 
     // Writes the low `length` (at most 32) bits of `bits`, which must be clear above them.
     void put(std::uint32_t bits, int length) {
@@ -88,6 +92,7 @@ public:
         }
     }
 
+    // Writes the bits left, the last byte padded with zero bits.
     void finish() {
         while (filled_ > 0) {
             *out_++ = static_cast<std::uint8_t>(acc_);
@@ -117,40 +122,164 @@ void writeTree(const CodeTree& tree, BitSink& sink) {
     }
 }
 
+// The bytes a stretch of the bit stream (the tree, or a piece's codes) from bit `begin` to
+// `end` touches, its first bit in the first byte's bit begin % 8.
+std::size_t bytesTouched(std::uint64_t begin, std::uint64_t end) {
+    return static_cast<std::size_t>((end + 7) / 8 - begin / 8);
+}
+
+// Puts stretches of the bit stream, each coded into bytes of its own, out in order: a byte
+// that two stretches share goes out with the second.
+class StretchWriter {
+public:
+    explicit StretchWriter(ByteSink& out) : out_(out) {}
+
+    // `bytes` holds bytesTouched(begin, end) bytes; the first may be changed.
+    void write(std::uint8_t* bytes, std::uint64_t begin, std::uint64_t end) {
+        std::size_t size = bytesTouched(begin, end);
+        if (size == 0) {
+            return;
+        }
+        if (begin % 8 != 0) {
+            bytes[0] |= shared_;
+        }
+        if (end % 8 != 0) {
+            shared_ = bytes[--size];
+        }
+        if (size > 0) {
+            out_.write({bytes, size});
+        }
+        end_ = end;
+    }
+
+    void finish() {
+        if (end_ % 8 != 0) {
+            out_.write({&shared_, 1});
+        }
+    }
+
+private:
+    ByteSink& out_;
+    std::uint8_t shared_ = 0;  // the last byte so far, when the stream so far ends inside it
+    std::uint64_t end_ = 0;
+};
+
+// Pieces of about this many bytes are counted, and coded, on their own.
+constexpr std::size_t kPiece = std::size_t{256} << 10;
+
 }  // namespace
 
-void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
-    if (in.size() > std::numeric_limits<std::uint32_t>::max()) {
+void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256> counts) {
+    // Runs of equal bytes would make one counter wait on its own last store; four, one per
+    // byte position modulo 4, do not.
+    std::uint32_t parts[4][256] = {};
+    std::size_t i = 0;
+    while (i < data.size()) {
+        // A stretch of at most 1 GiB cannot overflow the counters.
+        const std::size_t end = i + std::min<std::size_t>(data.size() - i, std::size_t{1} << 30);
+        for (; i + 4 <= end; i += 4) {
+            ++parts[0][data[i]];
+            ++parts[1][data[i + 1]];
+            ++parts[2][data[i + 2]];
+            ++parts[3][data[i + 3]];
+        }
+        for (; i < end; ++i) {
+            ++parts[0][data[i]];
+        }
+        for (int s = 0; s < kSymbols; ++s) {
+            counts[s] += std::uint64_t{parts[0][s]} + parts[1][s] + parts[2][s] + parts[3][s];
+            parts[0][s] = parts[1][s] = parts[2][s] = parts[3][s] = 0;
+        }
+    }
+}
+
+void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
+                   std::span<const ByteCounts> counts, ByteSink& out) {
+    std::size_t size = 0;
+    ByteCounts total{};
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        size += pieces[p].size();
+        for (int s = 0; s < kSymbols; ++s) {
+            total[s] += counts[p][s];
+        }
+    }
+    if (size > std::numeric_limits<std::uint32_t>::max()) {
         throw Error(error::kOverflow, "the data is too large for the Huffman count (" +
-                                          std::to_string(in.size()) + " bytes)");
+                                          std::to_string(size) + " bytes)");
     }
-    std::array<std::uint64_t, kSymbols> counts{};
-    for (std::uint8_t b : in) {
-        ++counts[b];
-    }
-    const CodeTree tree = buildTree(counts);
+    const CodeTree tree = buildTree(total);
     const TreeLayout layout = layOut(tree);
-    std::uint64_t bits = layout.treeBits;
-    for (int s = 0; s < kSymbols; ++s) {
-        bits += counts[s] * static_cast<std::uint64_t>(layout.codes[s].length);
+    // Where each piece's codes start in the bit stream, and the room the largest takes.
+    std::vector<std::uint64_t> starts{layout.treeBits};
+    std::size_t room = 0;
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        std::uint64_t bits = 0;
+        for (int s = 0; s < kSymbols; ++s) {
+            bits += counts[p][s] * static_cast<std::uint64_t>(layout.codes[s].length);
+        }
+        starts.push_back(starts.back() + bits);
+        room = std::max(room, bytesTouched(starts[p], starts[p + 1]));
     }
 
-    const std::size_t start = out.size();
-    out.resize(start + 4 + static_cast<std::size_t>((bits + 7) / 8));
-    const auto count = static_cast<std::uint32_t>(in.size());
-    for (int i = 0; i < 4; ++i) {
-        out[start + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    const auto count = static_cast<std::uint32_t>(size);
+    const std::uint8_t countBytes[4] = {
+        static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+        static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+    out.write(countBytes);
+    StretchWriter writer(out);
+    std::vector<std::uint8_t> treeBytes(bytesTouched(0, layout.treeBits));
+    BitSink treeSink(treeBytes.data());
+    writeTree(tree, treeSink);
+    treeSink.finish();
+    writer.write(treeBytes.data(), 0, layout.treeBits);
+
+    // Each piece is coded into a buffer of its own on any core, and written out in turn.
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers(TaskPool::threads() + 2);
+    OrderedWork work(
+        buffers.size(),
+        [&](std::uint64_t p, unsigned) {
+            auto& buffer = buffers[p % buffers.size()];
+            if (!buffer) {
+                buffer.reset(new std::uint8_t[room]);
+            }
+            BitSink sink(buffer.get(), static_cast<int>(starts[p] % 8));
+            for (const std::uint8_t b : pieces[p]) {
+                sink.put(layout.codes[b]);
+            }
+            sink.finish();
+        },
+        [&](std::uint64_t p) {
+            writer.write(buffers[p % buffers.size()].get(), starts[p], starts[p + 1]);
+        });
+    for (std::size_t p = 0; p + 1 < pieces.size(); ++p) {
+        work.post();
     }
-    BitSink sink(out.data() + start + 4);
-    writeTree(tree, sink);
-    for (std::uint8_t b : in) {
-        sink.put(layout.codes[b]);
+    if (!pieces.empty()) {
+        work.runHere();
     }
-    sink.finish();
+    work.wait();
+    writer.finish();
+}
+
+void huffmanEncode(std::span<const std::uint8_t> in, ByteSink& out) {
+    std::vector<std::span<const std::uint8_t>> pieces;
+    for (std::size_t at = 0; at < in.size(); at += kPiece) {
+        pieces.push_back(in.subspan(at, std::min(kPiece, in.size() - at)));
+    }
+    std::vector<ByteCounts> counts(pieces.size());
+    forEachTask(pieces.size(), [&](unsigned, std::size_t p) { countBytes(pieces[p], counts[p]); });
+    huffmanEncode(pieces, counts, out);
+}
+
+void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) {
+    VectorSink sink;
+    sink.bytes = std::move(out);
+    huffmanEncode(in, sink);
+    out = std::move(sink.bytes);
 }
 
 std::vector<int> huffmanCodeLengths(std::span<const std::uint64_t, 256> counts) {
-    std::array<std::uint64_t, kSymbols> copy{};
+    ByteCounts copy{};
     std::copy(counts.begin(), counts.end(), copy.begin());
     const CodeTree tree = buildTree(copy);
     const TreeLayout layout = layOut(tree);

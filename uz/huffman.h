@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "uz/huffman_tree.h"
 #include "uz/stream.h"
 
 namespace varnox::uz {
@@ -16,8 +17,19 @@ namespace varnox::uz {
 // least significant bit) holding the code tree in pre-order and then each byte's code.
 //
 // The encoder builds its tree exactly the way the game's tool does, so the output matches
-// the game's byte for byte; see huffman_tree.cpp. It appends to `out`.
+// the game's byte for byte; see huffman_tree.cpp. It writes the stage to `out` as it is
+// made, coding pieces of the input on all cores at once.
+void huffmanEncode(std::span<const std::uint8_t> in, ByteSink& out);
+// The same, appending the stage to `out`.
 void huffmanEncode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out);
+// The same for a stream given in pieces, one after the other, with the counts of each
+// piece's bytes: one tree serves the whole stream, and each piece is coded from the bit
+// where the counts before it say its codes start.
+void huffmanEncode(std::span<const std::span<const std::uint8_t>> pieces,
+                   std::span<const ByteCounts> counts, ByteSink& out);
+
+// Adds the counts of the bytes of `data` to `counts`.
+void countBytes(std::span<const std::uint8_t> data, std::span<std::uint64_t, 256> counts);
 
 // Decodes the stage from a window on its input, step by step: the constructor reads the
 // count and the tree; decode() gives the next bytes; finish() checks that no whole bytes
@@ -41,7 +53,7 @@ public:
     // After finish(), given the counts of the decoded bytes: where the stage read differs
     // from what the encoder writes for those bytes (its own tree, zero padding bits), or
     // nothing when it is the same.
-    std::string differenceFromEncoding(const std::array<std::uint64_t, 256>& counts) const;
+    std::string differenceFromEncoding(const ByteCounts& counts) const;
 
 private:
     struct State;

@@ -305,8 +305,7 @@ void HuffmanDecoder::finish() {
     }
 }
 
-std::string HuffmanDecoder::differenceFromEncoding(
-    const std::array<std::uint64_t, 256>& counts) const {
+std::string HuffmanDecoder::differenceFromEncoding(const ByteCounts& counts) const {
     const State& s = *state_;
     const CodeTree tree = buildTree(counts);
     const std::vector<DecodeNode>& nodes = s.tables.nodes;

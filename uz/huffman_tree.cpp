@@ -13,7 +13,7 @@ constexpr int kSymbols = 256;
 // (the last becomes child 0) and the new node goes before the first entry with a strictly
 // smaller count. The list is never re-sorted, so zero-count leaves below the highest used
 // byte stay in the tree and the shape differs from a textbook Huffman tree.
-CodeTree buildTree(const std::array<std::uint64_t, kSymbols>& counts) {
+CodeTree buildTree(const ByteCounts& counts) {
     struct Entry {
         std::uint64_t count;
         int node;

@@ -19,6 +19,9 @@ struct CodeTree {
     int root = 0;
 };
 
-CodeTree buildTree(const std::array<std::uint64_t, 256>& counts);
+// How many times each byte value comes.
+using ByteCounts = std::array<std::uint64_t, 256>;
+
+CodeTree buildTree(const ByteCounts& counts);
 
 }  // namespace varnox::uz

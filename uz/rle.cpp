@@ -8,7 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "uz/buffer.h"
 #include "uz/error.h"
 
 namespace varnox::uz {
@@ -97,27 +96,96 @@ void splitRuns(std::span<const std::uint8_t> in, Literal&& literal, Run&& run) {
     }
 }
 
+// How many bytes from the start of `d` (n bytes) equal `byte`, eight at a time while they do.
+std::size_t equalPrefix(const std::uint8_t* d, std::size_t n, std::uint8_t byte) {
+    const std::uint64_t pattern = 0x0101010101010101ull * byte;
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, d + i, 8);
+        if (word != pattern) {
+            break;
+        }
+    }
+    while (i < n && d[i] == byte) {
+        ++i;
+    }
+    return i;
+}
+
+// How many bytes at the end of `d` (n bytes, at least one) equal its last byte.
+std::size_t equalSuffix(const std::uint8_t* d, std::size_t n) {
+    const std::uint8_t byte = d[n - 1];
+    const std::uint64_t pattern = 0x0101010101010101ull * byte;
+    std::size_t i = n;
+    for (std::uint64_t word; i >= 8; i -= 8) {
+        std::memcpy(&word, d + i - 8, 8);
+        if (word != pattern) {
+            break;
+        }
+    }
+    while (i > 0 && d[i - 1] == byte) {
+        --i;
+    }
+    return n - i;
+}
+
 }  // namespace
 
+void RleEncoder::stretch(std::uint8_t byte, std::size_t length) {
+    std::uint8_t run[kRunLead + 1];
+    std::fill_n(run, kRunLead, byte);
+    while (length > 0) {
+        const std::size_t part = std::min(length, kLongestRun);
+        run[kRunLead] = static_cast<std::uint8_t>(part);
+        out_.write({run, part < kRunLead ? part : kRunLead + 1});
+        length -= part;
+    }
+}
+
+void RleEncoder::encode(std::span<const std::uint8_t> in) {
+    const std::uint8_t* d = in.data();
+    const std::size_t n = in.size();
+    std::size_t i = 0;
+    if (carried_ > 0) {
+        i = equalPrefix(d, n, last_);
+        if (i < n) {
+            stretch(last_, carried_ + i);
+            carried_ = 0;
+        } else {
+            carried_ += n;
+        }
+    }
+    if (i < n) {
+        // The stretch the piece ends with may go on in the next: it waits. Before it, every
+        // count starts and ends inside the piece.
+        const std::size_t tail = std::min(n - i, equalSuffix(d, n));
+        splitRuns(
+            in.subspan(i, n - i - tail),
+            [&](std::size_t start, std::size_t length) {
+                out_.write(in.subspan(i + start, length));
+            },
+            [&](std::uint8_t byte, std::size_t length) { stretch(byte, length); });
+        last_ = d[n - 1];
+        carried_ = tail;
+    }
+    // Whole runs of 255 in what waits are done with: the count starts again after each.
+    if (carried_ >= kLongestRun) {
+        stretch(last_, carried_ - carried_ % kLongestRun);
+        carried_ %= kLongestRun;
+    }
+}
+
+void RleEncoder::finish() {
+    stretch(last_, carried_);
+    carried_ = 0;
+}
+
 std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in) {
-    // Sized exactly by a first pass, so no byte of the buffer goes unused.
-    std::size_t size = 0;
-    splitRuns(
-        in, [&](std::size_t, std::size_t length) { size += length; },
-        [&](std::uint8_t, std::size_t) { size += kRunLead + 1; });
-    std::vector<std::uint8_t> out = stageBuffer(size);
-    std::uint8_t* p = out.data();
-    splitRuns(
-        in,
-        [&](std::size_t start, std::size_t length) {
-            std::memcpy(p, in.data() + start, length);
-            p += length;
-        },
-        [&](std::uint8_t b, std::size_t length) {
-            p = std::fill_n(p, kRunLead, b);
-            *p++ = static_cast<std::uint8_t>(length);
-        });
-    return out;
+    VectorSink out;
+    RleEncoder encoder(out);
+    encoder.encode(in);
+    encoder.finish();
+    return std::move(out.bytes);
 }
 
 RleDecoder::RleDecoder(Output out, std::uint64_t sizeLimit, bool checkEncoding)

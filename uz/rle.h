@@ -7,10 +7,36 @@
 #include <span>
 #include <vector>
 
+#include "uz/stream.h"
+
 namespace varnox::uz {
 
 // Run-length stage with run lead 5: a run of 5 to 255 equal bytes becomes five copies and
 // a count byte; longer runs split at 255; shorter runs stay as they are.
+//
+// The encoder takes its input in any number of pieces (a run may go on from one piece to
+// the next) and gives its output to `out` as it is made: stretches of the input as they
+// are, and the runs' bytes.
+class RleEncoder {
+public:
+    explicit RleEncoder(ByteSink& out) : out_(out) {}
+
+    void encode(std::span<const std::uint8_t> in);
+    // The input has ended: hands out the run it ended with.
+    void finish();
+
+private:
+    // Hands out a stretch of `length` bytes equal to `byte` that starts a count.
+    void stretch(std::uint8_t byte, std::size_t length);
+
+    ByteSink& out_;
+    // The run the input so far ends with: `carried_` bytes equal to `last_` since the last
+    // place where the count started again.
+    std::uint8_t last_ = 0;
+    std::size_t carried_ = 0;
+};
+
+// The whole stage at once.
 std::vector<std::uint8_t> rleEncode(std::span<const std::uint8_t> in);
 
 // The inverse, in pieces: the stage's input may come in any number of pieces, and the run

@@ -12,7 +12,9 @@
 #include "tests/support/uz_data.h"
 #include "uz/bwt.h"
 #include "uz/codec.h"
+#include "uz/encoder.h"
 #include "uz/files.h"
+#include "uz/parallel.h"
 
 namespace varnox::uz::test {
 namespace {
@@ -103,6 +105,31 @@ TEST(RoundTrip, BothSignaturesOverInputsAtEachStagesEdges) {
     EXPECT_THROW(encode(Bytes{1, 2, 3}, std::string_view("a\0b", 3)), Error);
 }
 
+// The encoder sorts blocks on several cores while the package comes in pieces: around the
+// block counts where the cores run out of blocks or get several each, cut anywhere (inside
+// runs that cross blocks too), it writes what encoding the whole at once writes.
+TEST(RoundTrip, ThePackageInAnyPiecesEncodesAsTheWhole) {
+    const std::size_t blocks = TaskPool::threads() + 2;
+    for (std::size_t size : {std::size_t{0}, kBwtBlockSize - 1, 2 * kBwtBlockSize + 1,
+                             blocks * kBwtBlockSize, blocks * kBwtBlockSize + 7}) {
+        // Runs of zeros shrink in the first stage: the package is a little larger, so the
+        // stage still fills about that many blocks.
+        const Bytes package = mixedBytes(size + size / 8, size);
+        const Bytes whole = encode(package, "P.unr");
+        EXPECT_EQ(decode(whole).package, package) << size;
+        for (std::size_t piece : {std::size_t{1} << 16, std::size_t{333333}}) {
+            VectorSink out;
+            PackageEncoder encoder(Signature::Standard);
+            for (std::size_t at = 0; at < package.size(); at += piece) {
+                encoder.write(std::span(package).subspan(at, std::min(piece, package.size() - at)));
+            }
+            encoder.finish(out);
+            EXPECT_TRUE(join({encodeHeader("P.unr", Signature::Standard), out.bytes}) == whole)
+                << size << " in pieces of " << piece;
+        }
+    }
+}
+
 // Zero runs made without the package (as the large-package tests make theirs) encode as the
 // package does; decoding such a file refuses to grow beyond a size limit.
 TEST(RoundTrip, ZeroRunsEncodeAsThePackageAndDecodingStopsAtASizeLimit) {
@@ -123,8 +150,9 @@ TEST(RoundTrip, ZeroRunsEncodeAsThePackageAndDecodingStopsAtASizeLimit) {
 // was there stays. (A file that is not there to read is left to the ucc tests, through
 // compress and verify.) Big.unr.uz is larger than the decoder's reading window and codes about
 // one bit per byte, so the count of coded bytes is checked against the whole file, not the
-// window; it is decoded on two threads and written in pieces, onto a disk that fills part
-// way, then onto one with room.
+// window; it is decoded on all cores and written in pieces, onto a disk that fills part
+// way, then onto one with room. Compressing its package onto that disk fails the same way,
+// wherever the thread that meets the full disk runs.
 TEST(Files, ErrorsNameTheFileAndLeaveThePackageThatWasThereAndDecompressStreams) {
     varnox::test::TempDir d;
     const fs::path one = vectorsDir() / "1234" / "one.bin.uz";
@@ -136,6 +164,7 @@ TEST(Files, ErrorsNameTheFileAndLeaveThePackageThatWasThereAndDecompressStreams)
     ASSERT_GT(file.size(), std::size_t{1} << 20);
     varnox::test::writeFile(d / "Big.unr.uz", std::string(file.begin(), file.end()));
     varnox::test::writeFile(d / "Big.unr", "the package that was there");
+    varnox::test::writeFile(d / "Pkg.unr", std::string(package.begin(), package.end()));
     const struct {
         std::function<void()> run;
         int number;
@@ -154,6 +183,11 @@ TEST(Files, ErrorsNameTheFileAndLeaveThePackageThatWasThereAndDecompressStreams)
              decompressFile(d / "Big.unr.uz", d / "Big.unr");
          },
          failure::kDiskFull, "Cannot write " + d.str() + "/Big.unr: "},
+        {[&] {
+             FileSizeLimit limit(1 << 20);
+             compressFile(d / "Pkg.unr", d / "Pkg.unr.uz");
+         },
+         failure::kDiskFull, "Cannot write " + d.str() + "/Pkg.unr.uz: "},
     };
     for (const auto& c : cases) {
         expectUzError(c.message, c.number, c.run, c.message);

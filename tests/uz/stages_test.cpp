@@ -10,6 +10,7 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <random>
 
 #include "tests/support/uz_data.h"
 #include "uz/bwt.h"
@@ -17,6 +18,7 @@
 #include "uz/compact_index.h"
 #include "uz/error.h"
 #include "uz/huffman.h"
+#include "uz/mtf.h"
 #include "uz/rle.h"
 #include "uz/stored_name.h"
 
@@ -118,9 +120,95 @@ TEST(Rle, DecodesTheSameInAnyPieces) {
     }
 }
 
+// The encoder takes its input in any pieces: cuts inside a run, before it, after it and in a
+// run longer than 255 give the same as the whole.
+TEST(Rle, EncodesTheSameInAnyPieces) {
+    const Bytes data = join({bytesOf("abbbbbbc"), Bytes(600, 'x'), bytesOf("xyyyyz"), Bytes(255, 0),
+                             Bytes(4, 0), mixedBytes(3000, 4)});
+    const Bytes whole = rleEncode(data);
+    EXPECT_EQ(rleDecode(whole), data);
+    for (std::size_t cut = 0; cut <= 1200; ++cut) {
+        for (std::size_t second : {cut, cut + 1, cut + 255}) {
+            VectorSink out;
+            RleEncoder encoder(out);
+            encoder.encode(std::span(data).first(cut));
+            encoder.encode(std::span(data).subspan(cut, second - cut));
+            encoder.encode(std::span(data).subspan(second));
+            encoder.finish();
+            ASSERT_EQ(out.bytes, whole) << "cuts at " << cut << " and " << second;
+        }
+    }
+}
+
+// Move-to-front in pieces, each coded afresh and then put right in order (as the encoder
+// codes blocks on several cores), gives the whole stream's codes and counts wherever the cut
+// falls; and the wide-vector code paths give what the plain ones give.
+TEST(Mtf, PiecesAndWideVectorsGiveTheWholeStreamsCodes) {
+    Bytes allValues(256);
+    std::iota(allValues.begin(), allValues.end(), 0);
+    const Bytes kinds[] = {randomBytes(4000, 11), randomBytes(4000, 12, 3), mixedBytes(20000, 13),
+                           join({allValues, allValues, Bytes(100, 7)}), bytesOf("a")};
+    for (const Bytes& data : kinds) {
+        Bytes whole = data;
+        mtfEncode(whole);
+        std::array<std::uint64_t, 256> wholeCounts{};
+        countBytes(whole, wholeCounts);
+        for (bool wide : {false, true}) {
+            for (std::size_t cut : {std::size_t{0}, std::size_t{1}, data.size() / 3, data.size()}) {
+                Bytes coded = data;
+                MtfPieceEncoder::Table table;
+                std::iota(table.begin(), table.end(), 0);
+                std::array<std::uint64_t, 256> counts{};
+                for (auto piece : {std::span(coded).first(cut), std::span(coded).subspan(cut)}) {
+                    MtfPieceEncoder encoder(wide);
+                    encoder.encode(piece, counts);
+                    encoder.fix(piece, table, counts);
+                }
+                EXPECT_EQ(coded, whole) << data.size() << " cut at " << cut << " wide " << wide;
+                EXPECT_EQ(counts, wholeCounts) << data.size() << " cut at " << cut;
+            }
+            Bytes decoded = whole;
+            MtfDecoder decoder(wide);
+            decoder.decode(std::span(decoded).first(decoded.size() / 2));
+            decoder.decode(std::span(decoded).subspan(decoded.size() / 2));
+            EXPECT_EQ(decoded, data) << data.size() << " wide " << wide;
+        }
+    }
+}
+
+// The stage in pieces (as the encoder codes blocks on several cores) writes what one piece
+// writes: pieces that start and end at any bit, empty ones, ones inside a single byte.
+TEST(Huffman, PiecesStartingAtAnyBitWriteWhatTheWholeWrites) {
+    const Bytes data = mixedBytes(5000, 21);
+    std::array<std::uint64_t, 256> total{};
+    countBytes(data, total);
+    const std::span<const std::uint8_t> all(data);
+    VectorSink whole;
+    huffmanEncode(std::span(&all, 1), std::span(&total, 1), whole);
+    EXPECT_EQ(huffmanDecode(whole.bytes), data);
+    std::mt19937_64 random(22);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<std::span<const std::uint8_t>> pieces;
+        std::vector<ByteCounts> counts;
+        for (std::size_t at = 0; at < data.size();) {
+            // Empty pieces, pieces of a byte or two, and longer ones.
+            const std::size_t choices[] = {0, 1, 2, random() % 700};
+            const std::size_t size = std::min(data.size() - at, choices[random() % 4]);
+            pieces.push_back(all.subspan(at, size));
+            counts.emplace_back();
+            countBytes(pieces.back(), counts.back());
+            at += size;
+        }
+        VectorSink out;
+        huffmanEncode(pieces, counts, out);
+        ASSERT_EQ(out.bytes, whole.bytes) << "round " << round;
+    }
+}
+
 // The format's order, by the definition: bytes compare over the shorter suffix; of a
-// suffix and its own prefix the longer sorts first.
-TEST(Bwt, SuffixOrderFollowsTheComparisonRule) {
+// suffix and its own prefix the longer sorts first. The encoder (which takes the library's
+// transform rather than the order) writes each block as that order gives it.
+TEST(Bwt, SuffixOrderFollowsTheComparisonRuleAndTheEncoderWritesIt) {
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
         // Any bytes or one to four letters; every other block a short pattern repeated, the
         // case that stresses suffix sorts.
@@ -140,6 +228,17 @@ TEST(Bwt, SuffixOrderFollowsTheComparisonRule) {
             return a < b;  // one is a prefix of the other: the longer first
         });
         EXPECT_EQ(bwtSuffixOrder(block), order) << seed;
+        Bytes stored;
+        for (std::size_t k = 0; k <= block.size(); ++k) {
+            stored.push_back(block[order[k] == 0 ? 0 : order[k] - 1]);
+        }
+        const auto at = [&](std::int32_t p) {
+            return static_cast<std::uint32_t>(std::find(order.begin(), order.end(), p) -
+                                              order.begin());
+        };
+        EXPECT_EQ(bwtEncode(block), join({le32(static_cast<std::uint32_t>(block.size())),
+                                          le32(at(1)), le32(at(0)), stored}))
+            << seed;
     }
 }
 

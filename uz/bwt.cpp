@@ -166,7 +166,8 @@ void decodeBlocks(const BwtBlock* blocks, std::size_t count, std::uint8_t* out,
 
 }  // namespace
 
-std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
+std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in,
+                                    const std::function<void(std::size_t)>& onBlock) {
     const std::size_t blocks = (in.size() + kBwtBlockSize - 1) / kBwtBlockSize;
     std::vector<std::uint8_t> out = stageBuffer(in.size() + blocks * (kBwtBlockHeader + 1));
     std::vector<std::unique_ptr<SortScratch>> scratch(workerCount(blocks));
@@ -178,6 +179,9 @@ std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in) {
         const std::size_t size = std::min(kBwtBlockSize, in.size() - start);
         encodeBlock(in.subspan(start, size), out.data() + start + b * (kBwtBlockHeader + 1),
                     *scratch[worker]);
+        if (onBlock) {
+            onBlock(size);
+        }
     });
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,7 +16,9 @@ namespace varnox::uz {
 constexpr std::size_t kBwtBlockSize = 0x40000;
 constexpr std::size_t kBwtBlockHeader = 12;
 
-std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in);
+// `onBlock`, when given, is told each block's size as it is done, from the thread that did it.
+std::vector<std::uint8_t> bwtEncode(std::span<const std::uint8_t> in,
+                                    const std::function<void(std::size_t)>& onBlock = {});
 
 // How many blocks the decoder restores together. Following a block's chain is one memory
 // wait after another; following several chains in the same loop overlaps their waits.

@@ -44,8 +44,9 @@ namespace {
 // The stages after the first run-length pass; each buffer is dropped as soon as the next
 // stage has been produced from it.
 std::vector<std::uint8_t> finishEncoding(std::vector<std::uint8_t> out,
-                                         std::vector<std::uint8_t> runs, Signature signature) {
-    std::vector<std::uint8_t> stream = bwtEncode(runs);
+                                         std::vector<std::uint8_t> runs, Signature signature,
+                                         const std::function<void(std::size_t)>& onBlock = {}) {
+    std::vector<std::uint8_t> stream = bwtEncode(runs, onBlock);
     release(runs);
     mtfEncode(stream);
     if (signature == Signature::DoubleRle) {
@@ -65,11 +66,19 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::str
 }
 
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
-                                 Signature signature) {
+                                 Signature signature,
+                                 const std::function<void(std::uint64_t)>& onProgress) {
     auto out = encodeHeader(storedName, signature);
     std::vector<std::uint8_t> runs = rleEncode(package);
+    const std::uint64_t packageSize = package.size();
     release(package);
-    return finishEncoding(std::move(out), std::move(runs), signature);
+    // The sorted blocks stand for the package's bytes in proportion.
+    const std::uint64_t runsSize = runs.size();
+    std::function<void(std::size_t)> onBlock;
+    if (onProgress && runsSize > 0) {
+        onBlock = [&](std::size_t block) { onProgress(block * packageSize / runsSize); };
+    }
+    return finishEncoding(std::move(out), std::move(runs), signature, onBlock);
 }
 
 std::vector<std::uint8_t> encodeZeros(std::uint64_t size, std::string_view storedName,

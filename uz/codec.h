@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,9 +31,12 @@ struct Decoded {
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> package, std::string_view storedName,
                                  Signature signature = Signature::Standard);
 // The same, giving up the package's buffer as soon as the first stage is done with it, so
-// the peak memory stays near twice the package.
+// the peak memory stays near twice the package. `onProgress`, when given, is told how many
+// more of the package's bytes are done as the work goes (from any thread, one call at a
+// time per thread); the counts add up to at most the package's size.
 std::vector<std::uint8_t> encode(std::vector<std::uint8_t>&& package, std::string_view storedName,
-                                 Signature signature = Signature::Standard);
+                                 Signature signature = Signature::Standard,
+                                 const std::function<void(std::uint64_t)>& onProgress = {});
 
 // The same for a package of `size` zero bytes, made from the runs the first stage writes for
 // them without holding the package: a small file that stands for a huge package (about

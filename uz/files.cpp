@@ -1,5 +1,7 @@
 #include "uz/files.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "uz/decoder.h"
@@ -8,12 +10,20 @@
 namespace varnox::uz {
 
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
-                       Signature signature) {
+                       Signature signature, std::atomic<std::uint64_t>* progress) {
     std::vector<std::uint8_t> bytes = readWholeFile(package);
     FileSizes sizes{bytes.size(), 0};
     std::vector<std::uint8_t> coded;
+    std::atomic<std::uint64_t> counted{0};
+    std::function<void(std::uint64_t)> onProgress;
+    if (progress != nullptr) {
+        onProgress = [&](std::uint64_t more) {
+            counted += more;
+            *progress += more;
+        };
+    }
     try {
-        coded = encode(std::move(bytes), package.filename().string(), signature);
+        coded = encode(std::move(bytes), package.filename().string(), signature, onProgress);
     } catch (const Error& e) {
         throw Error(e.number(), "Cannot compress " + package.string() + ": " + e.description());
     }
@@ -21,6 +31,9 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
     out.write(coded);
     out.commit();
     sizes.output = coded.size();
+    if (progress != nullptr) {
+        *progress += sizes.input - std::min(sizes.input, counted.load());
+    }
     return sizes;
 }
 

@@ -50,10 +50,33 @@ std::string describeFtpError(std::uint32_t error) {
 
 }  // namespace
 
-RedirectServer::RedirectServer(ServerSetup setup)
+bool endsTheRun(const Failure& failure) {
+    namespace e = ftp::error;
+    switch (static_cast<std::uint32_t>(failure.number())) {
+        case e::kTimeout:
+        case e::kInternalError:
+        case e::kInvalidUrl:
+        case e::kUnrecognizedScheme:
+        case e::kNameNotResolved:
+        case e::kLoginFailure:
+        case e::kOperationCancelled:
+        case e::kInvalidCa:
+        case e::kCannotConnect:
+        case e::kConnectionAborted:
+        case e::kConnectionReset:
+        case e::kTransferInProgress:
+        case e::kInvalidHandle:
+        case e::kSecureFailure:
+            return true;
+        default:
+            return false;
+    }
+}
+
+RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust)
     : setup_(std::move(setup)),
       trusted_(setup_.trustedFile),
-      session_(setup_.timeouts, &trusted_, {}) {}
+      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {}
 
 void RedirectServer::check(const ftp::CallResult& result, const std::string& what) {
     if (result.ok()) {
@@ -61,7 +84,8 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
     }
     std::string text = what + ": " + describeFtpError(result.error);
     if (result.error == ftp::error::kInvalidCa) {
-        text += " (the FTP window of varnox can trust it; it is then kept in " +
+        text += " (trust it with 'varnox-redirect trust --server " + setup_.login.server +
+                "' or in the FTP window of varnox; it is then kept in " +
                 setup_.trustedFile.string() + ")";
     } else if (!result.reply.empty()) {
         text += "; the server said: " + firstLine(result.reply);

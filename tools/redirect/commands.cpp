@@ -101,6 +101,12 @@ void Commands::failed(const Failure& failure, const std::string& item) {
     out_.print(line);
 }
 
+void Commands::warn(const std::string& text) {
+    out_.print({Line::Kind::kFailure,
+                "warning: " + text,
+                {{"event", std::string("warning")}, {"message", text}}});
+}
+
 std::uint64_t Commands::reportUnreadable(const LocalFolder& local) {
     for (const UnreadablePackage& package : local.unreadable()) {
         failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +

@@ -33,6 +33,8 @@ private:
     bool trust();
 
     void failed(const Failure& failure, const std::string& item = {});
+    // Something the user should know that fails nothing (printed as failures are).
+    void warn(const std::string& text);
     // Each package named by a link that leads nowhere, reported as failed; how many.
     std::uint64_t reportUnreadable(const LocalFolder& local);
     std::string serverName() const;

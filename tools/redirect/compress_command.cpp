@@ -56,7 +56,7 @@ bool Commands::compress(std::vector<Package>& pending) {
     std::uint64_t compressed = 0;
     std::uint64_t failures = reportUnreadable(*local);
     if (const auto& problem = local->manifest().problem()) {
-        failed(Failure(failure::kInvalidValue, *problem));
+        warn(*problem);
     }
     if (options_.dryRun) {
         for (const Package& package : work) {

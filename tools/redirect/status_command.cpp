@@ -47,7 +47,7 @@ bool Commands::status() {
     const LocalFolder local(game::GameFolder(setup_->gameFolder()), options_.withSystem);
     bool ok = reportUnreadable(local) == 0;
     if (const auto& problem = local.manifest().problem()) {
-        failed(Failure(failure::kInvalidValue, *problem));
+        warn(*problem);
     }
     std::optional<RemoteFolder> remote;
     if (setup_->hasServer()) {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/system_errors.h"
+#include "redirect/manifest.h"
 #include "uz/files.h"
 
 namespace varnox::redirect {
@@ -105,8 +106,11 @@ std::vector<std::string> UzFolderLock::removeLeftovers() {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder_, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with(uz::kTemporaryPrefix) && name.ends_with(uz::kTemporaryEnding) &&
-            entry.is_regular_file(error) && fs::remove(entry.path(), error)) {
+        // The codec's temporary files, and a manifest's that was not renamed into place.
+        const bool temporary =
+            (name.starts_with(uz::kTemporaryPrefix) && name.ends_with(uz::kTemporaryEnding)) ||
+            name.starts_with(std::string(Manifest::kFileName) + ".new-");
+        if (temporary && entry.is_regular_file(error) && fs::remove(entry.path(), error)) {
             removed.push_back(name);
         }
     }

@@ -78,8 +78,23 @@ RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust)
       trusted_(setup_.trustedFile),
       session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {}
 
+void RedirectServer::stop() {
+    if (!stopped_.exchange(true)) {
+        session_.cancel();
+    }
+}
+
+void RedirectServer::checkNotStopped() const {
+    if (stopped_) {
+        throw Failure(static_cast<int>(ftp::error::kOperationCancelled),
+                      "Stopped: the run's time is up");
+    }
+}
+
 void RedirectServer::check(const ftp::CallResult& result, const std::string& what) {
+    // A stop that came just as a call began is not missed: the run goes no further.
     if (result.ok()) {
+        checkNotStopped();
         return;
     }
     std::string text = what + ": " + describeFtpError(result.error);
@@ -95,6 +110,7 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
 
 void RedirectServer::connect() {
     const std::string server = "Cannot connect to " + setup_.login.server;
+    checkNotStopped();
     check(session_.open(""), server);
     check(session_.connect(setup_.login), server);
     if (!setup_.remoteFolder.empty()) {
@@ -105,6 +121,7 @@ void RedirectServer::connect() {
 
 std::vector<ftp::FindData> RedirectServer::list() {
     ftp::Listing listing;
+    checkNotStopped();
     check(session_.list(listing), "Cannot list " + folder() + " on " + setup_.login.server);
     if (listing.truncated) {
         throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
@@ -115,11 +132,13 @@ std::vector<ftp::FindData> RedirectServer::list() {
 }
 
 void RedirectServer::remove(const std::string& name) {
+    checkNotStopped();
     check(session_.remove(name), "Cannot delete " + name + " on " + setup_.login.server);
 }
 
 bool RedirectServer::put(const std::filesystem::path& local, const std::string& name) {
     bool deletedFirst = false;
+    checkNotStopped();
     check(session_.put(local, name, ftp::TransferType::kBinary, &deletedFirst),
           "Cannot upload " + local.string() + " as " + name);
     return deletedFirst;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,17 +42,21 @@ public:
     bool put(const std::filesystem::path& local, const std::string& name);
 
     ftp::Session::Done progress() { return session_.progress(); }
-    // Ends the running call, from any thread.
-    void cancel() { session_.cancel(); }
+    // Ends the running call, from any thread, and refuses the calls after it
+    // (kOperationCancelled). Once only: a cancel that came again while a cancelled upload
+    // removes its temporary name would cut that short too.
+    void stop();
     // The folder uploaded into, as the server names it.
     const std::string& folder() const { return session_.currentDirectory(); }
 
 private:
     void check(const ftp::CallResult& result, const std::string& what);
+    void checkNotStopped() const;
 
     ServerSetup setup_;
     ftp::TrustedServers trusted_;
     ftp::Session session_;
+    std::atomic<bool> stopped_{false};
 };
 
 }  // namespace varnox::redirect

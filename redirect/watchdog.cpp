@@ -2,12 +2,6 @@
 
 namespace varnox::redirect {
 
-namespace {
-
-constexpr auto kStopAgainEvery = std::chrono::milliseconds(200);
-
-}  // namespace
-
 Watchdog::Watchdog(std::optional<std::chrono::seconds> limit, std::chrono::seconds grace,
                    Action stop, Action abandon)
     : limit_(limit),
@@ -52,14 +46,10 @@ void Watchdog::watch() {
         return;
     }
     expired_ = true;
-    const auto giveUp = deadline_ + grace_;
-    while (!ended_ && std::chrono::steady_clock::now() < giveUp) {
-        lock.unlock();
-        stop_();
-        lock.lock();
-        changed_.wait_for(lock, kStopAgainEvery, [this] { return ended_; });
-    }
-    if (!ended_) {
+    lock.unlock();
+    stop_();
+    lock.lock();
+    if (!changed_.wait_until(lock, deadline_ + grace_, [this] { return ended_; })) {
         lock.unlock();
         abandon_();
     }

@@ -11,10 +11,8 @@
 namespace varnox::redirect {
 
 // Watches a run's time limit on a thread of its own. When the limit passes, `stop` is
-// called, and again every little while (a call that starts after a cancel would otherwise
-// not hear of it), until end(); when the run has not ended `grace` after the limit,
-// `abandon` is called once, to leave in the hardest way. Neither may throw. Without a limit
-// nothing is watched.
+// called once; when the run has not ended `grace` after the limit, `abandon` is called once,
+// to leave in the hardest way. Neither may throw. Without a limit nothing is watched.
 class Watchdog {
 public:
     using Action = std::function<void()>;

@@ -314,8 +314,8 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
 // says which run holds the server folder; one from elsewhere (another machine) keeps the
 // temporary name that is still growing; the first run ends well.
 TEST_F(RedirectTest, ARunNeverRemovesAnUploadAnotherRunIsStillSending) {
-    serve({.throttleBytesPerSecond = 128 * 1024});
-    writeFile(game_ / "uz/A.unr.uz", bytes(1 << 20, 3));
+    serve({.throttleBytesPerSecond = 160 * 1024});  // some 12 s for the first run
+    writeFile(game_ / "uz/A.unr.uz", bytes(2 << 20, 3));
     const pid_t first = start({"upload"});
     ASSERT_TRUE(
         eventually([&] { return namesIn(root_).find("/.varnox-upload-") != std::string::npos; }));
@@ -463,7 +463,7 @@ TEST_F(RedirectTest, TrustAServerFromAScript) {
 TEST_F(RedirectTest, ATimeLimitStopsTheRunAndLeavesNothingBehind) {
     serve({.throttleBytesPerSecond = 20});
     for (int i = 0; i < 8; ++i) {
-        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(4 << 20, i));
+        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(8 << 20, i));
     }
     writeFile(game_ / "uz/A.unr.uz", bytes(100'000, 1));
     for (const Args& args :

@@ -60,7 +60,7 @@ int Commands::run() {
 void Commands::stopWork() {
     std::lock_guard lock(watched_);
     if (server_ != nullptr) {
-        server_->cancel();
+        server_->stop();
     }
     if (compressor_ != nullptr) {
         compressor_->stop();

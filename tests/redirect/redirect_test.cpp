@@ -337,7 +337,7 @@ TEST_F(RedirectTest, ARunNeverRemovesAnUploadAnotherRunIsStillSending) {
 TEST_F(RedirectTest, RunsOnOneGameFolderTakeTurns) {
     fs::remove(game_ / "uz");
     for (int i = 0; i < 6; ++i) {
-        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(1 << 20, i));
+        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(128 << 10, i));
     }
     const pid_t first = start({"compress", "--jobs", "1"});
     const test::ProgramEnd second = run({"compress", "--jobs", "1"});
@@ -346,7 +346,7 @@ TEST_F(RedirectTest, RunsOnOneGameFolderTakeTurns) {
     EXPECT_EQ(second.exitCode, 0) << second.err;
     for (int i = 0; i < 6; ++i) {
         uz::decompressFile(game_ / ("uz/M" + std::to_string(i) + ".unr.uz"), dir_ / "out");
-        EXPECT_TRUE(readFile(dir_ / "out") == bytes(1 << 20, i)) << i;
+        EXPECT_TRUE(readFile(dir_ / "out") == bytes(128 << 10, i)) << i;
     }
 }
 

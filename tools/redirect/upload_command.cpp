@@ -117,11 +117,11 @@ bool Commands::upload(const std::vector<Package>& pending) {
                      " (left on the server by an upload cut short)",
                  {{"event", std::string(dry ? "would-remove" : "removed")}, {"file", name}}});
         } catch (const Failure& failure) {
+            if (endsTheRun(failure)) {
+                throw;  // reported by the run
+            }
             ++failures;
             failed(failure, name);
-            if (endsTheRun(failure)) {
-                throw;
-            }
         }
     }
     for (const std::string& name : verdicts.kept) {

@@ -133,9 +133,16 @@ std::vector<std::string> listFolder(const fs::path& folder, Keep keep) {
         }
         struct stat info {};
         if (::stat((folder / name).c_str(), &info) != 0) {
-            continue;  // a dangling link
+            // A link that leads nowhere: kept only by a caller that asks for those.
+            const bool nowhere = errno == ENOENT || errno == ELOOP;
+            struct stat link {};
+            if (nowhere && ::lstat((folder / name).c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+                keep(name, link, true)) {
+                names.push_back(std::move(name));
+            }
+            continue;
         }
-        if (keep(name, info)) {
+        if (keep(name, info, false)) {
             names.push_back(std::move(name));
         }
     }
@@ -173,6 +180,15 @@ bool executableFileExists(const fs::path& path) {
 void createFolder(const fs::path& path) {
     if (::mkdir(path.c_str(), 0777) != 0) {
         throw failureFor(errno, "Cannot create folder", path);
+    }
+}
+
+void ensureFolder(const fs::path& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        const int error = errno;
+        if (error != EEXIST || !folderExists(path)) {
+            throw failureFor(error, "Cannot create folder", path);
+        }
     }
 }
 
@@ -368,16 +384,26 @@ fs::path programFolder() {
 }
 
 std::vector<std::string> listFiles(const fs::path& folder) {
-    auto names = listFolder(folder, [](const std::string& name, const struct stat& info) {
-        return S_ISREG(info.st_mode) && name[0] != '.';
+    auto names =
+        listFolder(folder, [](const std::string& name, const struct stat& info, bool broken) {
+            return !broken && S_ISREG(info.st_mode) && name[0] != '.';
+        });
+    std::sort(names.begin(), names.end(), lessIgnoringCase);
+    return names;
+}
+
+std::vector<std::string> listBrokenLinks(const fs::path& folder) {
+    auto names = listFolder(folder, [](const std::string& name, const struct stat&, bool broken) {
+        return broken && name[0] != '.';
     });
     std::sort(names.begin(), names.end(), lessIgnoringCase);
     return names;
 }
 
 std::vector<std::string> listFolders(const fs::path& folder) {
-    auto names = listFolder(
-        folder, [](const std::string&, const struct stat& info) { return S_ISDIR(info.st_mode); });
+    auto names = listFolder(folder, [](const std::string&, const struct stat& info, bool broken) {
+        return !broken && S_ISDIR(info.st_mode);
+    });
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const bool hiddenA = a[0] == '.';
         const bool hiddenB = b[0] == '.';

@@ -25,6 +25,11 @@ bool executableFileExists(const fs::path& path);
 // folder is missing, or when the parent cannot be written.
 void createFolder(const fs::path& path);
 
+// Makes sure a folder exists at `path`: creates it, and takes one that another process made
+// at the same moment. Fails when the parent is missing or cannot be written, or when
+// something other than a folder has that name.
+void ensureFolder(const fs::path& path);
+
 // Makes the folder that is to hold `file`, and any folder above it that is missing, readable
 // by their owner only; nothing when it is there.
 void createFolderFor(const fs::path& file);
@@ -99,5 +104,8 @@ fs::path programFolder();
 // be read.
 std::vector<std::string> listFiles(const fs::path& folder);
 std::vector<std::string> listFolders(const fs::path& folder);
+// The non-hidden symbolic links of a folder that lead nowhere (to nothing, or round in a
+// loop), sorted like listFiles(). Fails when the folder cannot be read.
+std::vector<std::string> listBrokenLinks(const fs::path& folder);
 
 }  // namespace varnox::platform

@@ -1,16 +1,12 @@
 #include "redirect/bulk_compress.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <mutex>
 #include <new>
 #include <thread>
 
 #include "platform/system_errors.h"
+#include "redirect/manifest.h"
 #include "uz/files.h"
 
 namespace varnox::redirect {
@@ -19,10 +15,12 @@ namespace {
 
 constexpr const char* kLockName = ".varnox-redirect.lock";
 
-CompressOutcome compressOne(const Package& package, const fs::path& uzFolder) {
+CompressOutcome compressOne(const Package& package, const fs::path& uzFolder,
+                            std::atomic<std::uint64_t>& progress) {
     CompressOutcome outcome;
     try {
-        const uz::FileSizes sizes = uz::compressFile(package.path, uzFolder / package.uzName());
+        const uz::FileSizes sizes = uz::compressFile(package.path, uzFolder / package.uzName(),
+                                                     uz::Signature::Standard, &progress);
         outcome.packageBytes = sizes.input;
         outcome.uzBytes = sizes.output;
     } catch (const Failure& failure) {
@@ -38,7 +36,7 @@ CompressOutcome compressOne(const Package& package, const fs::path& uzFolder) {
 
 void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& uzFolder,
                          const Report& report) {
-    done_ = 0;
+    finished_ = 0;
     total_ = 0;
     for (const Package& package : packages) {
         total_ += package.facts.size;
@@ -53,10 +51,11 @@ void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& u
     });
     std::atomic<std::size_t> next{0};
     std::mutex reporting;
-    auto work = [&] {
-        for (std::size_t i = next++; i < order.size(); i = next++) {
-            const CompressOutcome outcome = compressOne(*order[i], uzFolder);
-            done_ += order[i]->facts.size;
+    auto work = [&](unsigned worker) {
+        for (std::size_t i = next++; i < order.size() && !stopped_; i = next++) {
+            const CompressOutcome outcome = compressOne(*order[i], uzFolder, working_[worker]);
+            finished_ += order[i]->facts.size;
+            working_[worker] = 0;
             std::lock_guard lock(reporting);
             report(*order[i], outcome);
         }
@@ -64,44 +63,54 @@ void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& u
     std::vector<std::thread> workers;
     for (unsigned w = 1; w < jobs_ && w < packages.size(); ++w) {
         try {
-            workers.emplace_back(work);
+            workers.emplace_back(work, w);
         } catch (const std::system_error&) {
             break;  // the workers running share the packages
         }
     }
-    work();
+    work(0);
     for (std::thread& worker : workers) {
         worker.join();
     }
 }
 
-UzFolderLock::UzFolderLock(const fs::path& uzFolder) : folder_(uzFolder) {
-    const fs::path file = folder_ / kLockName;
-    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        throw platform::systemFailure(errno, "Cannot lock " + folder_.string());
+std::uint64_t BulkCompressor::doneBytes() const {
+    std::uint64_t done = finished_;
+    for (const auto& running : working_) {
+        done += running;
     }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        throw Failure(failure::kPathFileAccessError,
-                      "Another run is compressing into " + folder_.string());
-    }
+    return std::min<std::uint64_t>(done, total_);
 }
 
-UzFolderLock::~UzFolderLock() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+UzFolderLock::UzFolderLock(const fs::path& uzFolder, std::chrono::steady_clock::time_point deadline)
+    : folder_(uzFolder) {
+    const fs::path file = folder_ / kLockName;
+    const auto started = std::chrono::steady_clock::now();
+    lock_ = platform::LockFile::acquire(file, deadline);
+    if (!lock_) {
+        const std::string holder = platform::LockFile::peek(file);
+        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - started);
+        throw Failure(failure::kPathFileAccessError,
+                      "Another run is compressing into " + folder_.string() +
+                          (holder.empty() ? "" : " (" + holder.substr(0, holder.find('\n')) + ")") +
+                          "; waited " + std::to_string(waited.count()) + " s for it");
     }
+    lock_->record(platform::describeThisRun() + "\n");
 }
+
+UzFolderLock::~UzFolderLock() = default;
 
 std::vector<std::string> UzFolderLock::removeLeftovers() {
     std::vector<std::string> removed;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder_, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with(uz::kTemporaryPrefix) && name.ends_with(uz::kTemporaryEnding) &&
-            entry.is_regular_file(error) && fs::remove(entry.path(), error)) {
+        // The codec's temporary files, and a manifest's that was not renamed into place.
+        const bool temporary =
+            (name.starts_with(uz::kTemporaryPrefix) && name.ends_with(uz::kTemporaryEnding)) ||
+            name.starts_with(std::string(Manifest::kFileName) + ".new-");
+        if (temporary && entry.is_regular_file(error) && fs::remove(entry.path(), error)) {
             removed.push_back(name);
         }
     }

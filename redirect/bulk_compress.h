@@ -1,14 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/lock_file.h"
 #include "redirect/local_folder.h"
 
 // Compressing many packages into the uz folder at once, with the .uz codec in this process.
@@ -28,27 +31,33 @@ public:
     // Told of each package as it ends, one call at a time, from the worker that did it.
     using Report = std::function<void(const Package&, const CompressOutcome&)>;
 
-    explicit BulkCompressor(unsigned jobs) : jobs_(jobs == 0 ? 1 : jobs) {}
+    explicit BulkCompressor(unsigned jobs) : jobs_(jobs == 0 ? 1 : jobs), working_(jobs_) {}
 
     void run(const std::vector<Package>& packages, const fs::path& uzFolder, const Report& report);
+    // No package is started after this (from any thread); those running finish.
+    void stop() { stopped_ = true; }
 
-    // Bytes of the packages finished so far, and of all of them; readable from any thread.
-    std::uint64_t doneBytes() const { return done_; }
+    // Bytes of the packages done so far, counted as their blocks are compressed, and of all
+    // of them; readable from any thread.
+    std::uint64_t doneBytes() const;
     std::uint64_t totalBytes() const { return total_; }
 
 private:
     unsigned jobs_;
-    std::atomic<std::uint64_t> done_{0};
+    std::atomic<std::uint64_t> finished_{0};           // bytes of the packages that ended
+    std::vector<std::atomic<std::uint64_t>> working_;  // of the one each worker runs
     std::atomic<std::uint64_t> total_{0};
+    std::atomic<bool> stopped_{false};
 };
 
-// The uz folder held by one bulk run at a time: a lock on a hidden file in it, released when
-// the object goes. Holding it, the run removes what an earlier run cut short left behind (the
-// codec's temporary files). Throws varnox::Failure naming the folder when another run holds
-// it or the lock file cannot be made.
+// The uz folder held by one compressing run at a time: a lock on a hidden file in it,
+// released when the object goes. A run waits for the one before until `deadline`. Holding
+// it, the run removes what an earlier run cut short left behind (the codec's temporary
+// files) and writes the manifest. Throws varnox::Failure naming the folder and the run that
+// holds it when the wait ends first, or when the lock file cannot be made.
 class UzFolderLock {
 public:
-    explicit UzFolderLock(const fs::path& uzFolder);
+    UzFolderLock(const fs::path& uzFolder, std::chrono::steady_clock::time_point deadline);
     ~UzFolderLock();
     UzFolderLock(const UzFolderLock&) = delete;
     UzFolderLock& operator=(const UzFolderLock&) = delete;
@@ -58,7 +67,7 @@ public:
 
 private:
     fs::path folder_;
-    int fd_ = -1;
+    std::unique_ptr<platform::LockFile> lock_;
 };
 
 }  // namespace varnox::redirect

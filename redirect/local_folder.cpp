@@ -2,12 +2,17 @@
 
 #include <sys/stat.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <span>
 
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/system_errors.h"
+#include "redirect/manifest.h"
+#include "uz/decoder.h"
+#include "uz/file_io.h"
 
 namespace varnox::redirect {
 
@@ -23,6 +28,29 @@ std::vector<game::PackageFolder> packageFolders(bool withSystem) {
     return folders;
 }
 
+// Takes the decoded package and compares it with the package file as it goes.
+class ComparingSink final : public uz::ByteSink {
+public:
+    explicit ComparingSink(const fs::path& package) : in_(package, std::ios::binary) {}
+
+    void write(std::span<const std::uint8_t> bytes) override {
+        buffer_.resize(bytes.size());
+        in_.read(reinterpret_cast<char*>(buffer_.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+        same_ = same_ && in_.gcount() == static_cast<std::streamsize>(bytes.size()) &&
+                std::equal(bytes.begin(), bytes.end(), buffer_.begin());
+    }
+    // Whole and the same: also no byte of the package left over.
+    bool same() { return same_ && in_.is_open() && in_.peek() == std::char_traits<char>::eof(); }
+
+private:
+    std::ifstream in_;
+    std::vector<std::uint8_t> buffer_;
+    bool same_ = true;
+};
+
+}  // namespace
+
 // The size and last change of an ordinary file; throws varnox::Failure naming it.
 FileFacts factsOf(const fs::path& file) {
     struct stat info {};
@@ -34,7 +62,16 @@ FileFacts factsOf(const fs::path& file) {
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
-}  // namespace
+bool decodesTo(const fs::path& uzFile, const fs::path& package) {
+    try {
+        uz::FileSource source(uzFile);
+        ComparingSink sink(package);
+        uz::decodeStream(source, sink);
+        return sink.same();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 LocalFolder::LocalFolder(const game::GameFolder& game, bool withSystem)
     : uzFolder_(game.uzFolderSetting()) {
@@ -49,6 +86,11 @@ LocalFolder::LocalFolder(const game::GameFolder& game, bool withSystem)
             continue;
         }
         const std::string ending = "." + std::string(kind.ending);
+        for (const std::string& name : platform::listBrokenLinks(folder)) {
+            if (name.ends_with(ending)) {
+                unreadable_.push_back({std::string(kind.folder) + "/" + name, folder / name});
+            }
+        }
         for (std::string& name : platform::listFiles(folder)) {
             if (name.ends_with(ending)) {
                 fs::path path = folder / name;
@@ -58,9 +100,11 @@ LocalFolder::LocalFolder(const game::GameFolder& game, bool withSystem)
             }
         }
     }
+    manifest_ = std::make_shared<Manifest>();
     if (!platform::folderExists(uzFolder_)) {
         return;
     }
+    manifest_ = std::make_shared<Manifest>(Manifest::read(uzFolder_));
     for (const std::string& name : platform::listFiles(uzFolder_)) {
         if (name.ends_with(".uz")) {
             uzFiles_.emplace(name, factsOf(uzFolder_ / name));
@@ -73,7 +117,17 @@ UzState LocalFolder::stateOf(const Package& package) const {
     if (uz == uzFiles_.end()) {
         return UzState::kMissing;
     }
+    if (const std::optional<MadeFrom> made = manifest_->madeFrom(package.uzName());
+        made && made->uz == uz->second) {
+        return made->package == package.facts ? UzState::kUpToDate : UzState::kOlder;
+    }
     return uz->second.modified < package.facts.modified ? UzState::kOlder : UzState::kUpToDate;
+}
+
+bool LocalFolder::recorded(const Package& package) const {
+    const auto uz = uzFiles_.find(package.uzName());
+    const std::optional<MadeFrom> made = manifest_->madeFrom(package.uzName());
+    return uz != uzFiles_.end() && made && made->uz == uz->second;
 }
 
 }  // namespace varnox::redirect

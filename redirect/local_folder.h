@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ namespace fs = std::filesystem;
 struct FileFacts {
     std::uint64_t size = 0;
     std::int64_t modified = 0;
+
+    bool operator==(const FileFacts&) const = default;
 };
 
 // One package of the game folder.
@@ -33,8 +36,15 @@ struct Package {
     std::string shownName() const { return folder + "/" + name; }
 };
 
-// Where a package's .uz in the uz folder stands.
+// Where a package's .uz in the uz folder stands. kOlder: made from another version of the
+// package, or older than it.
 enum class UzState { kMissing, kOlder, kUpToDate };
+
+// A package that is there by name but cannot be read: a symbolic link that leads nowhere.
+struct UnreadablePackage {
+    std::string shownName;  // "Maps/DM-Deck16.unr"
+    fs::path path;
+};
 
 // The packages of a game folder and the .uz files of its uz folder, read once.
 //
@@ -52,16 +62,35 @@ public:
     const fs::path& uzFolder() const { return uzFolder_; }
     // In folder order (Maps, Sounds, Music, Textures, System), each sorted by name.
     const std::vector<Package>& packages() const { return packages_; }
+    // Symbolic links named as packages that lead nowhere, in the same order.
+    const std::vector<UnreadablePackage>& unreadable() const { return unreadable_; }
     // By name, in byte order.
     const std::map<std::string, FileFacts>& uzFiles() const { return uzFiles_; }
+    // The uz folder's manifest as it was read.
+    const class Manifest& manifest() const { return *manifest_; }
 
-    // A .uz older than its package counts as older; one as new or newer as up to date.
+    // Where a .uz is recorded in the manifest as made from the package, it is up to date
+    // when the package still has the size and modification time it had then, and older
+    // otherwise, whichever way the time moved. A .uz without a record (made by ucc or the
+    // window, or by a run whose manifest was lost) is up to date when it is at least as new
+    // as its package.
     UzState stateOf(const Package& package) const;
+    // Whether the manifest speaks for the package's .uz as it is now.
+    bool recorded(const Package& package) const;
 
 private:
     fs::path uzFolder_;
     std::vector<Package> packages_;
+    std::vector<UnreadablePackage> unreadable_;
     std::map<std::string, FileFacts> uzFiles_;
+    std::shared_ptr<const class Manifest> manifest_;
 };
+
+// The facts of a file (links followed); throws varnox::Failure naming it.
+FileFacts factsOf(const fs::path& file);
+
+// Whether the .uz file decodes to exactly the package's bytes; false also when either
+// cannot be read or the .uz is damaged.
+bool decodesTo(const fs::path& uzFile, const fs::path& package);
 
 }  // namespace varnox::redirect

@@ -50,18 +50,57 @@ std::string describeFtpError(std::uint32_t error) {
 
 }  // namespace
 
-RedirectServer::RedirectServer(ServerSetup setup)
+bool endsTheRun(const Failure& failure) {
+    namespace e = ftp::error;
+    switch (static_cast<std::uint32_t>(failure.number())) {
+        case e::kTimeout:
+        case e::kInternalError:
+        case e::kInvalidUrl:
+        case e::kUnrecognizedScheme:
+        case e::kNameNotResolved:
+        case e::kLoginFailure:
+        case e::kOperationCancelled:
+        case e::kInvalidCa:
+        case e::kCannotConnect:
+        case e::kConnectionAborted:
+        case e::kConnectionReset:
+        case e::kTransferInProgress:
+        case e::kInvalidHandle:
+        case e::kSecureFailure:
+            return true;
+        default:
+            return false;
+    }
+}
+
+RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust)
     : setup_(std::move(setup)),
       trusted_(setup_.trustedFile),
-      session_(setup_.timeouts, &trusted_, {}) {}
+      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {}
+
+void RedirectServer::stop() {
+    if (!stopped_.exchange(true)) {
+        session_.cancel();
+    }
+}
+
+void RedirectServer::checkNotStopped() const {
+    if (stopped_) {
+        throw Failure(static_cast<int>(ftp::error::kOperationCancelled),
+                      "Stopped: the run's time is up");
+    }
+}
 
 void RedirectServer::check(const ftp::CallResult& result, const std::string& what) {
+    // A stop that came just as a call began is not missed: the run goes no further.
     if (result.ok()) {
+        checkNotStopped();
         return;
     }
     std::string text = what + ": " + describeFtpError(result.error);
     if (result.error == ftp::error::kInvalidCa) {
-        text += " (the FTP window of varnox can trust it; it is then kept in " +
+        text += " (trust it with 'varnox-redirect trust --server " + setup_.login.server +
+                "' or in the FTP window of varnox; it is then kept in " +
                 setup_.trustedFile.string() + ")";
     } else if (!result.reply.empty()) {
         text += "; the server said: " + firstLine(result.reply);
@@ -71,6 +110,7 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
 
 void RedirectServer::connect() {
     const std::string server = "Cannot connect to " + setup_.login.server;
+    checkNotStopped();
     check(session_.open(""), server);
     check(session_.connect(setup_.login), server);
     if (!setup_.remoteFolder.empty()) {
@@ -81,6 +121,7 @@ void RedirectServer::connect() {
 
 std::vector<ftp::FindData> RedirectServer::list() {
     ftp::Listing listing;
+    checkNotStopped();
     check(session_.list(listing), "Cannot list " + folder() + " on " + setup_.login.server);
     if (listing.truncated) {
         throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
@@ -91,11 +132,13 @@ std::vector<ftp::FindData> RedirectServer::list() {
 }
 
 void RedirectServer::remove(const std::string& name) {
+    checkNotStopped();
     check(session_.remove(name), "Cannot delete " + name + " on " + setup_.login.server);
 }
 
 bool RedirectServer::put(const std::filesystem::path& local, const std::string& name) {
     bool deletedFirst = false;
+    checkNotStopped();
     check(session_.put(local, name, ftp::TransferType::kBinary, &deletedFirst),
           "Cannot upload " + local.string() + " as " + name);
     return deletedFirst;

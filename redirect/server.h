@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ftp/session.h"
 #include "ftp/tls.h"
+#include "platform/failure.h"
 
 // The redirect server over one FTP session, each call either done or a varnox::Failure whose
 // number is the transport's (ftp/errors.h) and whose text names the server or the file.
@@ -14,15 +16,22 @@ namespace varnox::redirect {
 struct ServerSetup {
     ftp::Login login;
     std::string remoteFolder;  // empty for the login folder
-    // trusted_servers.txt: certificates trusted by hand in the FTP window. No question is
-    // asked here: a certificate that neither verifies nor is in this file fails the connect.
+    // trusted_servers.txt: certificates trusted by hand in the FTP window or with
+    // `varnox-redirect trust`.
     std::filesystem::path trustedFile;
     ftp::Timeouts timeouts;
 };
 
+// Whether a failure of a server call leaves the connection not to be trusted with the calls
+// still to come (the connection or the login failed, or the run was stopped), rather than
+// concerning the one file it was about.
+bool endsTheRun(const Failure& failure);
+
 class RedirectServer {
 public:
-    explicit RedirectServer(ServerSetup setup);
+    // `askToTrust` is asked about a certificate that neither verifies nor is trusted already;
+    // without it such a certificate fails the connect.
+    explicit RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust = {});
 
     // Logs in and changes to the remote folder.
     void connect();
@@ -33,15 +42,21 @@ public:
     bool put(const std::filesystem::path& local, const std::string& name);
 
     ftp::Session::Done progress() { return session_.progress(); }
+    // Ends the running call, from any thread, and refuses the calls after it
+    // (kOperationCancelled). Once only: a cancel that came again while a cancelled upload
+    // removes its temporary name would cut that short too.
+    void stop();
     // The folder uploaded into, as the server names it.
     const std::string& folder() const { return session_.currentDirectory(); }
 
 private:
     void check(const ftp::CallResult& result, const std::string& what);
+    void checkNotStopped() const;
 
     ServerSetup setup_;
     ftp::TrustedServers trusted_;
     ftp::Session session_;
+    std::atomic<bool> stopped_{false};
 };
 
 }  // namespace varnox::redirect

@@ -1,5 +1,9 @@
 #include "redirect/setup.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "settings/settings_file.h"
@@ -8,7 +12,21 @@ namespace varnox::redirect {
 
 namespace {
 
+// A password file that others may read gives the password away, as ssh holds for keys.
+void checkOwnerOnly(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || (info.st_mode & (S_IRGRP | S_IROTH)) == 0) {
+        return;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    throw Failure(failure::kPermissionDenied,
+                  "The password file " + file.string() + " can be read by others (mode " + mode +
+                      "); make it readable by its owner only: chmod 600 " + file.string());
+}
+
 std::string readPassword(const std::filesystem::path& file) {
+    checkOwnerOnly(file);
     std::optional<std::string> text = platform::readWholeFile(file);
     if (!text) {
         throw Failure(failure::kFileNotFound, "Cannot read the password file " + file.string() +

@@ -28,7 +28,7 @@ struct CountingSink final : ByteSink {
 }  // namespace
 
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
-                       Signature signature) {
+                       Signature signature, std::atomic<std::uint64_t>* progress) {
     FileSource source(package);
     FileSizes sizes;
     try {
@@ -41,6 +41,9 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
         while (const std::size_t got = source.read({piece.get(), kReadPiece})) {
             encoder.write({piece.get(), got});
             sizes.input += got;
+            if (progress != nullptr) {
+                *progress += got;  // the blocks are sorted as they fill, so this runs with them
+            }
         }
         ReplacingFile file(uzFile);
         CountingSink out(file);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -22,9 +23,12 @@ struct FileSizes {
 
 // Compresses the package at `package` into the .uz file `uzFile`, storing the package's
 // bare file name. `uzFile` appears complete or not at all; an existing file of that name
-// is replaced only on success. Errors are uz::Error naming the file concerned.
+// is replaced only on success. Errors are uz::Error naming the file concerned. `progress`,
+// when given, is added the package's bytes as they are done (the whole size by the end),
+// for another thread to read.
 FileSizes compressFile(const std::filesystem::path& package, const std::filesystem::path& uzFile,
-                       Signature signature = Signature::Standard);
+                       Signature signature = Signature::Standard,
+                       std::atomic<std::uint64_t>* progress = nullptr);
 
 struct DecompressedFile {
     FileSizes sizes;

@@ -6,7 +6,14 @@
 
 #include <chrono>
 #include <map>
+#include <regex>
+#include <sstream>
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include "redirect/manifest.h"
 #include "settings/settings_file.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
@@ -27,11 +34,12 @@ using test::writeFile;
 using Args = std::vector<std::string>;
 using Snapshot = std::map<std::string, std::string>;
 
-// Every file below a folder, by relative path, with its bytes.
-Snapshot snapshot(const fs::path& folder) {
+// Every file below a folder, by relative path, with its bytes; hidden ones only when asked.
+Snapshot snapshot(const fs::path& folder, bool hidden = true) {
     Snapshot files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
+        if (entry.is_regular_file() &&
+            (hidden || !entry.path().filename().string().starts_with("."))) {
             files[fs::relative(entry.path(), folder).string()] = readFile(entry.path());
         }
     }
@@ -112,7 +120,7 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
     expectSaid(ended.out, {"would compress  Sounds/Amb.uax -> uz/Amb.uax.uz (no .uz yet)",
                            "would upload  Amb.uax.uz (to be compressed first)",
                            "would upload  Lone.unr.uz (missing on the server)",
-                           "would remove  .varnox-upload-12345678"});
+                           "kept  .varnox-upload-12345678"});
     EXPECT_EQ(snapshot(game_), here);
     EXPECT_EQ(snapshot(root_), there);
 
@@ -179,7 +187,7 @@ TEST_F(RedirectTest, UploadsWhatTheServerLacksOrHoldsWithAnotherSize) {
                            "uploaded  Missing.umx.uz (7 bytes, missing on the server); the server "
                            "also holds missing.UMX.uz, in another letter case",
                            "uploaded 2, 0 failed, 1 already there"});
-    Snapshot expected = snapshot(game_ / "uz");
+    Snapshot expected = snapshot(game_ / "uz", false);
     expected["missing.UMX.uz"] = "other case";
     EXPECT_EQ(snapshot(root_), expected);
 }
@@ -216,9 +224,9 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     }
 }
 
-// An upload cut short leaves the old file on the server; the next run removes what the cut
-// left under its temporary name.
-TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFileAndTheNextRunTidiesUp) {
+// An upload cut short leaves the old file on the server; what the cut left under its
+// temporary name stays until it has kept its size long enough to belong to no live run.
+TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFileAndItsTemporaryNameSettles) {
     serve({.throttleBytesPerSecond = 256 * 1024});
     writeFile(game_ / "uz/A.unr.uz", bytes(2 << 20, 5));
     writeFile(root_ / "A.unr.uz", "old");
@@ -230,8 +238,28 @@ TEST_F(RedirectTest, AnUploadCutMidWayKeepsTheOldFileAndTheNextRunTidiesUp) {
     EXPECT_EQ(readFile(root_ / "A.unr.uz"), "old");
     serve();
     const test::ProgramEnd next = run({"upload"});
-    expectSaid(next.out, {"removed  .varnox-upload-", "uploaded  A.unr.uz"});
-    EXPECT_EQ(snapshot(root_), snapshot(game_ / "uz"));
+    expectSaid(next.out, {"kept  .varnox-upload-",
+                          "removed once its size has stayed the same "
+                          "for 10 minutes",
+                          "uploaded  A.unr.uz"});
+    EXPECT_EQ(readFile(root_ / "A.unr.uz"), readFile(game_ / "uz/A.unr.uz"));
+    // As if the runs had seen it an hour ago: it goes.
+    for (const std::string& name : test::namesIn(game_ / "uz")) {
+        if (name.ends_with(".lock") && name.starts_with(".varnox-redirect-upload-")) {
+            std::istringstream lines(readFile(game_ / "uz" / name));
+            std::string aged;
+            for (std::string line; std::getline(lines, line);) {
+                const std::size_t at = line.rfind(' ');
+                aged += line.starts_with("seen ")
+                            ? line.substr(0, at + 1) +
+                                  std::to_string(std::stoll(line.substr(at + 1)) - 3600) + "\n"
+                            : line + "\n";
+            }
+            writeFile(game_ / "uz" / name, aged);
+        }
+    }
+    expectSaid(run({"upload"}).out, {"removed  .varnox-upload-"});
+    EXPECT_EQ(snapshot(root_), snapshot(game_ / "uz", false));
 }
 
 // A wrong command line exits with 2, settings that cannot be used and a server that cannot
@@ -250,6 +278,9 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
         {{"upload", "--password-file", (dir_ / "pw").string()},
          "127.0.0.1:1",
          "Cannot read the password file " + (dir_ / "pw").string()},
+        {{"upload", "--password-file", (dir_ / "open").string()},
+         "127.0.0.1:1",
+         "The password file " + (dir_ / "open").string() + " can be read by others (mode 0644)"},
         {{"upload"}, "127.0.0.1:" + std::to_string(closed.port()), "nothing answers"},
         {{"upload"},
          "ftpes://" + tls.address(),
@@ -262,6 +293,8 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
                                 {"compress", "--jobs", "0"},
                                 {"upload", "--password", "pw"},
                                 {"status", "--game"}};
+    writeFile(dir_ / "open", "pw\n");
+    fs::permissions(dir_ / "open", fs::perms(0644));
     for (const Args& args : usageErrors) {
         const test::ProgramEnd ended = run(args);
         EXPECT_EQ(ended.exitCode, 2) << ::testing::PrintToString(args);
@@ -275,6 +308,174 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
     }
     writeFile(config_, "\"UTpath:\",\"\"\r\n");
     EXPECT_NE(run({"status"}).err.find("names no game folder; give --game DIR"), std::string::npos);
+}
+
+// Runs that overlap: an upload from this game folder waits for the one running and then
+// says which run holds the server folder; one from elsewhere (another machine) keeps the
+// temporary name that is still growing; the first run ends well.
+TEST_F(RedirectTest, ARunNeverRemovesAnUploadAnotherRunIsStillSending) {
+    serve({.throttleBytesPerSecond = 160 * 1024});  // some 12 s for the first run
+    writeFile(game_ / "uz/A.unr.uz", bytes(2 << 20, 3));
+    const pid_t first = start({"upload"});
+    ASSERT_TRUE(
+        eventually([&] { return namesIn(root_).find("/.varnox-upload-") != std::string::npos; }));
+    const test::ProgramEnd waited = run({"upload", "--timeout", "2"});
+    EXPECT_EQ(waited.exitCode, 1);
+    expectSaid(waited.err, {"Another run is uploading to 127.0.0.1:", " (process "});
+    const fs::path elsewhere = dir_ / "elsewhere";
+    test::makeGameFolder(elsewhere, false);
+    const test::ProgramEnd other = run({"upload", "--game", elsewhere.string()});
+    EXPECT_EQ(other.exitCode, 0) << other.err;
+    expectSaid(other.out, {"kept  .varnox-upload-"});
+    const test::ProgramEnd ended = wait(first);
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    EXPECT_EQ(snapshot(root_), snapshot(game_ / "uz", false));
+}
+
+// Two runs on one game folder at once: the one that finds the uz folder made by the other
+// goes on, the second waits for the first, and every .uz is whole.
+TEST_F(RedirectTest, RunsOnOneGameFolderTakeTurns) {
+    fs::remove(game_ / "uz");
+    for (int i = 0; i < 6; ++i) {
+        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(128 << 10, i));
+    }
+    const pid_t first = start({"compress", "--jobs", "1"});
+    const test::ProgramEnd second = run({"compress", "--jobs", "1"});
+    const test::ProgramEnd ended = wait(first);
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    for (int i = 0; i < 6; ++i) {
+        uz::decompressFile(game_ / ("uz/M" + std::to_string(i) + ".unr.uz"), dir_ / "out");
+        EXPECT_TRUE(readFile(dir_ / "out") == bytes(128 << 10, i)) << i;
+    }
+}
+
+// A name that cannot be sent fails alone, the others go up; names and server bytes that
+// could steer a terminal are shown escaped; and a log gets the time on every line.
+TEST_F(RedirectTest, ANameThatCannotBeSentFailsAloneAndNothingReachesTheTerminalRaw) {
+    serve();
+    writeFile(game_ / "uz/A.unr.uz", "a");
+    writeFile(game_ / "uz/DM-B\001x.unr.uz", "b");
+    writeFile(game_ / "uz/C.unr.uz", "c");
+    test::ProgramEnd ended = run({"upload"});
+    EXPECT_EQ(ended.exitCode, 1);
+    expectSaid(ended.err, {"error: DM-B\\x01x.unr.uz: Cannot upload"});
+    expectSaid(ended.out, {"uploaded 2, 1 failed"});
+    EXPECT_EQ(ended.err.find("stops here"), std::string::npos);
+    EXPECT_TRUE(fs::exists(root_ / "C.unr.uz"));
+    const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d [^\x00-\x1f\x7f]+)");
+    std::istringstream lines(ended.out + ended.err);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    }
+    serve({.cannedListing = "-rw-r--r-- 1 ut ut 9 Jan 01 12:00 .varnox-upload-\x1b]0;owned\x07"
+                            "\x1b[2J\x1b[31m\r\n"});
+    ended = run({"upload", "--dry-run"});
+    expectSaid(ended.out, {"kept  .varnox-upload-\\x1b]0;owned\\x07\\x1b[2J\\x1b[31m"});
+    EXPECT_EQ(ended.out.find('\x1b'), std::string::npos);
+}
+
+// A .uz is made again whenever its package differs from the one it was made from, whichever
+// way the time moved; one without a record is judged by its time, or with --verify by its
+// contents. A damaged manifest is reported and rebuilt; a dangling link fails alone.
+TEST_F(RedirectTest, FreshnessFollowsWhatEachUzWasMadeFrom) {
+    const auto package = [&](const std::string& name) { return game_ / "Maps" / name; };
+    const auto uzOf = [&](const std::string& name) { return game_ / "uz" / (name + ".uz"); };
+    for (const char* name : {"Older.unr", "SameTick.unr", "Kept.unr"}) {
+        writeFile(package(name), bytes(4000, name[0]));
+    }
+    ASSERT_EQ(run({"compress"}).exitCode, 0);
+    // Replaced by a copy with an older time (cp -p, unzip), and rewritten within the .uz's tick.
+    const auto older = fs::last_write_time(package("Older.unr")) - 24h;
+    writeFile(package("Older.unr"), bytes(4000, 9));
+    fs::last_write_time(package("Older.unr"), older);
+    const auto tick = fs::last_write_time(uzOf("SameTick.unr"));
+    writeFile(package("SameTick.unr"), bytes(4001, 8));
+    fs::last_write_time(package("SameTick.unr"), tick);
+    // A .uz made elsewhere from other bytes, newer than its package, with no record.
+    writeFile(package("Foreign.unr"), bytes(3000, 4));
+    uz::compressFile(package("Kept.unr"), uzOf("Foreign.unr"));
+    fs::create_symlink("nowhere", package("Gone.unr"));
+    test::ProgramEnd ended = run({"compress"});
+    EXPECT_EQ(ended.exitCode, 1);
+    expectSaid(ended.err, {"Maps/Gone.unr: Cannot read", "a symbolic link that leads nowhere"});
+    expectSaid(ended.out, {"compressed  Maps/Older.unr", "compressed  Maps/SameTick.unr",
+                           "compressed 2, 1 failed, 2 up to date"});
+    fs::remove(package("Gone.unr"));
+    writeFile(game_ / "uz" / Manifest::kFileName, "garbage\n");
+    ended = run({"compress", "--verify"});
+    EXPECT_EQ(ended.exitCode, 0);
+    expectSaid(ended.err, {"warning: The manifest", "is damaged or of another version"});
+    expectSaid(ended.out, {"compressed  Maps/Foreign.unr", "compressed 1, 0 failed, 3 up to date"});
+    for (const char* name : {"Older.unr", "SameTick.unr", "Foreign.unr"}) {
+        uz::decompressFile(uzOf(name), dir_ / "out");
+        EXPECT_EQ(readFile(dir_ / "out"), readFile(package(name))) << name;
+    }
+    expectSaid(run({"compress", "--verify"}).out, {"compressed 0, 0 failed, 4 up to date"});
+}
+
+// The SHA-256 fingerprint of a PEM certificate, as "AB:CD:...".
+std::string fingerprintOf(const fs::path& pem) {
+    FILE* file = std::fopen(pem.c_str(), "r");
+    X509* certificate = PEM_read_X509(file, nullptr, nullptr, nullptr);
+    std::fclose(file);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned length = 0;
+    X509_digest(certificate, EVP_sha256(), digest, &length);
+    X509_free(certificate);
+    std::string text;
+    for (unsigned i = 0; i < length; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : ":%02X", digest[i]);
+        text += hex;
+    }
+    return text;
+}
+
+// Without a terminal, a certificate is trusted only by its fingerprint; a wrong one trusts
+// nothing; the right one is kept where the FTP window keeps it, and uploads then go.
+TEST_F(RedirectTest, TrustAServerFromAScript) {
+    test::FtpServer tls({.accounts = {{"admin", "pw", root_}},
+                         .explicitTls = true,
+                         .certificateFile = dir_ / "cert.pem"});
+    writeSettings("ftpes://" + tls.address());
+    const std::string fingerprint = fingerprintOf(dir_ / "cert.pem");
+    const fs::path trusted = settings::trustedServersFileFor(config_);
+    test::ProgramEnd ended = run({"trust"});
+    EXPECT_EQ(ended.exitCode, 1);
+    expectSaid(ended.out, {"  SHA-256:  " + fingerprint, "  subject:  "});
+    expectSaid(ended.err, {"there is no terminal to ask on", "--fingerprint"});
+    std::string other = fingerprint;
+    other[0] = other[0] == 'A' ? 'B' : 'A';
+    EXPECT_EQ(run({"trust", "--fingerprint", other}).exitCode, 1);
+    EXPECT_FALSE(fs::exists(trusted));
+    writeFile(game_ / "uz/A.unr.uz", "a");
+    ended = run({"trust", "--fingerprint", fingerprint});
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    expectSaid(ended.out, {"trusted  the certificate of 127.0.0.1:"});
+    ended = run({"upload"});
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    EXPECT_EQ(readFile(root_ / "A.unr.uz"), "a");
+}
+
+// Past --timeout the run stops, says so, and leaves no temporary file here or on the server,
+// in the middle of a compress as of an upload that trickles.
+TEST_F(RedirectTest, ATimeLimitStopsTheRunAndLeavesNothingBehind) {
+    serve({.throttleBytesPerSecond = 20});
+    for (int i = 0; i < 8; ++i) {
+        writeFile(game_ / ("Maps/M" + std::to_string(i) + ".unr"), bytes(8 << 20, i));
+    }
+    writeFile(game_ / "uz/A.unr.uz", bytes(100'000, 1));
+    for (const Args& args :
+         {Args{"compress", "--jobs", "2", "--timeout", "1"}, Args{"upload", "--timeout", "2"}}) {
+        const auto started = std::chrono::steady_clock::now();
+        const test::ProgramEnd ended = run(args);
+        EXPECT_EQ(ended.exitCode, 1) << args[0];
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 30s) << args[0];
+        expectSaid(ended.err, {"took longer than --timeout " + args.back() + " s"});
+        EXPECT_EQ(namesIn(game_ / "uz").find(".part"), std::string::npos) << args[0];
+        EXPECT_EQ(namesIn(root_).find(".varnox-upload-"), std::string::npos) << args[0];
+    }
 }
 
 }  // namespace

@@ -1,12 +1,29 @@
 #include "tools/redirect/commands.h"
 
+#include <unistd.h>
+
+#include "ftp/errors.h"
+#include "uz/file_io.h"
+
 namespace varnox::redirect {
 
+namespace {
+
+// How long a run waits for another that holds the uz folder or the server folder.
+constexpr auto kLongestLockWait = std::chrono::seconds(60);
+// How long a stopped run may take to end by itself (a cancelled upload removes its temporary
+// name on the server, with short time-outs of its own) before it is ended the hard way.
+constexpr auto kGrace = std::chrono::seconds(10);
+
+}  // namespace
+
 int Commands::run() {
+    watchdog_ = std::make_unique<Watchdog>(
+        options_.timeout, kGrace, [this] { stopWork(); }, [this] { abandon(); });
+    bool ok = true;
     try {
         setup_.emplace(options_.setup);
         std::vector<Package> pending;
-        bool ok = true;
         switch (options_.command) {
             case Command::kStatus:
                 ok = status();
@@ -19,18 +36,58 @@ int Commands::run() {
                 break;
             case Command::kSync:
                 ok = compress(pending);
-                ok = upload(pending) && ok;
+                ok = !watchdog_->expired() && upload(pending) && ok;
+                break;
+            case Command::kTrust:
+                ok = trust();
                 break;
             case Command::kHelp:
             case Command::kVersion:
                 break;
         }
-        return ok ? kExitSuccess : kExitFailure;
     } catch (const Failure& failure) {
         out_.stopProgress();
         failed(failure);
+        ok = false;
+    }
+    watchdog_->end();
+    if (watchdog_->expired()) {
+        out_.print(timedOut());
         return kExitFailure;
     }
+    return ok ? kExitSuccess : kExitFailure;
+}
+
+void Commands::stopWork() {
+    std::lock_guard lock(watched_);
+    if (server_ != nullptr) {
+        server_->stop();
+    }
+    if (compressor_ != nullptr) {
+        compressor_->stop();
+    }
+}
+
+void Commands::abandon() {
+    // The codec's temporary files go; the process ends without waiting for its threads.
+    uz::removeTemporaryFilesNow();
+    out_.print(timedOut());
+    ::_exit(kExitFailure);
+}
+
+Line Commands::timedOut() const {
+    const std::string seconds = std::to_string(options_.timeout ? options_.timeout->count() : 0);
+    const std::string text = "The run took longer than --timeout " + seconds +
+                             " s: it stopped and removed its temporary files";
+    return {Line::Kind::kFailure,
+            "error: " + text + " (error " + std::to_string(ftp::error::kTimeout) + ")",
+            {{"event", std::string("error")},
+             {"number", static_cast<std::uint64_t>(ftp::error::kTimeout)},
+             {"message", text}}};
+}
+
+std::chrono::steady_clock::time_point Commands::lockDeadline() const {
+    return watchdog_->within(kLongestLockWait);
 }
 
 void Commands::failed(const Failure& failure, const std::string& item) {
@@ -43,6 +100,21 @@ void Commands::failed(const Failure& failure, const std::string& item) {
     line.fields.push_back({"number", static_cast<std::uint64_t>(failure.number())});
     line.fields.push_back({"message", failure.description()});
     out_.print(line);
+}
+
+void Commands::warn(const std::string& text) {
+    out_.print({Line::Kind::kFailure,
+                "warning: " + text,
+                {{"event", std::string("warning")}, {"message", text}}});
+}
+
+std::uint64_t Commands::reportUnreadable(const LocalFolder& local) {
+    for (const UnreadablePackage& package : local.unreadable()) {
+        failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +
+                                                   ": it is a symbolic link that leads nowhere"),
+               package.shownName);
+    }
+    return local.unreadable().size();
 }
 
 std::string Commands::serverName() const {

@@ -1,7 +1,10 @@
-// compress: every package whose .uz is missing or older, several at once.
+// compress: every package whose .uz is missing or out of date, several at once.
+#include <map>
+
 #include "platform/files.h"
 #include "platform/progress_text.h"
 #include "redirect/bulk_compress.h"
+#include "redirect/manifest.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -32,57 +35,94 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
 }  // namespace
 
 bool Commands::compress(std::vector<Package>& pending) {
-    const LocalFolder local(game::GameFolder(setup_->gameFolder()), options_.withSystem);
-    std::vector<Package> work;
-    for (const Package& package : local.packages()) {
-        if (local.stateOf(package) != UzState::kUpToDate) {
-            work.push_back(package);
+    const game::GameFolder game(setup_->gameFolder());
+    std::optional<LocalFolder> local(std::in_place, game, options_.withSystem);
+    // What is to be done: a package whose .uz is missing or out of date, and with --verify
+    // one whose .uz has no record, to be compared by decoding.
+    auto workIn = [&](const LocalFolder& folder, std::vector<Package>& unrecorded) {
+        std::vector<Package> work;
+        for (const Package& package : folder.packages()) {
+            const UzState state = folder.stateOf(package);
+            if (state != UzState::kUpToDate) {
+                work.push_back(package);
+            } else if (options_.verify && !folder.recorded(package)) {
+                unrecorded.push_back(package);
+            }
         }
-    }
-    const std::size_t upToDate = local.packages().size() - work.size();
+        return work;
+    };
+    std::vector<Package> unrecorded;
+    std::vector<Package> work = workIn(*local, unrecorded);
     std::uint64_t compressed = 0;
-    std::uint64_t failures = 0;
+    std::uint64_t failures = reportUnreadable(*local);
+    if (const auto& problem = local->manifest().problem()) {
+        warn(*problem);
+    }
     if (options_.dryRun) {
         for (const Package& package : work) {
-            const bool missing = local.stateOf(package) == UzState::kMissing;
+            const bool missing = local->stateOf(package) == UzState::kMissing;
             out_.print({Line::Kind::kResult,
                         "would compress  " + package.shownName() + " -> uz/" + package.uzName() +
-                            (missing ? " (no .uz yet)" : " (its .uz is older)"),
+                            (missing ? " (no .uz yet)" : " (its .uz is out of date)"),
                         {{"event", std::string("would-compress")},
                          {"package", package.shownName()},
                          {"uz", package.uzName()}}});
         }
         pending = work;
-    } else if (!work.empty()) {
-        if (!platform::folderExists(local.uzFolder())) {
-            platform::createFolder(local.uzFolder());
-        }
-        UzFolderLock lock(local.uzFolder());
+    } else if (!work.empty() || !unrecorded.empty()) {
+        platform::ensureFolder(local->uzFolder());
+        UzFolderLock lock(local->uzFolder(), lockDeadline());
+        // Another run may have done some of the work while this one waited.
+        local.emplace(game, options_.withSystem);
+        unrecorded.clear();
+        work = workIn(*local, unrecorded);
         for (const std::string& name : lock.removeLeftovers()) {
             out_.print({Line::Kind::kResult,
                         "removed  uz/" + name + " (left by a run cut short)",
                         {{"event", std::string("removed")}, {"file", "uz/" + name}}});
         }
+        Manifest manifest = local->manifest();
+        for (const Package& package : unrecorded) {
+            const fs::path uzFile = local->uzFolder() / package.uzName();
+            if (decodesTo(uzFile, package.path)) {
+                manifest.record(package.uzName(),
+                                {local->uzFiles().at(package.uzName()), package.facts});
+            } else {
+                work.push_back(package);
+            }
+        }
         BulkCompressor compressor(options_.jobs);
+        const Watching watching(*this, compressor);
         std::atomic<std::size_t> finished{0};
         out_.startProgress([&] {
             return StepProgress{"compressing, " + std::to_string(finished) + " of " +
                                     std::to_string(work.size()) + " packages",
                                 compressor.doneBytes(), compressor.totalBytes()};
         });
-        compressor.run(work, local.uzFolder(),
+        std::map<std::string, FileFacts> present = local->uzFiles();
+        compressor.run(work, local->uzFolder(),
                        [&](const Package& package, const CompressOutcome& outcome) {
                            ++finished;
                            if (outcome.failure) {
                                ++failures;
                                failed(*outcome.failure, package.shownName());
-                           } else {
-                               ++compressed;
-                               out_.print(compressedLine(package, outcome));
+                               return;
+                           }
+                           ++compressed;
+                           out_.print(compressedLine(package, outcome));
+                           try {
+                               const FileFacts uz = factsOf(local->uzFolder() / package.uzName());
+                               present[package.uzName()] = uz;
+                               manifest.record(package.uzName(), {uz, package.facts});
+                           } catch (const Failure&) {
+                               // Without a record, the .uz is judged by its time.
                            }
                        });
         out_.stopProgress();
+        manifest.keepOnly(present);
+        manifest.write(local->uzFolder());
     }
+    const std::size_t upToDate = local->packages().size() - work.size();
     const std::string verb = options_.dryRun ? "would compress " : "compressed ";
     out_.print({Line::Kind::kSummary,
                 "compress: " + verb + std::to_string(options_.dryRun ? work.size() : compressed) +

@@ -13,23 +13,46 @@ files over FTP.
 Commands:
   status     one line per package (Maps/*.unr, Sounds/*.uax, Music/*.umx,
              Textures/*.utx; with --system also System/*.u): its .uz in uz/
-             missing, older than the package, or up to date; and, when a server
+             missing, out of date ("older"), or up to date; and, when a server
              is known, whether the server's copy is missing, of another size,
              or held under another letter case. A summary last.
-  compress   compresses every package whose .uz is missing or older, several at
-             once. Each .uz is written to a temporary file and renamed into
-             place, so a run cut short leaves every .uz old or new; the next
-             run removes its temporary files. A package that fails is reported
-             and the others go on.
+  compress   compresses every package whose .uz is missing or out of date,
+             several at once. The manifest uz/.varnox-manifest records the size
+             and modification time of the package each .uz was made from; a .uz
+             is made again whenever the package differs from that record, also
+             when its time went back (unzip, tar, cp -p, rsync -a). A .uz
+             without a record (made by ucc or the windows) counts as up to date
+             when it is at least as new as its package; with --verify it is
+             decoded and compared with the package instead. Each .uz is written
+             to a temporary file and renamed into place, so a run cut short
+             leaves every .uz old or new; the next run removes its temporary
+             files. A package that fails is reported and the others go on; a
+             symbolic link named as a package that leads nowhere is a failure.
   upload     uploads every .uz of uz/ that the server folder lacks or holds
              with another size, over one connection. Each file goes to a
              temporary name and is renamed when complete; where the server will
              not rename onto an existing file, the old one is deleted first,
-             and the output says so. Temporary names left by an upload cut
-             short are removed. Names are compared exactly: clients ask for a
-             package's exact name, so a copy in another letter case is reported
-             and the exact name uploaded beside it.
+             and the output says so. A temporary name is removed once it has
+             kept its size for 10 minutes (as seen by runs from this uz
+             folder): no live run, from this machine or another, still sends
+             it. A file that cannot be sent (a name the server refuses, a
+             refused write) is reported and the others go on; a failure of the
+             connection or the login stops the run. Names are compared
+             exactly: clients ask for a package's exact name, so a copy in
+             another letter case is reported and the exact name uploaded
+             beside it.
   sync       compress, then upload.
+  trust      connects to a TLS server (--server ftpes://HOST[:PORT] or
+             ftps://HOST[:PORT]), shows its certificate (subject, issuer,
+             validity, SHA-256) and, on a terminal, asks whether to trust it;
+             with --fingerprint SHA256 it is trusted without a question when it
+             has that fingerprint. It is kept in trusted_servers.txt beside the
+             settings file, where the FTP window keeps it.
+
+Runs from one game folder take turns: compressing runs for the uz folder,
+uploading runs for each server folder (locks on hidden files in uz/). A run
+waits up to a minute for the one before, then says which run holds it and
+exits with 1.
 
 Options:
   --game DIR            the game folder (default: the one the settings file
@@ -51,17 +74,29 @@ Options:
   --system              also System/*.u packages
   --jobs N, -j N        packages compressed at once (default: the number of
                         cores)
+  --verify              compress: a .uz without a record in the manifest is
+                        decoded and compared with its package
+  --fingerprint SHA256  trust: the certificate's SHA-256 fingerprint (with or
+                        without colons)
+  --timeout SECONDS     the longest the whole run may take; past it the run
+                        stops, removes its temporary files (here and on the
+                        server) and exits with 1
   --dry-run             say what would be done; no file is written, nothing on
                         the server changes (the server is still listed)
   --quiet               print failures only
   --json                one JSON object per line, for scripts
+  --timestamps          start every text line with the local time (ISO 8601
+                        with offset); always so when the output is not a
+                        terminal
   --help, -h            this description
   --version             the version
 
-On a terminal, long steps show a progress line with bytes, rate and time left.
-A TLS certificate that does not verify must be trusted once in the FTP window
-of varnox (kept in trusted_servers.txt beside the settings file); otherwise the
-connection fails.
+On a terminal, long steps show a progress line with bytes, rate and time left,
+fitted to the terminal's width. Control characters and bytes that are not
+UTF-8 in names and server replies are shown as \xNN. A TLS certificate that
+does not verify must be trusted once, with the trust command or in the FTP
+window of varnox; otherwise the connection fails. A --password-file that group
+or others can read is refused.
 
 Exit status: 0 when everything succeeded, 1 when any item failed or the
 settings or the server did, 2 for a usage error.

@@ -28,7 +28,12 @@ int main(int argc, char** argv) {
         std::cout << "varnox-redirect (varnox) " << VARNOX_VERSION << "\n";
         return kExitSuccess;
     }
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     Output output(std::cout, std::cerr,
-                  {options.json, options.quiet, ::isatty(STDOUT_FILENO) == 1});
+                  {.json = options.json,
+                   .quiet = options.quiet,
+                   .terminal = terminal,
+                   .stampOut = options.timestamps || !terminal,
+                   .stampErr = options.timestamps || ::isatty(STDERR_FILENO) != 1});
     return Commands(options, output).run();
 }

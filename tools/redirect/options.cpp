@@ -13,7 +13,7 @@ constexpr unsigned kMostJobs = 256;
 
 const std::map<std::string, Command, std::less<>> kCommands = {
     {"status", Command::kStatus}, {"compress", Command::kCompress}, {"upload", Command::kUpload},
-    {"sync", Command::kSync},     {"help", Command::kHelp},
+    {"sync", Command::kSync},     {"trust", Command::kTrust},       {"help", Command::kHelp},
 };
 
 unsigned jobsFrom(const std::string& text) {
@@ -24,6 +24,19 @@ unsigned jobsFrom(const std::string& text) {
                          ", not '" + text + "'");
     }
     return jobs;
+}
+
+// A whole number of seconds from 1 to a week.
+std::chrono::seconds secondsFrom(const std::string& text) {
+    constexpr unsigned kWeek = 7 * 24 * 3600;
+    unsigned seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds == 0 ||
+        seconds > kWeek) {
+        throw UsageError("--timeout takes a number of seconds from 1 to " + std::to_string(kWeek) +
+                         ", not '" + text + "'");
+    }
+    return std::chrono::seconds(seconds);
 }
 
 // Walks the arguments: "--name value" and "--name=value" alike.
@@ -87,6 +100,8 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
         {"--dry-run", &options.dryRun},
         {"--quiet", &options.quiet},
         {"--json", &options.json},
+        {"--timestamps", &options.timestamps},
+        {"--verify", &options.verify},
         {"--help", &help},
         {"-h", &help},
         {"--version", &version},
@@ -114,6 +129,10 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
             options.setup.remoteFolder = reader.value();
         } else if (arg == "--jobs" || arg == "-j") {
             options.jobs = jobsFrom(reader.value());
+        } else if (arg == "--timeout") {
+            options.timeout = secondsFrom(reader.value());
+        } else if (arg == "--fingerprint") {
+            options.fingerprint = reader.value();
         } else if (arg == "--password") {
             throw UsageError(
                 "a password is never given on the command line (other users can read it there): "
@@ -133,9 +152,12 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
     } else if (version) {
         options.command = Command::kVersion;
     } else if (!command) {
-        throw UsageError("no command: status, compress, upload or sync");
+        throw UsageError("no command: status, compress, upload, sync or trust");
     } else {
         options.command = *command;
+    }
+    if (options.fingerprint && options.command != Command::kTrust) {
+        throw UsageError("--fingerprint belongs to the trust command");
     }
     return options;
 }

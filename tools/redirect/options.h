@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,7 +14,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // an item failed, or the settings or the server did
 constexpr int kExitUsage = 2;    // the command line is wrong
 
-enum class Command { kStatus, kCompress, kUpload, kSync, kHelp, kVersion };
+enum class Command { kStatus, kCompress, kUpload, kSync, kTrust, kHelp, kVersion };
 
 struct Options {
     Command command = Command::kHelp;
@@ -21,7 +23,11 @@ struct Options {
     bool dryRun = false;
     bool quiet = false;
     bool json = false;
+    bool timestamps = false;  // every text line starts with the local time
+    bool verify = false;      // a .uz without a record is compared with its package by decoding
     unsigned jobs = 1;
+    std::optional<std::chrono::seconds> timeout;  // for the whole run
+    std::optional<std::string> fingerprint;       // trust: the SHA-256 to accept
 };
 
 // A command line that cannot be run; the text says why.

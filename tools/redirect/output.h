@@ -28,10 +28,6 @@ struct Line {
     std::vector<Field> fields;
 };
 
-// A JSON string for bytes: quotes, backslashes and control bytes escaped, and bytes that are
-// not UTF-8 taken as Latin-1, so the result is always valid JSON.
-std::string jsonString(const std::string& bytes);
-
 // Where a running step stands, for the progress line.
 struct StepProgress {
     std::string label;
@@ -45,14 +41,23 @@ public:
         bool json = false;
         bool quiet = false;     // failures only
         bool terminal = false;  // standard output is a terminal: progress is shown
+        // Text lines on standard output, and on standard error, start with the local time.
+        bool stampOut = false;
+        bool stampErr = false;
     };
 
     Output(std::ostream& out, std::ostream& err, Style style);
     ~Output();
 
-    // Text: results and summaries on standard output, failures on standard error; JSON:
-    // every line on standard output. --quiet keeps failures only.
+    // Text: results and summaries on standard output, failures on standard error, every
+    // byte that could steer a terminal escaped; JSON: every line on standard output.
+    // --quiet keeps failures only.
     void print(const Line& line);
+    // A line, and after it lines that only text shows (each printed as print() does), for
+    // details that JSON carries in the line's fields.
+    void print(const Line& line, const std::vector<std::string>& details);
+    // A question on standard output, the answer to come on the same line.
+    void prompt(const std::string& question);
 
     // Shows a progress line, asked for the step's state a few times a second, until
     // stopProgress(). Nothing unless standard output is a terminal.
@@ -61,6 +66,7 @@ public:
 
 private:
     void draw(const StepProgress& state);
+    void writeText(std::ostream& stream, bool stamp, const std::string& text);
     void clearProgress();
 
     std::ostream& out_;

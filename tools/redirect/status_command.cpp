@@ -2,6 +2,7 @@
 #include <map>
 #include <optional>
 
+#include "redirect/manifest.h"
 #include "redirect/remote_folder.h"
 #include "redirect/server.h"
 #include "tools/redirect/commands.h"
@@ -44,11 +45,15 @@ std::string padded(std::string text, std::size_t width) {
 
 bool Commands::status() {
     const LocalFolder local(game::GameFolder(setup_->gameFolder()), options_.withSystem);
-    bool ok = true;
+    bool ok = reportUnreadable(local) == 0;
+    if (const auto& problem = local.manifest().problem()) {
+        warn(*problem);
+    }
     std::optional<RemoteFolder> remote;
     if (setup_->hasServer()) {
         try {
             RedirectServer server(setup_->server());
+            const Watching watching(*this, server);
             server.connect();
             remote.emplace(server.list());
         } catch (const Failure& failure) {

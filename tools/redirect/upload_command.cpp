@@ -1,9 +1,12 @@
 // upload: every .uz of the uz folder that the server lacks or holds with another size, over
 // one connection.
+#include "ftp/address.h"
 #include "ftp/errors.h"
+#include "platform/files.h"
 #include "platform/progress_text.h"
 #include "redirect/remote_folder.h"
 #include "redirect/server.h"
+#include "redirect/upload_turn.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -36,12 +39,24 @@ std::string reasonFor(const PlannedUpload& item) {
            std::to_string(*item.local.size);
 }
 
-// Failures that concern one file; after any other the connection is not to be trusted with
-// the files still to come.
-bool concernsOneFile(const Failure& failure) {
-    const auto number = static_cast<std::uint32_t>(failure.number());
-    return number == ftp::error::kExtendedError || number == ftp::error::kFileNotFound ||
-           number == ftp::error::kAccessDenied || number == ftp::error::kReadFault;
+// The server's key for the upload lock: its host and port as the transport reads them.
+std::string serverKey(const std::string& server) {
+    std::uint32_t error = 0;
+    const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(server, 0, error);
+    return endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : server;
+}
+
+std::vector<ListedTemporary> temporariesOf(const std::vector<std::string>& names,
+                                           const std::vector<ftp::FindData>& entries) {
+    std::vector<ListedTemporary> listed;
+    for (const std::string& name : names) {
+        for (const ftp::FindData& entry : entries) {
+            if (entry.name == name) {
+                listed.push_back({name, entry.size});
+            }
+        }
+    }
+    return listed;
 }
 
 Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
@@ -73,12 +88,25 @@ Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
 bool Commands::upload(const std::vector<Package>& pending) {
     const LocalFolder local(game::GameFolder(setup_->gameFolder()), false);
     RedirectServer server(setup_->server());
+    const Watching watching(*this, server);
     server.connect();
-    const UploadPlan plan = planUpload(localFiles(local, pending), RemoteFolder(server.list()));
     const bool dry = options_.dryRun;
+    std::optional<UploadTurn> turn;
+    if (!dry) {
+        platform::ensureFolder(local.uzFolder());
+        turn.emplace(local.uzFolder(), serverKey(setup_->server().login.server), server.folder(),
+                     lockDeadline());
+    }
+    const std::vector<ftp::FindData> entries = server.list();
+    const UploadPlan plan = planUpload(localFiles(local, pending), RemoteFolder(entries));
+    const std::vector<ListedTemporary> temporaries = temporariesOf(plan.leftovers, entries);
+    const TemporaryVerdicts verdicts =
+        turn ? turn->judge(temporaries)
+             : UploadTurn::peek(local.uzFolder(), serverKey(setup_->server().login.server),
+                                server.folder(), temporaries);
     std::uint64_t uploaded = 0;
     std::uint64_t failures = 0;
-    for (const std::string& name : plan.leftovers) {
+    for (const std::string& name : verdicts.abandoned) {
         try {
             if (!dry) {
                 server.remove(name);
@@ -89,9 +117,21 @@ bool Commands::upload(const std::vector<Package>& pending) {
                      " (left on the server by an upload cut short)",
                  {{"event", std::string(dry ? "would-remove" : "removed")}, {"file", name}}});
         } catch (const Failure& failure) {
+            if (endsTheRun(failure)) {
+                throw;  // reported by the run
+            }
             ++failures;
             failed(failure, name);
         }
+    }
+    for (const std::string& name : verdicts.kept) {
+        const auto settle = std::chrono::minutes(TemporarySightings::kSettle).count();
+        out_.print({Line::Kind::kResult,
+                    "kept  " + name +
+                        " (another run may still be sending it; removed once its "
+                        "size has stayed the same for " +
+                        std::to_string(settle) + " minutes)",
+                    {{"event", std::string("kept-temporary")}, {"file", name}}});
     }
     for (const PlannedUpload& item : plan.kept) {
         if (item.server.state == ServerState::kLink) {
@@ -100,6 +140,11 @@ bool Commands::upload(const std::vector<Package>& pending) {
                         {{"event", std::string("kept-link")}, {"uz", item.local.name}}});
         }
     }
+    std::uint64_t totalBytes = 0;
+    for (const PlannedUpload& item : plan.uploads) {
+        totalBytes += item.local.size.value_or(0);
+    }
+    std::uint64_t doneBytes = 0;
     std::size_t index = 0;
     for (const PlannedUpload& item : plan.uploads) {
         ++index;
@@ -116,10 +161,9 @@ bool Commands::upload(const std::vector<Package>& pending) {
             continue;
         }
         out_.startProgress([&] {
-            const ftp::Session::Done done = server.progress();
-            return StepProgress{"uploading " + name + " (" + std::to_string(index) + " of " +
-                                    std::to_string(plan.uploads.size()) + ")",
-                                done.bytes, done.total};
+            return StepProgress{"uploading " + name + ", " + std::to_string(index) + " of " +
+                                    std::to_string(plan.uploads.size()) + " files",
+                                doneBytes + server.progress().bytes, totalBytes};
         });
         try {
             const bool deletedFirst = server.put(item.local.path, name);
@@ -130,13 +174,14 @@ bool Commands::upload(const std::vector<Package>& pending) {
             out_.stopProgress();
             ++failures;
             failed(failure, name);
-            if (!concernsOneFile(failure)) {
+            if (endsTheRun(failure)) {
                 failed(Failure(failure.number(), "The upload stops here; " +
                                                      std::to_string(plan.uploads.size() - index) +
                                                      " files were not tried"));
                 break;
             }
         }
+        doneBytes += item.local.size.value_or(0);
     }
     const std::string verb = dry ? "would upload " : "uploaded ";
     out_.print({Line::Kind::kSummary,

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "redirect/local_folder.h"
+
+// What the uz folder knows about how its .uz files were made, in one small hidden file.
+namespace varnox::redirect {
+
+// A .uz as it was written, and the package as it was read to make it.
+struct MadeFrom {
+    FileFacts uz;
+    FileFacts package;
+
+    bool operator==(const MadeFrom&) const = default;
+};
+
+// The manifest of a uz folder: a versioned text file, one typed record a line,
+//
+//     varnox-redirect manifest 1
+//     uz NAME UZ-SIZE UZ-NANOSECONDS PACKAGE-SIZE PACKAGE-NANOSECONDS
+//
+// names written with "%XX" for blanks, control bytes, "%" and bytes past 0x7F. Records of a
+// kind this version does not know are kept as they are when the file is written again, so
+// that later kinds (what an upload sent, per server and folder) fit without a format break.
+// The file is written whole with an atomic replace, under the uz folder's lock. A file that
+// cannot be read, or is of another version or damaged, counts as empty; problem() says why.
+class Manifest {
+public:
+    static constexpr const char* kFileName = ".varnox-manifest";
+
+    Manifest() = default;
+    // Reads the manifest of `uzFolder`; none there is an empty one.
+    static Manifest read(const std::filesystem::path& uzFolder);
+
+    std::optional<MadeFrom> madeFrom(const std::string& uzName) const;
+    void record(const std::string& uzName, const MadeFrom& madeFrom);
+    // Keeps only the records of .uz files in `present`.
+    void keepOnly(const std::map<std::string, FileFacts>& present);
+
+    std::string text() const;
+    // Throws varnox::Failure naming the file when it cannot be written.
+    void write(const std::filesystem::path& uzFolder) const;
+
+    // Why the file read was taken as empty, if it was.
+    const std::optional<std::string>& problem() const { return problem_; }
+
+    // A name as a record holds it, and back; nothing for a field that is not one.
+    static std::string escape(const std::string& name);
+    static std::optional<std::string> unescape(const std::string& field);
+
+private:
+    bool parse(const std::string& text);
+
+    std::map<std::string, MadeFrom> madeFrom_;
+    std::vector<std::string> otherRecords_;
+    std::optional<std::string> problem_;
+};
+
+}  // namespace varnox::redirect

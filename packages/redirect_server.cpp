@@ -85,7 +85,9 @@ std::vector<ftp::FindData> RedirectServer::list() {
     if (listing.truncated) {
         throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
                       "The listing of " + folder() + " on " + setup_.login.server +
-                          " is too long to read whole");
+                          " is too long to read whole: " + ftp::cutReason(listing) + " (" +
+                          std::to_string(listing.entries.size()) +
+                          (listing.entries.size() == 1 ? " entry" : " entries") + " read)");
     }
     return std::move(listing.entries);
 }

@@ -22,9 +22,10 @@ const QString kLeaf = QStringLiteral("leaf");
 
 }  // namespace
 
-QString RemoteCommands::truncatedListingText() {
-    return QStringLiteral("This directory holds more than %1 entries; only the first %1 are shown.")
-        .arg(ftp::kMaxListedEntries);
+QString RemoteCommands::truncatedListingText(const ftp::Listing& listing) {
+    return QStringLiteral("Only the first %1 entries of this directory are shown: %2.")
+        .arg(listing.entries.size())
+        .arg(fromBytes(ftp::cutReason(listing)));
 }
 
 QString RemoteCommands::notPlainNameText(const QString& name) {
@@ -96,7 +97,7 @@ RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
         inform(QString::fromLatin1(kEmptyDirectoryText));
     }
     if (listing_.truncated) {
-        inform(truncatedListingText());
+        inform(truncatedListingText(listing_));
     }
     return Next::kGoOn;
 }

@@ -1,0 +1,105 @@
+#include "ftp/trusted_servers.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <sstream>
+
+#include "ftp/errors.h"
+#include "platform/files.h"
+#include "platform/system_errors.h"
+
+namespace varnox::ftp {
+
+namespace {
+
+std::string upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// Fails unless only its owner (the user, or root) can change `path`; nothing when it is not
+// there. `what` names it in the report.
+void checkOwnerOnly(const std::filesystem::path& path, const std::string& what) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            return;
+        }
+        throw platform::systemFailure(errno, "Cannot read " + what);
+    }
+    const mode_t mode = info.st_mode & 07777;
+    if ((mode & (S_IWGRP | S_IWOTH)) != 0) {
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
+        throw platform::SystemFailure(EACCES, failure::kPermissionDenied,
+                                      "Not used: " + what + " has mode " + octal +
+                                          ", so others than its owner may change it (chmod go-w)");
+    }
+    if (info.st_uid != ::geteuid() && info.st_uid != 0) {
+        throw platform::SystemFailure(EACCES, failure::kPermissionDenied,
+                                      "Not used: " + what + " belongs to another user (uid " +
+                                          std::to_string(info.st_uid) + "), who may change it");
+    }
+}
+
+}  // namespace
+
+TrustedServers::Lines TrustedServers::read() const {
+    const std::filesystem::path folder =
+        file_.parent_path().empty() ? std::filesystem::path(".") : file_.parent_path();
+    checkOwnerOnly(folder, "the folder " + folder.string() + " of " + file_.string());
+    checkOwnerOnly(file_, file_.string());
+    Lines lines;
+    std::istringstream text(platform::readWholeFile(file_).value_or(""));
+    for (std::string line; std::getline(text, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.pop_back();
+        }
+        const std::size_t blank = line.rfind(' ');
+        if (blank != std::string::npos && blank > 0) {
+            lines.emplace_back(line.substr(0, blank), upper(line.substr(blank + 1)));
+        }
+    }
+    return lines;
+}
+
+TrustedServers::Lookup TrustedServers::lookUp(const std::string& server) const noexcept {
+    Lookup found;
+    try {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& [name, fingerprint] : read()) {
+            if (name == server) {
+                found.fingerprint = std::move(fingerprint);
+            }
+        }
+    } catch (const platform::SystemFailure& failure) {
+        found.problem = FileProblem{platform::windowsNumber(failure.systemError(), true),
+                                    failure.description()};
+    } catch (const std::bad_alloc&) {
+        found.problem =
+            FileProblem{error::kNotEnoughMemory, "Out of memory reading " + file_.string()};
+    } catch (const std::exception& failure) {
+        found.problem = FileProblem{error::kReadFault, failure.what()};
+    }
+    return found;
+}
+
+void TrustedServers::trust(const std::string& server, const std::string& fingerprint) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string kept;
+    for (const auto& [name, trusted] : read()) {
+        if (name != server) {
+            kept += name + " " + trusted + "\n";
+        }
+    }
+    platform::createFolderFor(file_);
+    platform::writeFileAtomically(file_, kept + server + " " + fingerprint + "\n",
+                                  platform::FileAccess::kOwnerOnly);
+}
+
+}  // namespace varnox::ftp

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace varnox::ftp {
+
+// Why a local file cannot be used: a number of ftp/errors.h and a text that names the file.
+struct FileProblem {
+    std::uint32_t error = 0;
+    std::string text;
+};
+
+// The certificates trusted by hand, one line per server: "host:port SHA-256". Lines may end in
+// LF or CR LF and the fingerprint may be in either letter case. The file is readable by its
+// owner only, and replaced whole on every change. As ssh does with its files, the file is not
+// used when it or its folder could be changed by someone else: when group or others may write
+// it, or another user (not root) owns it; whoever can change it could make the program trust
+// any certificate.
+class TrustedServers {
+public:
+    explicit TrustedServers(std::filesystem::path file) : file_(std::move(file)) {}
+
+    // The fingerprint trusted for `server` ("AB:CD:...", in capitals), none when nothing is
+    // trusted for it; or why the file cannot be used. Never throws.
+    struct Lookup {
+        std::optional<std::string> fingerprint;
+        std::optional<FileProblem> problem;
+    };
+    Lookup lookUp(const std::string& server) const noexcept;
+    // Trusts `fingerprint` for `server` in place of any before. Throws varnox::Failure naming
+    // the file when it cannot be used or written.
+    void trust(const std::string& server, const std::string& fingerprint);
+
+private:
+    using Lines = std::vector<std::pair<std::string, std::string>>;  // server, fingerprint
+    // The file's entries in their order; throws varnox::Failure naming the file.
+    Lines read() const;
+
+    std::filesystem::path file_;
+    mutable std::mutex mutex_;
+};
+
+}  // namespace varnox::ftp

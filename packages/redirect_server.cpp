@@ -59,7 +59,8 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
     if (result.ok()) {
         return;
     }
-    std::string text = what + ": " + describeFtpError(result.error);
+    std::string text =
+        what + ": " + (result.detail.empty() ? describeFtpError(result.error) : result.detail);
     if (result.error == ftp::error::kInvalidCa) {
         text += " (the FTP window of varnox can trust it; it is then kept in " +
                 setup_.trustedFile.string() + ")";

@@ -58,6 +58,9 @@ RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const
     if (result.error == ftp::error::kExtendedError) {
         inform(fromBytes(ftp::extendedErrorText(call, result.replyCode, result.reply)));
     }
+    if (!result.detail.empty()) {
+        inform(fromBytes(result.detail));  // a failure on this side, naming its file
+    }
     if (parts_.boxes.askYesNo(parts_.window,
                               shortened(fromBytes(ftp::closeQuestionText(call, result.error))))) {
         parts_.closeEverything();

@@ -303,7 +303,7 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     stalledNow_ = false;
     auto code = static_cast<CURLcode>(run());
     bool refused = tls_ && tls_->takeRefused();
-    std::optional<FileProblem> problem = tls_ ? tls_->takeProblem() : std::nullopt;
+    std::optional<LocalProblem> problem = tls_ ? tls_->takeProblem() : std::nullopt;
     // A server that refuses TLS 1.2 in the control connection's handshake (the last reply is
     // the one to AUTH TLS, or none came at all) is met once more with TLS 1.3 allowed.
     if (code == CURLE_SSL_CONNECT_ERROR && tls_ && !tls13_ && !cancelled_ && !refused && !problem &&

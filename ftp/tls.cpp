@@ -77,11 +77,11 @@ bool TlsCheck::verify(void* storeContext) noexcept {
     try {
         return check(storeContext);
     } catch (const std::bad_alloc&) {
-        problem_ = FileProblem{error::kNotEnoughMemory,
-                               "Out of memory checking the certificate of " + server_};
+        problem_ = LocalProblem{error::kNotEnoughMemory,
+                                "Out of memory checking the certificate of " + server_};
     } catch (...) {
-        problem_ = FileProblem{error::kInternalError,
-                               "The certificate of " + server_ + " could not be checked"};
+        problem_ = LocalProblem{error::kInternalError,
+                                "The certificate of " + server_ + " could not be checked"};
     }
     return false;
 }

@@ -43,7 +43,7 @@ public:
     // Why a handshake failed on this side since the last time this was asked: the file of
     // trusted certificates could not be used for a certificate that needed it, or the check
     // itself failed.
-    std::optional<FileProblem> takeProblem() { return std::exchange(problem_, std::nullopt); }
+    std::optional<LocalProblem> takeProblem() { return std::exchange(problem_, std::nullopt); }
 
 private:
     // Never throws: OpenSSL calls it inside the handshake.
@@ -56,7 +56,7 @@ private:
     TrustQuestion ask_;
     std::optional<std::string> acceptedNow_;
     bool refused_ = false;
-    std::optional<FileProblem> problem_;
+    std::optional<LocalProblem> problem_;
 };
 
 }  // namespace varnox::ftp

@@ -78,13 +78,13 @@ TrustedServers::Lookup TrustedServers::lookUp(const std::string& server) const n
             }
         }
     } catch (const platform::SystemFailure& failure) {
-        found.problem = FileProblem{platform::windowsNumber(failure.systemError(), true),
-                                    failure.description()};
+        found.problem = LocalProblem{platform::windowsNumber(failure.systemError(), true),
+                                     failure.description()};
     } catch (const std::bad_alloc&) {
         found.problem =
-            FileProblem{error::kNotEnoughMemory, "Out of memory reading " + file_.string()};
+            LocalProblem{error::kNotEnoughMemory, "Out of memory reading " + file_.string()};
     } catch (const std::exception& failure) {
-        found.problem = FileProblem{error::kReadFault, failure.what()};
+        found.problem = LocalProblem{error::kReadFault, failure.what()};
     }
     return found;
 }

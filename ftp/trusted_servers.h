@@ -10,8 +10,9 @@
 
 namespace varnox::ftp {
 
-// Why a local file cannot be used: a number of ftp/errors.h and a text that names the file.
-struct FileProblem {
+// A failure on this side, such as a file that cannot be used: a number of ftp/errors.h and a
+// text that names the file.
+struct LocalProblem {
     std::uint32_t error = 0;
     std::string text;
 };
@@ -30,7 +31,7 @@ public:
     // trusted for it; or why the file cannot be used. Never throws.
     struct Lookup {
         std::optional<std::string> fingerprint;
-        std::optional<FileProblem> problem;
+        std::optional<LocalProblem> problem;
     };
     Lookup lookUp(const std::string& server) const noexcept;
     // Trusts `fingerprint` for `server` in place of any before. Throws varnox::Failure naming

@@ -15,11 +15,12 @@ namespace varnox::ftp {
 
 namespace {
 
-std::string upper(std::string text) {
-    for (char& c : text) {
+std::string upper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    return text;
+    return result;
 }
 
 // Fails unless only its owner (the user, or root) can change `path`; nothing when it is not
@@ -49,32 +50,40 @@ void checkOwnerOnly(const std::filesystem::path& path, const std::string& what) 
 
 }  // namespace
 
-TrustedServers::Lines TrustedServers::read() const {
+std::vector<std::string> TrustedServers::lines() const {
     const std::filesystem::path folder =
         file_.parent_path().empty() ? std::filesystem::path(".") : file_.parent_path();
     checkOwnerOnly(folder, "the folder " + folder.string() + " of " + file_.string());
     checkOwnerOnly(file_, file_.string());
-    Lines lines;
+    std::vector<std::string> lines;
     std::istringstream text(platform::readWholeFile(file_).value_or(""));
     for (std::string line; std::getline(text, line);) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+        if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        const std::size_t blank = line.rfind(' ');
-        if (blank != std::string::npos && blank > 0) {
-            lines.emplace_back(line.substr(0, blank), upper(line.substr(blank + 1)));
-        }
+        lines.push_back(std::move(line));
     }
     return lines;
+}
+
+std::optional<std::pair<std::string, std::string>> TrustedServers::entryOf(std::string_view line) {
+    while (!line.empty() && line.back() == ' ') {
+        line.remove_suffix(1);
+    }
+    const std::size_t blank = line.rfind(' ');
+    if (blank == std::string_view::npos || blank == 0) {
+        return std::nullopt;
+    }
+    return std::pair{std::string(line.substr(0, blank)), upper(line.substr(blank + 1))};
 }
 
 TrustedServers::Lookup TrustedServers::lookUp(const std::string& server) const noexcept {
     Lookup found;
     try {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& [name, fingerprint] : read()) {
-            if (name == server) {
-                found.fingerprint = std::move(fingerprint);
+        for (const std::string& line : lines()) {
+            if (auto entry = entryOf(line); entry && entry->first == server) {
+                found.fingerprint = std::move(entry->second);
             }
         }
     } catch (const platform::SystemFailure& failure) {
@@ -91,10 +100,10 @@ TrustedServers::Lookup TrustedServers::lookUp(const std::string& server) const n
 
 void TrustedServers::trust(const std::string& server, const std::string& fingerprint) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::string kept;
-    for (const auto& [name, trusted] : read()) {
-        if (name != server) {
-            kept += name + " " + trusted + "\n";
+    std::string kept;  // every other line as it was
+    for (const std::string& line : lines()) {
+        if (auto entry = entryOf(line); !entry || entry->first != server) {
+            kept += line + "\n";
         }
     }
     platform::createFolderFor(file_);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -39,9 +40,11 @@ public:
     void trust(const std::string& server, const std::string& fingerprint);
 
 private:
-    using Lines = std::vector<std::pair<std::string, std::string>>;  // server, fingerprint
-    // The file's entries in their order; throws varnox::Failure naming the file.
-    Lines read() const;
+    // The file's lines without their line ends, none when there is no file; throws
+    // varnox::Failure naming the file, also when it cannot be used.
+    std::vector<std::string> lines() const;
+    // A line as server and fingerprint (in capitals), nothing for any other line.
+    static std::optional<std::pair<std::string, std::string>> entryOf(std::string_view line);
 
     std::filesystem::path file_;
     mutable std::mutex mutex_;

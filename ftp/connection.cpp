@@ -26,9 +26,9 @@ void initialiseCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-long wholeSeconds(std::chrono::milliseconds duration) {
-    auto ms = std::max<std::int64_t>(duration.count(), 1);
-    return static_cast<long>((ms + 999) / 1000);
+// libcurl's time-out for a reply: later than the stall rule can end the wait.
+long replyBackstop(const Timeouts& timeouts) {
+    return static_cast<long>(std::max<std::int64_t>(timeouts.window.count(), 1) / 1000 + 5);
 }
 
 bool usableRemoteName(std::string_view name) {
@@ -59,41 +59,57 @@ struct Connection::Request {
     std::vector<std::string> after;
 };
 
-// libcurl's callbacks, with the exact signatures it calls.
+// libcurl's callbacks, with the exact signatures it calls. None of them lets an exception
+// out into libcurl: a failure becomes the request's error.
 struct CurlCallbacks {
-    static int debug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) {
+    static int debug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) noexcept {
         if (type == CURLINFO_HEADER_IN) {
-            static_cast<Connection*>(self)->replies_.feed(std::string_view(data, size));
+            auto* connection = static_cast<Connection*>(self);
+            connection->stall_.moved(size);
+            try {
+                connection->replies_.feed(std::string_view(data, size));
+            } catch (...) {
+                // Out of memory for a reply: the call goes on without its text.
+            }
         }
         return 0;
     }
 
-    static std::size_t write(char* data, std::size_t size, std::size_t count, void* pointer) {
+    static std::size_t write(char* data, std::size_t size, std::size_t count,
+                             void* pointer) noexcept {
         auto& [connection, request] =
             *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
         const std::size_t bytes = size * count;
         connection->progress_.done += bytes;
-        if (request->listing != nullptr) {
-            const bool more = request->listing->feed(std::string_view(data, bytes));
-            connection->progress_.entries = request->listing->entriesRead();
-            if (!more) {
-                request->listingCut = true;
-                return 0;  // the rest of the listing is not wanted
+        connection->stall_.moved(bytes);
+        try {
+            if (request->listing != nullptr) {
+                const bool more = request->listing->feed(std::string_view(data, bytes));
+                connection->progress_.entries = request->listing->entriesRead();
+                if (!more) {
+                    request->listingCut = true;
+                    return 0;  // the rest of the listing is not wanted
+                }
+            } else if (request->download != nullptr && !request->download->write(data, bytes)) {
+                request->localError = request->download->writeError();
+                return 0;
             }
-        } else if (request->download != nullptr && !request->download->write(data, bytes)) {
-            request->localError = request->download->writeError();
+        } catch (...) {
+            request->localError = error::kNotEnoughMemory;
             return 0;
         }
         return bytes;
     }
 
-    // Also called while libcurl waits, blocking, for the server's last reply to a transfer:
-    // a cancel ends that wait too.
-    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-        return static_cast<Connection*>(self)->cancelled_ ? 1 : 0;
+    // Also called, about once a second, while libcurl waits, blocking, for the server's last
+    // reply to a transfer: a cancel or a stall ends that wait too.
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+        auto* connection = static_cast<Connection*>(self);
+        return connection->cancelled_ || connection->stalled() ? 1 : 0;
     }
 
-    static std::size_t read(char* data, std::size_t size, std::size_t count, void* pointer) {
+    static std::size_t read(char* data, std::size_t size, std::size_t count,
+                            void* pointer) noexcept {
         auto& [connection, request] =
             *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
         if (request->upload == nullptr) {
@@ -105,11 +121,14 @@ struct CurlCallbacks {
             return CURL_READFUNC_ABORT;
         }
         connection->progress_.done += static_cast<std::uint64_t>(got);
+        connection->stall_.moved(static_cast<std::uint64_t>(got));
         return static_cast<std::size_t>(got);
     }
 };
 
-Connection::Connection(ConnectionSettings settings) : settings_(std::move(settings)) {
+Connection::Connection(ConnectionSettings settings)
+    : settings_(std::move(settings)),
+      stall_(settings_.timeouts.window, settings_.timeouts.bytesPerSecond) {
     initialiseCurl();
     multi_ = curl_multi_init();
     curl_ = curl_easy_init();
@@ -137,11 +156,9 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
     curl_easy_setopt(curl_, CURLOPT_FTPPORT, settings_.passive ? nullptr : "-");
     curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connect.count()));
     curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(t.connect.count()));
-    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(t.reply));
-    const long stallSeconds = wholeSeconds(t.stall);
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, stallSeconds);
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT,
-                     std::max(1L, static_cast<long>(t.stallBytes) / stallSeconds));
+    // Replies and transfers are held to the stall rule (run() and the progress callback);
+    // libcurl's own reply time-out only stands behind it.
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, replyBackstop(t));
     curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kBufferBytes);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
@@ -151,6 +168,10 @@ Connection::Connection(ConnectionSettings settings) : settings_(std::move(settin
                                           settings_.host + ":" + std::to_string(settings_.port),
                                           settings_.trusted, settings_.askToTrust);
         curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(curl_, CURLOPT_SSLVERSION,
+                         static_cast<long>(CURL_SSLVERSION_DEFAULT) |
+                             static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+        curl_easy_setopt(curl_, CURLOPT_SSL_SESSIONID_CACHE, 1L);
         curl_easy_setopt(curl_, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
         curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
         curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
@@ -181,6 +202,17 @@ Connection::~Connection() {
     curl_slist_free_all(postQuote_);
 }
 
+bool Connection::stalled() {
+    stalledNow_ = stalledNow_ || stall_.stalled(StallWatch::Clock::now());
+    return stalledNow_;
+}
+
+void Connection::begin() {
+    cancelled_ = false;
+    detail_.clear();
+    stall_.start(StallWatch::Clock::now());
+}
+
 // Drives one request. curl_easy_perform would do, but libcurl 7.88 sometimes sits out its
 // full one-second idle wait between the passive-mode reply and opening the data connection
 // on a reused control connection; waking up every few milliseconds takes that stall away.
@@ -194,6 +226,10 @@ int Connection::run() {
     while (running != 0) {
         if (cancelled_) {
             result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (stalled()) {
+            result = CURLE_OPERATION_TIMEDOUT;
             break;
         }
         if (curl_multi_perform(multi_, &running) != CURLM_OK) {
@@ -263,7 +299,22 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     postQuote_ = commandList(request.after);
     curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_);
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_);
-    const auto code = static_cast<CURLcode>(run());
+    const std::uint64_t repliesBefore = replies_.count();
+    stalledNow_ = false;
+    auto code = static_cast<CURLcode>(run());
+    bool refused = tls_ && tls_->takeRefused();
+    std::optional<LocalProblem> problem = tls_ ? tls_->takeProblem() : std::nullopt;
+    // A server that refuses TLS 1.2 in the control connection's handshake (the last reply is
+    // the one to AUTH TLS, or none came at all) is met once more with TLS 1.3 allowed.
+    if (code == CURLE_SSL_CONNECT_ERROR && tls_ && !tls13_ && !cancelled_ && !refused && !problem &&
+        (replies_.count() == repliesBefore || replies_.lastCode() == 234)) {
+        tls13_ = true;
+        curl_easy_setopt(curl_, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT));
+        code = static_cast<CURLcode>(run());
+        refused = tls_->takeRefused();
+        problem = tls_->takeProblem();
+    }
+    curlResult_ = code;
     if (code == CURLE_OK || (request.listingCut && code == CURLE_WRITE_ERROR)) {
         return error::kSuccess;
     }
@@ -273,14 +324,21 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     if (cancelled_) {
         return error::kOperationCancelled;
     }
-    if (tls_ && tls_->takeRefused()) {
+    if (stalledNow_) {
+        return error::kTimeout;
+    }
+    if (problem) {
+        detail_ = problem->text;
+        return problem->error;
+    }
+    if (refused) {
         return error::kInvalidCa;
     }
     return errorFromCurl(code);
 }
 
 std::uint32_t Connection::open() {
-    cancelled_ = false;
+    begin();
     Request request;
     request.noBody = true;
     const std::uint32_t result = perform("", request);
@@ -296,7 +354,7 @@ std::uint32_t Connection::open() {
 }
 
 std::uint32_t Connection::changeDirectory(std::string_view directory) {
-    cancelled_ = false;
+    begin();
     if (directory.empty() || !isSendable(directory)) {
         return error::kInvalidParameter;
     }
@@ -311,7 +369,7 @@ std::uint32_t Connection::changeDirectory(std::string_view directory) {
 }
 
 std::uint32_t Connection::list(Listing& listing) {
-    cancelled_ = false;
+    begin();
     progress_.done = 0;
     progress_.total = 0;
     progress_.entries = 0;
@@ -348,7 +406,7 @@ std::uint32_t Connection::remoteSize(const std::string& path, std::optional<std:
 
 std::uint32_t Connection::download(std::string_view remoteName,
                                    const std::filesystem::path& localPath, TransferType type) {
-    cancelled_ = false;
+    begin();
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
@@ -383,20 +441,39 @@ std::uint32_t Connection::download(std::string_view remoteName,
 std::uint32_t Connection::upload(const std::filesystem::path& localPath,
                                  std::string_view remoteName, TransferType type,
                                  bool* deletedFirst) {
-    cancelled_ = false;
+    begin();
     if (deletedFirst != nullptr) {
         *deletedFirst = false;
     }
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
-    UploadSource source(localPath, type == TransferType::kAscii);
-    if (std::uint32_t result = source.open(); result != error::kSuccess) {
-        return result;
-    }
-    progress_.done = 0;
-    progress_.total = static_cast<std::uint64_t>(source.size());
     const std::string final = childPath(directory_, remoteName);
+    std::uint32_t result = error::kSuccess;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UploadSource source(localPath, type == TransferType::kAscii);
+        if (result = source.open(); result != error::kSuccess) {
+            return result;
+        }
+        progress_.done = 0;
+        progress_.total = static_cast<std::uint64_t>(source.size());
+        const std::uint64_t replies = replies_.count();
+        result = uploadOnce(source, final, type, deletedFirst);
+        if (result == error::kSuccess || cancelled_ || !wasCut(result, replies)) {
+            break;
+        }
+    }
+    return result;
+}
+
+bool Connection::wasCut(std::uint32_t result, std::uint64_t repliesBefore) const {
+    const std::uint32_t code = replies_.count() != repliesBefore ? replies_.lastCode() : 0;
+    return result == error::kConnectionAborted || result == error::kConnectionReset ||
+           code == 421 || code == 425 || code == 426 || code == 522;
+}
+
+std::uint32_t Connection::uploadOnce(UploadSource& source, const std::string& final,
+                                     TransferType type, bool* deletedFirst) {
     const std::string temporary = childPath(directory_, kUploadPrefix + platform::randomLetters());
     Request request;
     request.upload = &source;
@@ -408,7 +485,9 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
     }
     ReplyLog failure = replies_;  // what the caller is told
     std::optional<std::uint64_t> stored;
-    if (result == error::kExtendedError && !cancelled_ &&
+    // libcurl sends the renames only after a complete transfer, so a refused rename is a
+    // complete file under the temporary name; a file cut short never takes the name.
+    if (curlResult_ == CURLE_QUOTE_ERROR && !cancelled_ &&
         remoteSize(temporary, stored) == error::kSuccess && stored) {
         // Stored, but not renamed onto the file that is there: that one goes first.
         result = commands({"DELE " + final, "RNFR " + temporary, "RNTO " + final});
@@ -420,23 +499,30 @@ std::uint32_t Connection::upload(const std::filesystem::path& localPath,
         }
         failure = replies_;
     }
-    // No half file stays under the temporary name, also after a cancel; briefly, so that
-    // a server gone quiet cannot hold the caller.
-    const bool wasCancelled = cancelled_.exchange(false);
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, kQuitReplySeconds);
-    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
-    commands({"DELE " + temporary});
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(settings_.timeouts.connect.count()));
-    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                     wholeSeconds(settings_.timeouts.reply));
-    cancelled_ = wasCancelled;
+    removeAfterFailure(temporary, cancelled_ || result == error::kTimeout);
     replies_ = failure;
     return result;
 }
 
+void Connection::removeAfterFailure(const std::string& path, bool brief) {
+    // No half file stays under the temporary name, also after a cancel.
+    const bool wasCancelled = cancelled_.exchange(false);
+    const std::string detail = detail_;
+    stall_.start(StallWatch::Clock::now());
+    const Timeouts& t = settings_.timeouts;
+    if (brief) {
+        curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, kQuitReplySeconds);
+        curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
+    }
+    commands({"DELE " + path});
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connect.count()));
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, replyBackstop(t));
+    cancelled_ = wasCancelled;
+    detail_ = detail;
+}
+
 std::uint32_t Connection::remove(std::string_view remoteName) {
-    cancelled_ = false;
+    begin();
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "ftp/address.h"
 #include "ftp/listing.h"
 #include "ftp/reply_log.h"
+#include "ftp/stall_watch.h"
 #include "ftp/tls.h"
 
 typedef void CURL;
@@ -19,18 +21,23 @@ typedef void CURLM;
 struct curl_slist;
 
 namespace varnox::ftp {
+class UploadSource;
+}
+
+namespace varnox::ftp {
 
 // The start of the name an upload gives its file in the target folder until it is complete.
 constexpr char kUploadPrefix[] = ".varnox-upload-";
 
-// How long the transport waits before it gives up with kTimeout.
+// When the transport gives up with kTimeout: when connecting (reaching the server, TLS, its
+// greeting and the login; in active mode also the server's data connection to us) takes
+// longer than `connect`, and when a call has stalled: once it has run for `window`, the last
+// `window` of it moved fewer than window × bytesPerSecond bytes (StallWatch), so neither a
+// silent server nor a trickle can hold a call.
 struct Timeouts {
-    std::chrono::milliseconds connect{20000};  // to reach the server and log in
-    std::chrono::milliseconds reply{30000};    // for any one server reply (whole seconds)
-    // A transfer or listing from which fewer than stallBytes arrive in `stall` (whole
-    // seconds) has stalled.
-    std::chrono::milliseconds stall{60000};
-    std::size_t stallBytes = 1024;
+    std::chrono::milliseconds connect{20000};
+    std::chrono::milliseconds window{60000};
+    std::size_t bytesPerSecond = 1024;
 };
 
 enum class TransferType { kAscii, kBinary };
@@ -59,7 +66,14 @@ struct Progress {
 // connection between requests, and logs in again by itself when the server has closed it.
 // Every request names its remote folder in full, so nothing depends on where the server's
 // idea of the current folder stands. Each method returns 0 or an error number of
-// ftp/errors.h. One call at a time; cancel() and progress() may be used from any thread.
+// ftp/errors.h, and throws nothing but std::bad_alloc. One call at a time; cancel() and
+// progress() may be used from any thread.
+//
+// TLS goes up to version 1.2, and to 1.3 only with a server that refuses 1.2: every data
+// connection then resumes the control connection's TLS session, which servers such as vsftpd
+// require (its require_ssl_reuse), while TLS 1.3 gives each resumption a ticket of its own
+// that libcurl 7.88 may read too late or never, so that such servers refuse the data
+// connection or cut an upload short.
 class Connection {
 public:
     explicit Connection(ConnectionSettings settings);
@@ -80,7 +94,9 @@ public:
     // Uploads `localPath` under a temporary name beside `remoteName` and renames it onto
     // `remoteName` when complete; where the server refuses to rename onto an existing file,
     // that file is deleted first, which `deletedFirst` (when given) is told. A failed upload
-    // removes its temporary file again.
+    // removes its temporary file again. An upload that the server cut short or refused a data
+    // connection for (a reply 421, 425, 426 or 522, or a dropped connection) is tried once
+    // more, on a new connection when the old one is gone, after its temporary file is removed.
     std::uint32_t upload(const std::filesystem::path& localPath, std::string_view remoteName,
                          TransferType type, bool* deletedFirst = nullptr);
     // Deletes `remoteName` of the current directory.
@@ -91,11 +107,25 @@ public:
     Progress& progress() { return progress_; }
 
     const ReplyLog& replies() const { return replies_; }
+    // For a call that failed on this side: what went wrong, naming the file (the file of
+    // trusted certificates, say); empty otherwise.
+    const std::string& detail() const { return detail_; }
     const std::string& currentDirectory() const { return directory_; }
 
 private:
     struct Request;
+    // Starts a call: not cancelled, nothing moved yet, no detail.
+    void begin();
     std::uint32_t perform(const std::string& urlPath, Request& request);
+    std::uint32_t uploadOnce(UploadSource& source, const std::string& final, TransferType type,
+                             bool* deletedFirst);
+    // Deletes a file, briefly after a cancel or a time-out so that a server gone quiet
+    // cannot hold the caller; the caller keeps the replies of the failure it reports.
+    void removeAfterFailure(const std::string& path, bool brief);
+    // Whether a failed upload was cut short by the server or its data connection refused,
+    // judged by its result and the replies after the first `repliesBefore`.
+    bool wasCut(std::uint32_t result, std::uint64_t repliesBefore) const;
+    bool stalled();
     std::uint32_t commands(const std::vector<std::string>& lines);
     // Asks for a remote file's size; `size` stays empty when the server gives none.
     std::uint32_t remoteSize(const std::string& path, std::optional<std::uint64_t>& size);
@@ -114,6 +144,11 @@ private:
     ReplyLog replies_;
     Progress progress_;
     std::atomic<bool> cancelled_{false};
+    StallWatch stall_;
+    bool stalledNow_ = false;  // the running request ended for a stall
+    int curlResult_ = 0;       // libcurl's result of the last request
+    bool tls13_ = false;       // the server refused TLS 1.2
+    std::string detail_;
 };
 
 }  // namespace varnox::ftp

@@ -12,10 +12,11 @@ struct Token {
     std::size_t end = 0;  // offset just past the token in the line
 };
 
-std::vector<Token> tokenize(std::string_view line) {
+// The blank-separated tokens of a line, at most `most` of them.
+std::vector<Token> tokenize(std::string_view line, std::size_t most = std::string_view::npos) {
     std::vector<Token> tokens;
     std::size_t i = 0;
-    while (i < line.size()) {
+    while (i < line.size() && tokens.size() < most) {
         while (i < line.size() && line[i] == ' ') {
             ++i;
         }
@@ -115,9 +116,11 @@ std::optional<FindData> entry(std::uint32_t attributes, std::string_view name,
 }
 
 std::optional<FindData> parseUnix(std::string_view line) {
+    if (line.empty() || line[0] == ' ' || !isPermissions(tokenize(line, 1).front().text)) {
+        return std::nullopt;
+    }
     std::vector<Token> tokens = tokenize(line);
-    if (tokens.size() < 4 || !isPermissions(tokens[0].text) ||
-        tokens[0].end != tokens[0].text.size()) {
+    if (tokens.size() < 4) {
         return std::nullopt;
     }
     // The date follows the size column, whatever stands between permissions and size.
@@ -186,7 +189,7 @@ bool isSize(std::string_view s) {
 }
 
 std::optional<FindData> parseDos(std::string_view line) {
-    std::vector<Token> tokens = tokenize(line);
+    std::vector<Token> tokens = tokenize(line, 4);
     if (tokens.size() < 4 || !isDosDate(tokens[0].text) || !isDosTime(tokens[1].text)) {
         return std::nullopt;
     }
@@ -233,13 +236,13 @@ std::optional<FindData> parseListLine(std::string_view line) {
 bool ListingReader::feed(std::string_view bytes) {
     while (!bytes.empty()) {
         if (bytes_ >= maxBytes_ || listing_.entries.size() > maxEntries_) {
-            listing_.truncated = true;
+            cut();
             return false;
         }
         const std::size_t room = std::min(bytes.size(), maxBytes_ - bytes_);
         const std::size_t end = bytes.substr(0, room).find('\n');
         const std::size_t taken = end == std::string_view::npos ? room : end + 1;
-        partial_.append(bytes.substr(0, taken));
+        partial_.append(bytes.substr(0, std::min(taken, kMaxLineBytes - partial_.size())));
         bytes_ += taken;
         bytes.remove_prefix(taken);
         if (end != std::string_view::npos) {
@@ -248,6 +251,18 @@ bool ListingReader::feed(std::string_view bytes) {
         }
     }
     return true;
+}
+
+void ListingReader::cut() {
+    listing_.truncated = true;
+    if (listing_.entries.size() > maxEntries_) {
+        listing_.cutBy = Listing::Bound::kEntries;
+        listing_.bound = maxEntries_;
+        listing_.entries.resize(maxEntries_);
+    } else {
+        listing_.cutBy = Listing::Bound::kText;
+        listing_.bound = maxBytes_;
+    }
 }
 
 void ListingReader::line(std::string_view text) {
@@ -262,10 +277,19 @@ Listing ListingReader::finish() {
     }
     partial_.clear();
     if (listing_.entries.size() > maxEntries_ || bytes_ >= maxBytes_) {
-        listing_.truncated = true;
-        listing_.entries.resize(std::min(listing_.entries.size(), maxEntries_));
+        cut();
     }
     return std::move(listing_);
+}
+
+std::string cutReason(const Listing& listing) {
+    if (listing.cutBy == Listing::Bound::kEntries) {
+        return "the directory holds more than " + std::to_string(listing.bound) + " entries";
+    }
+    constexpr std::size_t kMiB = 1 << 20;
+    return "its listing is longer than " + (listing.bound % kMiB == 0
+                                                ? std::to_string(listing.bound / kMiB) + " MiB"
+                                                : std::to_string(listing.bound) + " bytes");
 }
 
 std::string shortenName(std::string_view name) {

@@ -52,14 +52,27 @@ std::optional<FindData> parseListLine(std::string_view line);
 // and the most listing text read for them.
 constexpr std::size_t kMaxListedEntries = 32767;
 constexpr std::size_t kMaxListingBytes = 64 << 20;
+// The most of one line that is read: no entry needs more (names have at most 255 bytes, link
+// targets 4095), so the rest of a longer line is counted as listing text and dropped.
+constexpr std::size_t kMaxLineBytes = 64 << 10;
 
 struct Listing {
+    // Which bound stopped a listing that the server had more of.
+    enum class Bound { kNone, kEntries, kText };
+
     std::vector<FindData> entries;  // in the server's order
     bool truncated = false;         // the server had more than the bounds let in
+    Bound cutBy = Bound::kNone;
+    std::size_t bound = 0;  // the value of that bound: entries, or bytes of text
 };
 
+// Why a truncated listing stopped, for its reader: "the directory holds more than 32767
+// entries" or "its listing is longer than 64 MiB".
+std::string cutReason(const Listing& listing);
+
 // Reads a listing as it arrives, line by line, and stops taking it at the bounds: after
-// maxEntries entries or maxBytes of text, whichever comes first.
+// maxEntries entries or maxBytes of text, whichever comes first. Whatever the lines, it holds
+// at most one line of kMaxLineBytes besides the entries.
 class ListingReader {
 public:
     explicit ListingReader(std::size_t maxEntries = kMaxListedEntries,
@@ -74,6 +87,8 @@ public:
 
 private:
     void line(std::string_view text);
+    // Marks the listing truncated, by the bound it met.
+    void cut();
 
     std::size_t maxEntries_;
     std::size_t maxBytes_;

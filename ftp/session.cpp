@@ -18,17 +18,34 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // A call's number, with the server's last reply when one came after `before` replies.
-CallResult outcomeOf(std::uint32_t error, const ReplyLog& replies, std::uint64_t before) {
-    CallResult outcome{error, 0, {}};
-    if (replies.count() != before) {
-        outcome.reply = replies.lastReply();
-        outcome.replyCode = replies.lastCode();
+CallResult outcomeOf(std::uint32_t error, const Connection& connection, std::uint64_t before) {
+    CallResult outcome{error, 0, {}, {}};
+    if (connection.replies().count() != before) {
+        outcome.reply = connection.replies().lastReply();
+        outcome.replyCode = connection.replies().lastCode();
+    }
+    if (error != 0) {
+        outcome.detail = connection.detail();
     }
     return outcome;
 }
 
 CallResult failed(std::uint32_t error) {
-    return CallResult{error, 0, {}};
+    return CallResult{error, 0, {}, {}};
+}
+
+// Runs `call`, which returns a CallResult; an exception from it becomes the result.
+template <typename Call>
+CallResult guarded(Call call) noexcept {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return CallResult{error::kNotEnoughMemory, 0, {}, "Out of memory"};
+    } catch (const std::exception& failure) {
+        return CallResult{error::kInternalError, 0, {}, failure.what()};
+    } catch (...) {
+        return failed(error::kInternalError);
+    }
 }
 
 // The control connection was found closed: the server said so ("421") or it went away.
@@ -68,6 +85,10 @@ void Session::close() {
 }
 
 CallResult Session::connect(const Login& login) {
+    return guarded([&] { return connectNow(login); });
+}
+
+CallResult Session::connectNow(const Login& login) {
     std::lock_guard<std::mutex> lock(busy_);
     if (state_ != State::kOpen) {
         return failed(error::kInvalidHandle);
@@ -102,7 +123,8 @@ CallResult Session::connect(const Login& login) {
         connecting_ = connection;
     }
     const std::uint64_t replies = connection->replies().count();
-    const CallResult outcome = outcomeOf(connection->open(), connection->replies(), replies);
+    const CallResult outcome =
+        guarded([&] { return outcomeOf(connection->open(), *connection, replies); });
     std::lock_guard<std::mutex> pointers(pointers_);
     connecting_.reset();
     if (outcome.ok()) {
@@ -132,7 +154,7 @@ std::shared_ptr<Connection> Session::cancellable() {
 }
 
 template <typename Call>
-CallResult Session::onConnection(Call call) {
+CallResult Session::onConnection(Call call, bool again) {
     std::unique_lock<std::mutex> lock(busy_, std::try_to_lock);
     if (!lock.owns_lock()) {
         return failed(error::kTransferInProgress);
@@ -141,12 +163,14 @@ CallResult Session::onConnection(Call call) {
         return failed(error::kInvalidHandle);
     }
     auto attempt = [&] {
-        const std::uint64_t replies = connection_->replies().count();
-        const std::uint32_t error = call(*connection_);
-        return outcomeOf(error, connection_->replies(), replies);
+        return guarded([&] {
+            const std::uint64_t replies = connection_->replies().count();
+            const std::uint32_t error = call(*connection_);
+            return outcomeOf(error, *connection_, replies);
+        });
     };
     CallResult outcome = attempt();
-    if (!outcome.ok() && foundClosed(outcome)) {
+    if (!outcome.ok() && again && foundClosed(outcome)) {
         // libcurl logs in anew for the next request, which names its folder in full.
         outcome = attempt();
     }
@@ -169,8 +193,9 @@ CallResult Session::get(std::string_view remoteName, const std::filesystem::path
 
 CallResult Session::put(const std::filesystem::path& localPath, std::string_view remoteName,
                         TransferType type, bool* deletedFirst) {
+    // An upload meets a closed connection again by itself (Connection::upload).
     return onConnection(
-        [&](Connection& c) { return c.upload(localPath, remoteName, type, deletedFirst); });
+        [&](Connection& c) { return c.upload(localPath, remoteName, type, deletedFirst); }, false);
 }
 
 CallResult Session::remove(std::string_view remoteName) {

@@ -17,11 +17,13 @@ namespace varnox::ftp {
 
 // How a session call ended: error 0 on success, otherwise a number of ftp/errors.h, with the
 // server's last complete reply during the call (every line, each ending in CR LF; empty and
-// code 0 when no reply came).
+// code 0 when no reply came), and for a failure on this side its description naming the
+// file (empty when the number says it all).
 struct CallResult {
     std::uint32_t error = 0;
     std::uint32_t replyCode = 0;
     std::string reply;
+    std::string detail;
 
     bool ok() const { return error == 0; }
 };
@@ -43,7 +45,8 @@ struct Login {
 // names, and goes on; only a second failure is reported.
 //
 // One call at a time; cancel() and progress() may come from any thread. cancel() ends the
-// running call with error::kOperationCancelled.
+// running call with error::kOperationCancelled. No call throws: every failure, running out
+// of memory included, is its result.
 class Session {
 public:
     enum class State { kIdle, kOpen, kConnected };
@@ -103,9 +106,12 @@ public:
     const std::string& currentDirectory() const;
 
 private:
+    // Runs `call` on the connection; once more, on a new login, when the first attempt found
+    // the connection closed and `again` allows it.
     template <typename Call>
-    CallResult onConnection(Call call);
+    CallResult onConnection(Call call, bool again = true);
 
+    CallResult connectNow(const Login& login);
     // The connection to cancel, also while connect() is still logging in.
     std::shared_ptr<Connection> cancellable();
 

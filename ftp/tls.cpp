@@ -8,9 +8,8 @@
 
 #include <cstdio>
 #include <memory>
-#include <sstream>
 
-#include "platform/files.h"
+#include "ftp/errors.h"
 
 namespace varnox::ftp {
 
@@ -97,34 +96,6 @@ std::string escapeLayoutControls(std::string_view text) {
     return out;
 }
 
-std::optional<std::string> TrustedServers::fingerprintFor(const std::string& server) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::optional<std::string> found;
-    std::istringstream lines(platform::readWholeFile(file_).value_or(""));
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t blank = line.rfind(' ');
-        if (blank != std::string::npos && line.substr(0, blank) == server) {
-            found = line.substr(blank + 1);
-        }
-    }
-    return found;
-}
-
-void TrustedServers::trust(const std::string& server, const std::string& fingerprint) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::string kept;
-    std::istringstream lines(platform::readWholeFile(file_).value_or(""));
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t blank = line.rfind(' ');
-        if (!line.empty() && (blank == std::string::npos || line.substr(0, blank) != server)) {
-            kept += line + "\n";
-        }
-    }
-    platform::createFolderFor(file_);
-    platform::writeFileAtomically(file_, kept + server + " " + fingerprint + "\n",
-                                  platform::FileAccess::kOwnerOnly);
-}
-
 int TlsCheck::installOn(void*, void* sslContext, void* self) {
     auto* context = static_cast<SSL_CTX*>(sslContext);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
@@ -137,7 +108,20 @@ int TlsCheck::installOn(void*, void* sslContext, void* self) {
     return 0;
 }
 
-bool TlsCheck::verify(void* storeContext) {
+bool TlsCheck::verify(void* storeContext) noexcept {
+    try {
+        return check(storeContext);
+    } catch (const std::bad_alloc&) {
+        problem_ = LocalProblem{error::kNotEnoughMemory,
+                                "Out of memory checking the certificate of " + server_};
+    } catch (...) {
+        problem_ = LocalProblem{error::kInternalError,
+                                "The certificate of " + server_ + " could not be checked"};
+    }
+    return false;
+}
+
+bool TlsCheck::check(void* storeContext) {
     auto* store = static_cast<X509_STORE_CTX*>(storeContext);
     X509* leaf = X509_STORE_CTX_get0_cert(store);
     if (leaf == nullptr) {
@@ -145,14 +129,15 @@ bool TlsCheck::verify(void* storeContext) {
     }
     // A certificate passes when the system's trust store vouches for it, or when it is the one
     // trusted for this server. Reading the trust store takes longer than the handshake, so it
-    // is read only for a certificate that is not known already.
+    // is read only for a certificate that is not known already; a file of trusted certificates
+    // that cannot be used matters only for a certificate that the trust store does not vouch for.
     const Certificate facts = describe(leaf);
     if (acceptedNow_ == facts.sha256) {
         return true;  // a data connection of a connection whose certificate passed
     }
-    const std::optional<std::string> trusted =
-        trusted_ != nullptr ? trusted_->fingerprintFor(server_) : std::nullopt;
-    if (trusted == facts.sha256) {
+    const TrustedServers::Lookup trusted =
+        trusted_ != nullptr ? trusted_->lookUp(server_) : TrustedServers::Lookup{};
+    if (trusted.fingerprint == facts.sha256) {
         acceptedNow_ = facts.sha256;
         return true;
     }
@@ -161,7 +146,11 @@ bool TlsCheck::verify(void* storeContext) {
         acceptedNow_ = facts.sha256;
         return true;
     }
-    if (!ask_ || !ask_(facts, trusted.has_value())) {
+    if (trusted.problem) {
+        problem_ = trusted.problem;
+        return false;
+    }
+    if (!ask_ || !ask_(facts, trusted.fingerprint.has_value())) {
         refused_ = true;
         return false;
     }

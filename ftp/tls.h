@@ -1,12 +1,12 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "ftp/trusted_servers.h"
 
 // Checking a server's TLS certificate: against the system's trust store and the server's
 // name first; a certificate that does not pass is shown to the user, who may trust that
@@ -28,22 +28,6 @@ struct Certificate {
 // U+2028, U+2029 and the bidirectional controls) are escaped too, as "\U2028".
 std::string escapeLayoutControls(std::string_view text);
 
-// The certificates trusted by hand, one line per server: "host:port SHA-256". The file is
-// readable by its owner only, and replaced whole on every change.
-class TrustedServers {
-public:
-    explicit TrustedServers(std::filesystem::path file) : file_(std::move(file)) {}
-
-    std::optional<std::string> fingerprintFor(const std::string& server) const;
-    // Trusts `fingerprint` for `server` in place of any before. Throws varnox::Failure
-    // naming the file when it cannot be written.
-    void trust(const std::string& server, const std::string& fingerprint);
-
-private:
-    std::filesystem::path file_;
-    mutable std::mutex mutex_;
-};
-
 // Asked when a certificate does not pass: true to trust it. `changed` says another
 // certificate was trusted for this server before.
 using TrustQuestion = std::function<bool(const Certificate& certificate, bool changed)>;
@@ -63,9 +47,15 @@ public:
     // Whether the user refused a certificate since the last time this was asked (no call
     // went past that handshake).
     bool takeRefused() { return std::exchange(refused_, false); }
+    // Why a handshake failed on this side since the last time this was asked: the file of
+    // trusted certificates could not be used for a certificate that needed it, or the check
+    // itself failed.
+    std::optional<LocalProblem> takeProblem() { return std::exchange(problem_, std::nullopt); }
 
 private:
-    bool verify(void* storeContext);
+    // Never throws: OpenSSL calls it inside the handshake.
+    bool verify(void* storeContext) noexcept;
+    bool check(void* storeContext);
 
     std::string host_;
     std::string server_;  // "host:port", the key of trusted_servers.txt
@@ -73,6 +63,7 @@ private:
     TrustQuestion ask_;
     std::optional<std::string> acceptedNow_;
     bool refused_ = false;
+    std::optional<LocalProblem> problem_;
 };
 
 }  // namespace varnox::ftp

@@ -97,7 +97,8 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
         checkNotStopped();
         return;
     }
-    std::string text = what + ": " + describeFtpError(result.error);
+    std::string text =
+        what + ": " + (result.detail.empty() ? describeFtpError(result.error) : result.detail);
     if (result.error == ftp::error::kInvalidCa) {
         text += " (trust it with 'varnox-redirect trust --server " + setup_.login.server +
                 "' or in the FTP window of varnox; it is then kept in " +
@@ -126,7 +127,9 @@ std::vector<ftp::FindData> RedirectServer::list() {
     if (listing.truncated) {
         throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
                       "The listing of " + folder() + " on " + setup_.login.server +
-                          " is too long to read whole");
+                          " is too long to read whole: " + ftp::cutReason(listing) + " (" +
+                          std::to_string(listing.entries.size()) +
+                          (listing.entries.size() == 1 ? " entry" : " entries") + " read)");
     }
     return std::move(listing.entries);
 }

@@ -22,9 +22,10 @@ const QString kLeaf = QStringLiteral("leaf");
 
 }  // namespace
 
-QString RemoteCommands::truncatedListingText() {
-    return QStringLiteral("This directory holds more than %1 entries; only the first %1 are shown.")
-        .arg(ftp::kMaxListedEntries);
+QString RemoteCommands::truncatedListingText(const ftp::Listing& listing) {
+    return QStringLiteral("Only the first %1 entries of this directory are shown: %2.")
+        .arg(listing.entries.size())
+        .arg(fromBytes(ftp::cutReason(listing)));
 }
 
 QString RemoteCommands::notPlainNameText(const QString& name) {
@@ -59,6 +60,9 @@ RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const
     if (result.error == ftp::error::kExtendedError ||
         (result.error == ftp::error::kLoginFailure && !result.reply.empty())) {
         inform(fromBytes(ftp::extendedErrorText(call, result.replyCode, result.reply)));
+    }
+    if (!result.detail.empty()) {
+        inform(fromBytes(result.detail));  // a failure on this side, naming its file
     }
     if (parts_.boxes.askYesNo(parts_.window,
                               shortened(fromBytes(ftp::closeQuestionText(call, result.error))))) {
@@ -99,7 +103,7 @@ RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
         inform(QString::fromLatin1(kEmptyDirectoryText));
     }
     if (listing_.truncated) {
-        inform(truncatedListingText());
+        inform(truncatedListingText(listing_));
     }
     return Next::kGoOn;
 }

@@ -31,7 +31,9 @@ public:
     static constexpr const char* kSelectPutFolderText =
         "Please select a remote directory to PUT to!";
     static constexpr const char* kSelectLocalFileText = "Please select a local file to put";
-    static QString truncatedListingText();
+    // What the user is told of a truncated listing: the entries shown and the bound that
+    // stopped it.
+    static QString truncatedListingText(const ftp::Listing& listing);
     static QString notPlainNameText(const QString& name);
     // The question about a server certificate that does not pass.
     static QString certificateQuestion(const QString& server, const ftp::Certificate& certificate,

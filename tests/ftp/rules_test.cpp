@@ -91,29 +91,32 @@ TEST(ParseListLine, GivesTheEntryOrNothing) {
 }
 
 // A listing is taken line by line as it arrives, up to the bounds: by default 32767 entries
-// (the default 64 MiB of text is read from a real server in the redirect tests).
-TEST(ListingReader, StopsAtTheEntryOrTheTextBound) {
-    const std::string line = "-rw-r--r-- 1 u g 5 Jan 01 12:00 f\r\n";
-    for (const auto& [lines, maxEntries, maxBytes, taken, truncated] :
-         std::vector<std::tuple<int, std::size_t, std::size_t, std::size_t, bool>>{
-             {3, 3, 1000, 3, false},
-             {4, 3, 1000, 3, true},
-             {4, 10, line.size() * 2 + 5, 2, true},
-             {32768, kMaxListedEntries, kMaxListingBytes, 32767, true},
+// or 64 MiB of text, and says which one stopped it.
+TEST(ListingReader, StopsAtTheEntryOrTheTextBoundAndSaysWhich) {
+    const std::string line = "-rw-r--r-- 1 u g 5 Jan 01 12:00 f\r\n",
+                      longLine =
+                          "-rw-r--r-- 1 u g 5 Jan 01 12:00 " + std::string(3000, 'n') + "\r\n";
+    const std::size_t textBound = line.size() * 2 + 5;
+    for (const auto& [text, lines, maxEntries, maxBytes, taken, reason] : std::vector<
+             std::tuple<std::string, int, std::size_t, std::size_t, std::size_t, std::string>>{
+             {line, 3, 3, 1000, 3, ""},
+             {line, 4, 10, textBound, 2,
+              "its listing is longer than " + std::to_string(textBound) + " bytes"},
+             {line, 32768, kMaxListedEntries, kMaxListingBytes, 32767,
+              "the directory holds more than 32767 entries"},
+             {longLine, 25000, kMaxListedEntries, kMaxListingBytes,
+              kMaxListingBytes / longLine.size(), "its listing is longer than 64 MiB"},
          }) {
         ListingReader reader(maxEntries, maxBytes);
-        std::string text;
         for (int i = 0; i < lines; ++i) {
-            text += line;
-        }
-        for (std::size_t at = 0; at < text.size(); at += 7) {  // in pieces, as it arrives
-            if (!reader.feed(std::string_view(text).substr(at, 7))) {
-                break;
+            for (std::size_t at = 0; at < text.size(); at += 1000) {  // in pieces, as it arrives
+                reader.feed(std::string_view(text).substr(at, 1000));
             }
         }
         const Listing listing = reader.finish();
         EXPECT_EQ(listing.entries.size(), taken) << lines;
-        EXPECT_EQ(listing.truncated, truncated) << lines;
+        EXPECT_EQ(listing.truncated, !reason.empty()) << lines;
+        EXPECT_EQ(listing.truncated ? cutReason(listing) : "", reason) << lines;
     }
 }
 

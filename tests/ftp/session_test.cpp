@@ -1,6 +1,8 @@
-// The FTP session against a real server (pyftpdlib on 127.0.0.1) and real sockets.
+// The FTP session against real servers (pyftpdlib, and Debian's vsftpd for TLS, on 127.0.0.1)
+// and real sockets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <thread>
 
@@ -9,6 +11,7 @@
 #include "ftp/tls.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/permission_checks.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnox::ftp {
@@ -60,7 +63,7 @@ protected:
     test::TempDir root_;   // the server's folder
     test::TempDir local_;  // the client's folder
     std::unique_ptr<FtpServer> server_;
-    Session session_{Timeouts{10s, 10s, 10s}};
+    Session session_{Timeouts{10s, 10s}};
     std::string gateway_;
 };
 
@@ -85,7 +88,7 @@ TEST_F(SessionTest, ConnectsDirectlyOrThroughAGatewayOrSaysWhyNot) {
 
     test::LocalPort silent(true);   // listens and never answers
     test::LocalPort closed(false);  // refuses connections
-    Session quick(Timeouts{2s, 1s, 1s});
+    Session quick(Timeouts{2s, 10s});
     quick.open("");
     const std::pair<std::string, std::uint32_t> cases[] = {
         {"127.0.0.1:" + std::to_string(closed.port()), error::kCannotConnect},
@@ -213,15 +216,17 @@ TEST_F(SessionTest, AFailedTransferChangesNothing) {
     EXPECT_EQ(namesIn(local_.path()), (Names{"folder", "map.unr"}));
 }
 
-// A download from a server that drips a few bytes a second ends when another thread cancels
-// it, or after the stall time, since fewer than stallBytes arrive in it; either way the older
-// local file stays as it was, with no partial file beside it. A listing drips too. A dead
-// server cannot hold closing.
+// A download from a server that drips 20 bytes a second ends when another thread cancels it,
+// or once a whole window has moved less than the window's bytes at the rate (Timeouts); either
+// way the older local file stays as it was, with no partial file beside it. A listing drips
+// too. A server that stops answering for less than a window holds a call up but does not end
+// it. A dead server cannot hold closing.
 TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
     writeFile(root_ / "slow.uz", std::string(400, 'x'));
+    writeFile(root_ / std::string(200, 'n'), "a listing of 12 seconds");
     writeFile(local_ / "slow.uz", "older copy");
-    serve({.throttleBytesPerSecond = 4});
-    Session session(Timeouts{5s, 30s, 2s, 1024});
+    serve({.throttleBytesPerSecond = 20});
+    Session session(Timeouts{5s, 6s});
     session.open("");
     ASSERT_TRUE(session.connect({server_->address(), kUser, kPassword, true}).ok());
     for (bool cancel : {true, false}) {
@@ -242,6 +247,13 @@ TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
     Listing listing;
     EXPECT_EQ(session.list(listing).error, error::kTimeout);
     ASSERT_TRUE(session.changeDirectory("/").ok()) << "a call without data is not held up";
+    server_->stopAnswering();
+    std::thread resume([&] {
+        std::this_thread::sleep_for(2s);
+        server_->resumeAnswering();
+    });
+    EXPECT_TRUE(session.changeDirectory("/").ok()) << "held up by a pause, not ended";
+    resume.join();
     server_->stopAnswering();
     const auto closing = std::chrono::steady_clock::now();
     session.close();
@@ -278,8 +290,11 @@ TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
 }
 
 // A certificate that does not verify is shown; No ends the connection after the handshake,
-// Yes trusts that certificate for that server from then on, until it changes. One that the
-// system's trust store vouches for is not asked about.
+// Yes trusts that certificate for that server from then on, until it changes; the file keeps
+// it (lines ending in CR LF and fingerprints in lower case do too) unless others than its
+// owner could change the file. One that the system's trust store vouches for is not asked
+// about, and needs no file of trusted certificates, not even a readable one; a certificate
+// that needs a file that cannot be used fails with a report that names it.
 TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     FtpServerOptions options{.explicitTls = true, .commandLog = local_ / "commands.log"};
     serve(options);
@@ -287,16 +302,18 @@ TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     std::vector<bool> asked;  // whether each question said the certificate changed
     bool trust = false;
     std::unique_ptr<Session> session;
+    CallResult last;
     auto connectTls = [&] {
         session = std::make_unique<Session>(
-            Timeouts{10s, 10s, 10s}, &trusted, [&](const Certificate& certificate, bool changed) {
+            Timeouts{10s, 10s}, &trusted, [&](const Certificate& certificate, bool changed) {
                 EXPECT_EQ(certificate.sha256.size(), 95u);
                 EXPECT_NE(certificate.subject.find("varnox test"), std::string::npos);
                 asked.push_back(changed);
                 return trust;
             });
         session->open("");
-        return session->connect({"ftpes://" + server_->address(), kUser, kPassword}).error;
+        last = session->connect({"ftpes://" + server_->address(), kUser, kPassword});
+        return last.error;
     };
     EXPECT_EQ(connectTls(), error::kInvalidCa);
     EXPECT_EQ(readFile(local_ / "commands.log").find("USER"), std::string::npos)
@@ -316,15 +333,65 @@ TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     trust = true;
     EXPECT_EQ(connectTls(), 0u);
     EXPECT_EQ(asked, (std::vector<bool>{false, false, true}));
+    trust = false;
+    const fs::path file = local_ / "trusted_servers.txt";
+    std::string line = readFile(file);
+    std::transform(line.begin(), line.end(), line.begin(), ::tolower);
+    writeFile(file, "other:21 00:11\n" + line.substr(0, line.size() - 1) + "\r\n");
+    EXPECT_EQ(connectTls(), 0u) << last.detail;
+    for (const auto& [mode, owner, said] :
+         {std::tuple{0664, ::geteuid(), " has mode 0664"},
+          std::tuple{0600, uid_t{1}, " belongs to another user (uid 1)"}}) {
+        fs::permissions(file, fs::perms(mode));
+        if (::chown(file.c_str(), owner, ~gid_t{0}) == 0) {  // only root gives files away
+            EXPECT_EQ(connectTls(), error::kAccessDenied);
+            EXPECT_NE(last.detail.find(file.string() + said), std::string::npos) << last.detail;
+        }
+        EXPECT_EQ(::chown(file.c_str(), ::geteuid(), ~gid_t{0}), 0);
+    }
+    EXPECT_EQ(asked.size(), 3u);
 
     options.port = 0;
     options.certificateFile = local_ / "trust-store.pem";
     serve(options);
+    test::PermissionChecksEnforced enforced;
+    fs::permissions(file, fs::perms::none);
     ::setenv("SSL_CERT_FILE", options.certificateFile->c_str(), 1);
-    EXPECT_EQ(connectTls(), 0u);
+    EXPECT_EQ(connectTls(), 0u) << last.detail;
     EXPECT_TRUE(session->list(listing).ok());
     ::unsetenv("SSL_CERT_FILE");
+    if (enforced.effective(local_.path())) {
+        EXPECT_EQ(connectTls(), error::kAccessDenied);
+        EXPECT_NE(last.detail.find(file.string()), std::string::npos) << last.detail;
+    }
     EXPECT_EQ(asked.size(), 3u);
+}
+
+// Debian's vsftpd with its default TLS settings refuses a data connection that does not resume
+// the control connection's TLS session (require_ssl_reuse=YES), and then ends the session.
+// Uploads and listings one after another go over one login and leave only the files. A server
+// that refuses TLS 1.2 is met with TLS 1.3.
+TEST_F(SessionTest, TlsDataConnectionsResumeTheControlConnectionsSession) {
+    serve({.commandLog = local_ / "vsftpd.log", .vsftpd = true});
+    Session session({}, nullptr, [](const Certificate&, bool) { return true; });
+    session.open("");
+    ASSERT_TRUE(session.connect({"ftpes://" + server_->address(), "", ""}).ok());
+    for (std::size_t i = 0; i < 6; ++i) {
+        const std::string name = "M" + std::to_string(i) + ".unr.uz";
+        writeFile(local_ / name, std::string(std::size_t{1000} << (2 * i), 'a'));
+        ASSERT_TRUE(session.put(local_ / name, name, TransferType::kBinary).ok()) << i;
+        EXPECT_EQ(readFile(root_ / name), readFile(local_ / name));
+        Listing listing;
+        ASSERT_TRUE(session.list(listing).ok());
+        EXPECT_EQ(listing.entries.size(), i + 1);
+        EXPECT_EQ(namesIn(root_.path()).size(), i + 1) << "no temporary file (vsftpd hides them)";
+    }
+    const std::string log = readFile(local_ / "vsftpd.log");
+    EXPECT_EQ(log.find("OK LOGIN"), log.rfind("OK LOGIN")) << log;
+
+    serve({.explicitTls = true, .tls13Only = true});
+    session.disconnect();
+    EXPECT_TRUE(session.connect({"ftpes://" + server_->address(), kUser, kPassword}).ok());
 }
 
 }  // namespace

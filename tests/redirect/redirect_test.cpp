@@ -193,7 +193,8 @@ TEST_F(RedirectTest, UploadsWhatTheServerLacksOrHoldsWithAnotherSize) {
 }
 
 // The same folder as a Unix and as a DOS/IIS server lists it: a file of another size, one in
-// another letter case, a link and a folder; and a listing too long to read whole.
+// another letter case, a link and a folder; and a listing too long to read whole, one line of
+// words that takes less than 200 MiB more than a short listing.
 TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     for (const char* name : {"A", "B", "C", "D"}) {
         writeFile(game_ / "Maps" / (name + std::string(".unr")), name);
@@ -204,9 +205,10 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
                           "letter case",
                       d = "server: a folder    Maps/D.unr";
     std::string endless = "-rw-r--r-- 1 ut ut 9 Jan 01 12:00 A.unr.uz\r\n";
-    while (endless.size() < (65u << 20)) {
-        endless += "total " + std::string(4000, '0') + "\r\n";
+    while (endless.size() < (63u << 20)) {
+        endless += "x ";
     }
+    endless += "\r\n" + std::string(2u << 20, 'x');
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"-rw-r--r-- 1 ut ut 9 Jan 01 12:00 A.unr.uz\r\n-rw-r--r-- 1 ut ut 9 Jan 01 12:00 "
          "b.UNR.uz\r\nlrwxrwxrwx 1 ut ut 9 Jan 01 12:00 C.unr.uz -> x\r\ndrwxr-xr-x 2 ut ut "
@@ -215,13 +217,18 @@ TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
         {"01-01-25  12:00PM                    9 A.unr.uz\r\n01-01-25  12:00PM              "
          "      9 b.UNR.uz\r\n01-01-25  12:00PM       <DIR>          D.unr.uz\r\n",
          {a, b, "server: missing     Maps/C.unr", d}},
-        {endless, {"is too long to read whole", ".uz up to date  Maps/A.unr\n"}},
+        {endless,
+         {"is too long to read whole: its listing is longer than 64 MiB (1 entry read)",
+          ".uz up to date  Maps/A.unr\n"}},
     };
+    std::vector<long> peakKiB;
     for (const auto& [listing, said] : cases) {
         serve({.cannedListing = listing});
         const test::ProgramEnd ended = run({"status"});
         expectSaid(ended.out + ended.err, said);
+        peakKiB.push_back(ended.peakKiB);
     }
+    EXPECT_LT(peakKiB.back() - peakKiB.front(), 200 << 10) << "more than for a short listing";
 }
 
 // An upload cut short leaves the old file on the server; what the cut left under its

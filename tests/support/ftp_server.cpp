@@ -41,13 +41,14 @@ std::string configJson(const FtpServerOptions& o, const std::string& listing) {
            ", \"throttle\": " + std::to_string(o.throttleBytesPerSecond) +
            ", \"idle_timeout\": " + std::to_string(o.idleTimeoutSeconds) +
            ", \"truncate\": " + (o.truncateDownloads ? "true" : "false") +
-           ", \"no_rename_over\": " + (o.refuseRenameOverFile ? "true" : "false") +
-           ", \"tls\": " + (o.explicitTls ? "\"explicit\"" : "null") +
+           ", \"no_rename_over\": " + (o.refuseRenameOverFile ? "true" : "false") + ", \"tls\": " +
+           (o.explicitTls ? (o.tls13Only ? "\"explicit-1.3\"" : "\"explicit\"") : "null") +
            ", \"canned_listing\": " + (o.cannedListing ? json(listing) : "null") +
            ", \"login_refusal\": " + text(o.loginRefusal) +
            ", \"command_log\": " + text(o.commandLog) +
            ", \"certificate_file\": " + text(o.certificateFile) +
-           ", \"certificate_name\": " + text(o.certificateName) + "}\n";
+           ", \"certificate_name\": " + text(o.certificateName) +
+           ", \"server\": " + (o.vsftpd ? "\"vsftpd\"" : "null") + "}\n";
 }
 
 }  // namespace
@@ -65,13 +66,17 @@ FtpServer::FtpServer(const FtpServerOptions& options) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawnattr_t group;  // a process group of its own, which stop() ends whole
+    posix_spawnattr_init(&group);
+    posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP);
     std::string script = sourcePath("tests/support/ftp_server.py"), python = "/usr/bin/python3",
                 config = (dir_ / "config.json").string();
     char* argv[] = {python.data(), script.data(), config.data(), nullptr};
-    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ) != 0) {
+    if (::posix_spawn(&pid_, argv[0], &actions, &group, argv, environ) != 0) {
         pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&group);
     ::close(input[0]);
     ::close(output[1]);
     input_ = input[1];
@@ -93,7 +98,7 @@ FtpServer::~FtpServer() {
 
 void FtpServer::stop() {
     if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);  // also one that stopAnswering() froze
+        ::kill(-pid_, SIGKILL);  // also one that stopAnswering() froze, and vsftpd's sessions
         ::waitpid(pid_, nullptr, 0);
     }
     ::close(input_);
@@ -103,7 +108,7 @@ void FtpServer::stopAnswering() {
     ::kill(pid_, SIGSTOP);
 }
 
-void FtpServer::goOnAnswering() {
+void FtpServer::resumeAnswering() {
     ::kill(pid_, SIGCONT);
 }
 

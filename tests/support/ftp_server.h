@@ -29,8 +29,10 @@ struct FtpServerOptions {
     int idleTimeoutSeconds = 0;              // before an idle control connection gets "421"; 0: 300
     bool truncateDownloads = false;          // every download sends half the file, then ends
     bool refuseRenameOverFile = false;       // a rename onto an existing file is refused
-    // AUTH TLS required, with a new self-signed certificate for 127.0.0.1 on every start.
+    // AUTH TLS required, with a new self-signed certificate for 127.0.0.1 on every start;
+    // TLS 1.3 only, if so asked.
     bool explicitTls = false;
+    bool tls13Only = false;
     std::uint16_t port = 0;  // 0: any free one
     // A file that gets the name of every command the server receives, one a line, and "421"
     // when the server closes an idle control connection.
@@ -39,10 +41,14 @@ struct FtpServerOptions {
     std::optional<std::filesystem::path> certificateFile{};
     // The common name of that certificate's subject and issuer (UTF-8).
     std::optional<std::string> certificateName{};
+    // Debian's vsftpd in place of pyftpdlib (tests/support/ftp_server.py says how it is set
+    // up): anonymous logins over the first account's home, AUTH TLS required, vsftpd's own
+    // TLS settings otherwise; commandLog gets its log, with a line "OK LOGIN" per login.
+    bool vsftpd = false;
 };
 
-// A real FTP server (tests/support/ftp_server.py, pyftpdlib run by /usr/bin/python3) on
-// 127.0.0.1. The constructor returns once the server listens and throws std::runtime_error
+// A real FTP server (tests/support/ftp_server.py, pyftpdlib or vsftpd run by /usr/bin/python3)
+// on 127.0.0.1. The constructor returns once the server listens and throws std::runtime_error
 // when it cannot start; the destructor ends it.
 class FtpServer {
 public:
@@ -54,9 +60,10 @@ public:
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Freezes the server: connections stay open, nothing is answered until goOnAnswering().
+    // Freezes the server: connections stay open, nothing is answered any more, until
+    // resumeAnswering().
     void stopAnswering();
-    void goOnAnswering();
+    void resumeAnswering();
 
 private:
     void stop();

@@ -1,4 +1,5 @@
-"""FTP server for the tests and benchmarks: pyftpdlib on 127.0.0.1 and a free port.
+"""FTP server for the tests and benchmarks: pyftpdlib on 127.0.0.1 and a free port, or
+Debian's vsftpd.
 
 Usage: /usr/bin/python3 ftp_server.py CONFIG.json
 
@@ -14,7 +15,8 @@ The configuration is a JSON object:
   truncate        optional: every download sends half the file and then says it is done
   no_rename_over  optional: a rename onto an existing file is refused
   tls             optional: "explicit" asks for AUTH TLS on the control and data
-                  connections, with a new self-signed certificate on every start
+                  connections, with a new self-signed certificate on every start;
+                  "explicit-1.3" does so with TLS 1.3 only
   certificate_file  optional file that gets that certificate (PEM)
   certificate_name  optional common name of that certificate (default "varnox test server")
   port            optional port to listen on (0 or missing: any free one)
@@ -22,26 +24,37 @@ The configuration is a JSON object:
                   and "421" when the server closes an idle control connection
   idle_timeout    optional seconds after which an idle control connection is closed
                   with a 421 reply (0 = the server's default)
+  server          optional "vsftpd": Debian's /usr/sbin/vsftpd instead, run as the user who
+                  runs the tests: anonymous logins (no password) with every write permission
+                  over the first account's home, AUTH TLS required with a new certificate, and
+                  vsftpd's own TLS settings otherwise (require_ssl_reuse=YES among them); its
+                  log of commands, replies and logins goes to command_log. Other keys are
+                  not used then.
 
 Once the server listens, the port number is printed on a line of its own. The server
-stops when its standard input closes, so a test program that dies takes it along.
+stops when its standard input closes, so a test program that dies takes it along; the test
+program starts it in a process group of its own and ends that group, vsftpd with it.
 """
 
 import json
 import logging
 import os
 import pathlib
+import socket
+import subprocess
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-def tls_context(certificate_file, name):
-    """A context with a new key and self-signed certificate named name, for localhost and
-    127.0.0.1, which is also written to certificate_file when one is named."""
+def tls_context(certificate_file, name="varnox test server", tls13_only=False, with_key=False):
+    """A context with a new RSA key and self-signed certificate named name, for localhost and
+    127.0.0.1, which is also written to certificate_file when one is named, with the key if
+    asked."""
     from OpenSSL import SSL, crypto
     key = crypto.PKey()
     key.generate_key(crypto.TYPE_RSA, 2048)
@@ -58,7 +71,10 @@ def tls_context(certificate_file, name):
     if certificate_file:
         with open(certificate_file, "wb") as out:
             out.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
+            out.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key) if with_key else b"")
     context = SSL.Context(SSL.TLS_METHOD)
+    if tls13_only:
+        context.set_min_proto_version(SSL.TLS1_3_VERSION)
     context.use_certificate(cert)
     context.use_privatekey(key)
     # Clients resume the control connection's session on data connections.
@@ -66,9 +82,43 @@ def tls_context(certificate_file, name):
     return context
 
 
+def serve_vsftpd(config):
+    """Runs vsftpd as the module's text says until standard input closes."""
+    work = pathlib.Path(sys.argv[1]).absolute().parent
+    tls_context(work / "vsftpd.pem", with_key=True)  # RSA: vsftpd's TLS 1.2 ciphers need it
+    (work / "empty").mkdir(exist_ok=True)
+    on = ("listen run_as_launching_user anonymous_enable no_anon_password write_enable "
+          "anon_upload_enable anon_other_write_enable ssl_enable allow_anon_ssl "
+          "force_anon_logins_ssl force_anon_data_ssl xferlog_enable log_ftp_protocol")
+    for _ in range(5):  # another program may take the free port before vsftpd binds it
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        settings = dict.fromkeys(on.split(), "YES") | {
+            "listen_address": "127.0.0.1", "listen_port": port, "secure_chroot_dir": work / "empty",
+            "anon_world_readable_only": "NO", "anon_root": config["accounts"][0]["home"],
+            "rsa_cert_file": work / "vsftpd.pem",
+            "vsftpd_log_file": config.get("command_log") or os.devnull}
+        (work / "vsftpd.conf").write_text("".join("%s=%s\n" % s for s in settings.items()))
+        server = subprocess.Popen(["/usr/sbin/vsftpd", work / "vsftpd.conf"])
+        while server.poll() is None:
+            with socket.socket() as probe:
+                if probe.connect_ex(("127.0.0.1", port)) == 0:
+                    break
+            time.sleep(0.01)
+        if server.poll() is None:
+            print(port, flush=True)
+            sys.stdin.buffer.read()
+            server.kill()  # its sessions end with their clients
+            return
+    sys.exit("vsftpd did not start")
+
+
 def main():
     with open(sys.argv[1], encoding="utf-8") as f:
         config = json.load(f)
+    if config.get("server") == "vsftpd":
+        return serve_vsftpd(config)
 
     # Texts come as one character a byte; the server sees them as it decodes the wire.
     def wire(text):
@@ -150,7 +200,8 @@ def main():
                 return self._ssl_accepting or super().readable()
 
         name = wire(config.get("certificate_name") or "varnox test server")
-        Handler.ssl_context = tls_context(config.get("certificate_file"), name)
+        Handler.ssl_context = tls_context(config.get("certificate_file"), name,
+                                          tls13_only=tls == "explicit-1.3")
         Handler.tls_control_required = True
         Handler.tls_data_required = True
         Handler.dtp_handler = DataHandler

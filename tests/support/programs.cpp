@@ -1,6 +1,7 @@
 #include "tests/support/programs.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,11 +39,12 @@ pid_t startProgram(const std::filesystem::path& program, std::vector<std::string
 
 ProgramEnd waitForProgram(pid_t pid, const std::filesystem::path& output) {
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             WIFSIGNALED(status) ? WTERMSIG(status) : 0,
             output.empty() ? "" : readFile(output / "out"),
-            output.empty() ? "" : readFile(output / "err")};
+            output.empty() ? "" : readFile(output / "err"), usage.ru_maxrss};
 }
 
 }  // namespace varnox::test

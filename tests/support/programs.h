@@ -13,6 +13,7 @@ struct ProgramEnd {
     int exitCode = -1;  // -1 when a signal ended it
     int signal = 0;     // the signal that ended it
     std::string out, err;
+    long peakKiB = 0;  // its peak resident memory
 };
 
 // Starts `program` with an argument vector (no shell: every argument reaches it whole) in

@@ -463,7 +463,7 @@ TEST_F(FtpWindowTest, AServerCertificateIsShownAloneAndTrustedOnlyWhenTheUserSay
         << boxes[0];
     EXPECT_EQ(boxes[1], question("InternetConnect", 12045));
     server_->stopAnswering();  // until the progress dialog is there
-    QTimer::singleShot(800, window_.get(), [this] { server_->goOnAnswering(); });
+    QTimer::singleShot(800, window_.get(), [this] { server_->resumeAnswering(); });
     boxes_.answerNext(true);
     connectToServer();
     EXPECT_EQ(progressShown, 0);

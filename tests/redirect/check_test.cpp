@@ -46,7 +46,7 @@ struct Row {
     std::string otherCase{};
 };
 
-TEST(Check, EachFileGetsTheResultAClientWouldMeet) {
+TEST(RedirectCheck, EachFileGetsTheResultAClientWouldMeet) {
     using enum CheckKind;
     const std::string stale(5000, 'y');
     const std::vector<Row> rows = {
@@ -99,7 +99,7 @@ TEST(Check, EachFileGetsTheResultAClientWouldMeet) {
     }
 }
 
-TEST(Check, AnAnswerWithoutEndIsCutAfterTheLocalFile) {
+TEST(RedirectCheck, AnAnswerWithoutEndIsCutAfterTheLocalFile) {
     test::TempDir local, served;
     writeFile(local / "Endless.unr.uz", std::string(100000, '\0'));
     writeFile(served / "Endless.unr.uz",
@@ -114,7 +114,7 @@ TEST(Check, AnAnswerWithoutEndIsCutAfterTheLocalFile) {
         << results[0].detail;
 }
 
-TEST(Check, AServerThatCannotBeUsedOrACancelIsAFailureWithItsNumber) {
+TEST(RedirectCheck, AServerThatCannotBeUsedOrACancelIsAFailureWithItsNumber) {
     test::TempDir local;
     writeFile(local / "A.unr.uz", kFile);
     const test::LocalPort refusing(false), hanging(true);
@@ -146,7 +146,7 @@ TEST(Check, AServerThatCannotBeUsedOrACancelIsAFailureWithItsNumber) {
     }
 }
 
-TEST(Check, ItemsAreThePackagesUzOrThePackagesThemselves) {
+TEST(RedirectCheck, ItemsAreThePackagesUzOrThePackagesThemselves) {
     test::TempDir game;
     writeFile(game / "Maps/DM-A.unr", "12345");
     game::NeededPackage a, gone;
@@ -166,7 +166,7 @@ TEST(Check, ItemsAreThePackagesUzOrThePackagesThemselves) {
     EXPECT_EQ(items[0].packageSize, std::nullopt);
 }
 
-TEST(Check, TheFileNameIsAddedToTheAddressAsClientsDo) {
+TEST(RedirectCheck, TheFileNameIsAddedToTheAddressAsClientsDo) {
     EXPECT_EQ(requestUrl("http://h/f/", "DM-A b#.unr.uz"), "http://h/f/DM-A%20b%23.unr.uz");
     EXPECT_EQ(requestUrl("http://h/f", "DM-A.unr.uz"), "http://h/fDM-A.unr.uz");
     EXPECT_EQ(addressProblem("HTTP://h/f/"), std::nullopt);

@@ -3,7 +3,6 @@
 #include <future>
 #include <thread>
 
-#include "redirect/check_items.h"
 #include "redirect/http_check.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
@@ -144,26 +143,6 @@ TEST(RedirectCheck, AServerThatCannotBeUsedOrACancelIsAFailureWithItsNumber) {
     for (const CheckResult& result : running.get()) {
         EXPECT_EQ(result.number, 12017) << result.detail;
     }
-}
-
-TEST(RedirectCheck, ItemsAreThePackagesUzOrThePackagesThemselves) {
-    test::TempDir game;
-    writeFile(game / "Maps/DM-A.unr", "12345");
-    game::NeededPackage a, gone;
-    a.path = game / "Maps/DM-A.unr";
-    a.fileName = "DM-A.unr";
-    gone.path = game / "System/Gone.u";
-    game::GameConfig config;
-    std::vector<CheckItem> items = checkItems({a, gone}, config, game / "uz");
-    EXPECT_EQ(items[0].local, game / "uz/DM-A.unr.uz");
-    EXPECT_EQ(items[0].requestedName, "DM-A.unr.uz");
-    EXPECT_EQ(items[0].packageSize, 5U);
-    EXPECT_EQ(items[1].packageSize, std::nullopt);  // its size cannot be read
-    config.useCompression = false;
-    items = checkItems({a}, config, game / "uz");
-    EXPECT_EQ(items[0].requestedName, "DM-A.unr");
-    EXPECT_EQ(items[0].local, a.path);
-    EXPECT_EQ(items[0].packageSize, std::nullopt);
 }
 
 TEST(RedirectCheck, TheFileNameIsAddedToTheAddressAsClientsDo) {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation
-    libcurl4-openssl-dev libssl-dev curl
+    libcurl4-openssl-dev libssl-dev curl lighttpd
     libdivsufsort-dev
     libgtest-dev libgmock-dev googletest
     clang libclang-rt-14-dev

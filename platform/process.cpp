@@ -42,22 +42,18 @@ int SystemProcessRunner::start(const std::filesystem::path& program,
     return pid;
 }
 
-bool SystemProcessRunner::exitStatus(int processId, unsigned& status) {
+std::optional<ProcessStatus> SystemProcessRunner::status(int processId) {
     int raw = 0;
     pid_t result = ::waitpid(processId, &raw, WNOHANG);
     if (result == 0) {
-        status = kStillActive;
-        return true;
+        return ProcessStatus{ProcessStatus::State::kRunning};
     }
     if (result != processId) {
-        return false;
+        return std::nullopt;
     }
-    if (WIFEXITED(raw)) {
-        status = static_cast<unsigned>(WEXITSTATUS(raw));
-    } else {
-        status = 128u + static_cast<unsigned>(WTERMSIG(raw));
-    }
-    return true;
+    return ProcessStatus{ProcessStatus::State::kEnded,
+                         WIFEXITED(raw) ? static_cast<unsigned>(WEXITSTATUS(raw))
+                                        : 128u + static_cast<unsigned>(WTERMSIG(raw))};
 }
 
 }  // namespace varnox::platform

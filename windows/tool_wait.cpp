@@ -33,7 +33,7 @@ void EventLoopToolRunner::runAndWait(const std::filesystem::path& program,
                                      const std::optional<std::string>& progressText) {
     const int processId = processes_.start(program, arguments);
     const WaitLevel wait;
-    unsigned status = 0;
+    platform::ProcessStatus status;  // ended, until a query says otherwise
     int dots = 0;
     bool ended = false;
     QEventLoop loop;
@@ -49,15 +49,15 @@ void EventLoopToolRunner::runAndWait(const std::filesystem::path& program,
             dots = dots % kMostDots + 1;
             showProgress_(fromBytes(*progressText) + QString(dots, QLatin1Char('.')));
         }
-        if (status != platform::ProcessRunner::kStillActive) {
+        if (!status.running()) {
             ended = true;
             loop.quit();
             return;
         }
-        processes_.exitStatus(processId, status);
+        status = processes_.status(processId).value_or(status);
         pass.start();
     });
-    processes_.exitStatus(processId, status);
+    status = processes_.status(processId).value_or(status);
     pass.start();
     loop.exec();
     if (!ended) {

@@ -29,8 +29,7 @@ public:
                     const std::optional<std::string>&) override {
         ++runs;
         const int pid = processes_.start(program, arguments);
-        for (unsigned status = 0; processes_.exitStatus(pid, status) &&
-                                  status == platform::ProcessRunner::kStillActive;) {
+        while (processes_.status(pid).value_or(platform::ProcessStatus{}).running()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }

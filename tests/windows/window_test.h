@@ -34,15 +34,16 @@ class RecordingProcessRunner : public platform::ProcessRunner {
 public:
     int start(const fs::path& program, const std::vector<std::string>& arguments) override {
         const int id = system_.start(program, arguments);
-        for (unsigned status = kStillActive; endedAtOnce && status == kStillActive;) {
-            system_.exitStatus(id, status);
+        while (endedAtOnce && system_.status(id).value_or(platform::ProcessStatus{}).running()) {
         }
         started.push_back(id);
         return id;
     }
-    bool exitStatus(int processId, unsigned& status) override {
-        status = 0;
-        return endedAtOnce || system_.exitStatus(processId, status);
+    std::optional<platform::ProcessStatus> status(int processId) override {
+        if (endedAtOnce) {
+            return platform::ProcessStatus{};
+        }
+        return system_.status(processId);
     }
     bool endedAtOnce = false;
     std::vector<int> started;

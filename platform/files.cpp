@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <random>
 
+#include "platform/positional_file.h"
+#include "platform/signal_cleanup.h"
 #include "platform/system_errors.h"
 
 namespace varnox::platform {
@@ -112,11 +114,6 @@ void moveAcrossVolumes(const fs::path& source, const fs::path& target) {
     if (::unlink(source.c_str()) != 0) {
         throw failureFor(errno, "Moved, but cannot remove", source);
     }
-}
-
-// Errors that mean there is nothing to read at a path.
-bool meansNoFile(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
 }
 
 template <typename Keep>
@@ -226,54 +223,37 @@ void moveFileIntoFolder(const fs::path& source, const fs::path& folder) {
 }
 
 std::optional<std::string> readWholeFile(const fs::path& file) {
-    // O_NONBLOCK: a FIFO in the file's place must not hold the open.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (meansNoFile(errno)) {
-            return std::nullopt;
-        }
-        throw failureFor(errno, "Cannot read", file);
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        throw failureFor(errno, "Cannot read", file);
-    }
-    if (!S_ISREG(info.st_mode)) {
+    std::optional<PositionalFile> in = PositionalFile::openIfThere(file);
+    if (!in) {
         return std::nullopt;
     }
     std::string content;
-    std::array<char, 1 << 16> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw failureFor(errno, "Cannot read", file);
-        }
-        if (got == 0) {
-            return content;
-        }
-        content.append(buffer.data(), static_cast<std::size_t>(got));
+    std::array<std::uint8_t, 1 << 16> buffer{};
+    while (const std::size_t got = in->read(buffer)) {
+        content.append(reinterpret_cast<const char*>(buffer.data()), got);
     }
+    return content;
 }
 
 ReplacingFile::ReplacingFile(fs::path target, ReplaceOptions options)
     : target_(std::move(target)), options_(std::move(options)) {
     const fs::path folder = folderOf(target_);
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-        fs::path candidate = folder / (options_.temporaryPrefix + randomLetters());
+        fs::path candidate =
+            folder / (options_.temporaryPrefix + randomLetters() + options_.temporaryEnding);
+        if (options_.removeOnSignal) {
+            // Known to the signal handler before it exists, so that no moment leaves it behind.
+            signalSlot_ = holdForSignals(candidate);
+        }
         fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             temporary_ = std::move(candidate);
             break;
         }
-        if (errno != EEXIST) {
-            fail(errno, "Cannot write");
+        const int error = errno;
+        releaseForSignals(signalSlot_);
+        if (error != EEXIST) {
+            fail(error, "Cannot write");
         }
     }
     if (fd_ < 0) {
@@ -297,6 +277,7 @@ void ReplacingFile::discard() {
         ::unlink(temporary_.c_str());
         temporary_.clear();
     }
+    releaseForSignals(signalSlot_);
 }
 
 void ReplacingFile::fail(int systemError, const std::string& action) {
@@ -350,9 +331,10 @@ void ReplacingFile::commit() {
         }
     } else {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-            fail(errno, "Cannot write");
+            fail(errno, options_.saysReplace ? "Cannot replace" : "Cannot write");
         }
         temporary_.clear();
+        releaseForSignals(signalSlot_);
     }
     if (options_.durable) {
         syncFolder(folderOf(target_));

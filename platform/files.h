@@ -42,6 +42,7 @@ void moveFileIntoFolder(const fs::path& source, const fs::path& folder);
 // The bytes of the ordinary file `file`. Nothing when no ordinary file is there (nothing at
 // all, a folder, a dangling link). Fails, naming the file, when something is there but cannot
 // be read, and when the folder cannot be searched, so that the file's presence cannot be told.
+// (PositionalFile reads a file in pieces.)
 std::optional<std::string> readWholeFile(const fs::path& file);
 
 // Writes all `size` bytes to the descriptor, going on after interruptions by signals.
@@ -53,8 +54,10 @@ std::string randomLetters(std::size_t count = 8);
 
 // How a file written by ReplacingFile comes into place.
 struct ReplaceOptions {
-    // The temporary file lives in the target's folder, named this followed by random letters.
+    // The temporary file lives in the target's folder, named the prefix, random letters and
+    // the ending.
     std::string temporaryPrefix = ".varnox-";
+    std::string temporaryEnding;
     // The file's permissions; by default those any new file gets (0666 less the umask).
     std::optional<mode_t> mode;
     // Flushed to the disk before the rename, and the rename itself flushed after.
@@ -62,12 +65,20 @@ struct ReplaceOptions {
     // The commit fails with failure::kFileAlreadyExists rather than replace a file of that
     // name, also one that appeared while the bytes were being written.
     bool keepExisting = false;
+    // The temporary file is removed by removeTemporaryFilesNow() (signal_cleanup.h), from a
+    // handler of a signal that ends the process, for as long as it exists.
+    bool removeOnSignal = false;
+    // A failed rename onto the target is reported as "Cannot replace TARGET" (the codec's
+    // words) rather than "Cannot write TARGET".
+    bool saysReplace = false;
 };
 
-// A file written in place of `target` so that readers see either the old file or the
-// complete new one, never a mix and never a partial file: the bytes go to a temporary file in
-// the same folder, which commit() renames over the target. A symbolic link named `target` is
-// replaced, not followed. Destroyed before commit(), the temporary file is removed.
+// The program's one writer of files: a file written in place of `target` so that readers see
+// either the old file or the complete new one, never a mix and never a partial file: the bytes
+// go to a temporary file in the same folder, which commit() renames over the target. A
+// symbolic link named `target` is replaced, not followed. Destroyed before commit(), the
+// temporary file is removed. Failures are SystemFailure values naming the target ("Cannot
+// write TARGET: reason"; a missing folder is failure::kPathNotFound).
 class ReplacingFile {
 public:
     explicit ReplacingFile(fs::path target, ReplaceOptions options = {});
@@ -88,6 +99,7 @@ private:
     ReplaceOptions options_;
     fs::path temporary_;
     int fd_ = -1;
+    int signalSlot_ = -1;
 };
 
 // The whole file at once, owner-only or not, durable: settings and marker files.

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <span>
 
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/system_errors.h"
 #include "redirect/manifest.h"
+#include "redirect/stream_compare.h"
 #include "uz/decoder.h"
 #include "uz/file_io.h"
 
@@ -31,22 +31,17 @@ std::vector<game::PackageFolder> packageFolders(bool withSystem) {
 // Takes the decoded package and compares it with the package file as it goes.
 class ComparingSink final : public uz::ByteSink {
 public:
-    explicit ComparingSink(const fs::path& package) : in_(package, std::ios::binary) {}
+    explicit ComparingSink(const fs::path& package) : file_(package), compare_(file_) {}
 
     void write(std::span<const std::uint8_t> bytes) override {
-        buffer_.resize(bytes.size());
-        in_.read(reinterpret_cast<char*>(buffer_.data()),
-                 static_cast<std::streamsize>(bytes.size()));
-        same_ = same_ && in_.gcount() == static_cast<std::streamsize>(bytes.size()) &&
-                std::equal(bytes.begin(), bytes.end(), buffer_.begin());
+        compare_.feed(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     // Whole and the same: also no byte of the package left over.
-    bool same() { return same_ && in_.is_open() && in_.peek() == std::char_traits<char>::eof(); }
+    bool same() const { return compare_.same(); }
 
 private:
-    std::ifstream in_;
-    std::vector<std::uint8_t> buffer_;
-    bool same_ = true;
+    platform::PositionalFile file_;
+    StreamCompare compare_;
 };
 
 }  // namespace

@@ -45,7 +45,7 @@ FileSizes compressFile(const std::filesystem::path& package, const std::filesyst
                 *progress += got;  // the blocks are sorted as they fill, so this runs with them
             }
         }
-        ReplacingFile file(uzFile);
+        FileSink file(uzFile);
         CountingSink out(file);
         out.write(header);
         encoder.finish(out);
@@ -84,7 +84,7 @@ DecompressedFile result(StreamInfo info) {
 DecompressedFile decompressFile(const std::filesystem::path& uzFile,
                                 const std::filesystem::path& package) {
     FileSource source(uzFile);
-    ReplacingFile out(package);
+    FileSink out(package);
     StreamInfo info = decodeFile(uzFile, source, out, false, "decompress");
     out.commit();
     return result(std::move(info));

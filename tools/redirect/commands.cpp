@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "ftp/errors.h"
-#include "uz/file_io.h"
+#include "platform/signal_cleanup.h"
 
 namespace varnox::redirect {
 
@@ -70,7 +70,7 @@ void Commands::stopWork() {
 
 void Commands::abandon() {
     // The codec's temporary files go; the process ends without waiting for its threads.
-    uz::removeTemporaryFilesNow();
+    platform::removeTemporaryFilesNow();
     out_.print(timedOut());
     ::_exit(kExitFailure);
 }

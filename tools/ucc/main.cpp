@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/signal_cleanup.h"
 #include "tools/ucc/tool_place.h"
 #include "tools/ucc/ucc_command.h"
-#include "uz/file_io.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // would have without the handler (SA_RESETHAND has put the default action back; the signal
 // raised here arrives once the handler returns).
 extern "C" void endOnSignal(int sig) {
-    varnox::uz::removeTemporaryFilesNow();
+    varnox::platform::removeTemporaryFilesNow();
     ::raise(sig);
 }
 

@@ -15,7 +15,7 @@ namespace varnox::platform {
 
 namespace {
 
-constexpr auto kRetryEvery = std::chrono::milliseconds(100);
+constexpr auto kRetryEvery = std::chrono::milliseconds(10);
 
 std::string readAll(int fd) {
     std::string text;
@@ -41,18 +41,44 @@ std::unique_ptr<LockFile> LockFile::acquire(const std::filesystem::path& file,
     if (fd < 0) {
         throw systemFailure(errno, "Cannot lock " + file.string());
     }
+    const int error = lockWithin(fd, deadline);
+    if (error == 0) {
+        return std::unique_ptr<LockFile>(new LockFile(file, fd));
+    }
+    ::close(fd);
+    if (error != EWOULDBLOCK) {
+        throw systemFailure(error, "Cannot lock " + file.string());
+    }
+    return nullptr;
+}
+
+std::unique_ptr<LockFile> LockFile::takeTurn(const std::filesystem::path& file,
+                                             std::chrono::steady_clock::time_point deadline,
+                                             const std::string& doing) {
+    const auto started = std::chrono::steady_clock::now();
+    std::unique_ptr<LockFile> lock = acquire(file, deadline);
+    if (!lock) {
+        const std::string holder = peek(file);
+        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - started);
+        throw Failure(failure::kPathFileAccessError,
+                      "Another run is " + doing +
+                          (holder.empty() ? "" : " (" + holder.substr(0, holder.find('\n')) + ")") +
+                          "; waited " + std::to_string(waited.count()) + " s for it");
+    }
+    return lock;
+}
+
+int lockWithin(int fd, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return std::unique_ptr<LockFile>(new LockFile(file, fd));
+            return 0;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            throw systemFailure(error, "Cannot lock " + file.string());
+            return errno;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd);
-            return nullptr;
+            return EWOULDBLOCK;
         }
         std::this_thread::sleep_for(kRetryEvery);
     }

@@ -18,6 +18,12 @@ public:
     // Throws varnox::Failure naming the file when it cannot be opened or made.
     static std::unique_ptr<LockFile> acquire(const std::filesystem::path& file,
                                              std::chrono::steady_clock::time_point deadline);
+    // The lock of a run that takes its turn at `doing` ("compressing into /ut/uz"): as
+    // acquire(), but a wait that ends first throws varnox::Failure saying "Another run is
+    // DOING (the holder's first line); waited N s for it".
+    static std::unique_ptr<LockFile> takeTurn(const std::filesystem::path& file,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              const std::string& doing);
     ~LockFile();
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
@@ -36,6 +42,10 @@ private:
     std::filesystem::path file_;
     int fd_ = -1;
 };
+
+// Takes the flock on `fd` (an exclusive lock), trying again until `deadline`. Returns 0, or
+// EWOULDBLOCK when another holder kept it all that time, or the system's error.
+int lockWithin(int fd, std::chrono::steady_clock::time_point deadline);
 
 // "process 1234 on HOST since 2025-01-31T04:30:01+01:00": who this process is, for the
 // holder line of a lock file.

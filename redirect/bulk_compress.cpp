@@ -84,18 +84,8 @@ std::uint64_t BulkCompressor::doneBytes() const {
 
 UzFolderLock::UzFolderLock(const fs::path& uzFolder, std::chrono::steady_clock::time_point deadline)
     : folder_(uzFolder) {
-    const fs::path file = folder_ / kLockName;
-    const auto started = std::chrono::steady_clock::now();
-    lock_ = platform::LockFile::acquire(file, deadline);
-    if (!lock_) {
-        const std::string holder = platform::LockFile::peek(file);
-        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(
-            std::chrono::steady_clock::now() - started);
-        throw Failure(failure::kPathFileAccessError,
-                      "Another run is compressing into " + folder_.string() +
-                          (holder.empty() ? "" : " (" + holder.substr(0, holder.find('\n')) + ")") +
-                          "; waited " + std::to_string(waited.count()) + " s for it");
-    }
+    lock_ = platform::LockFile::takeTurn(folder_ / kLockName, deadline,
+                                         "compressing into " + folder_.string());
     lock_->record(platform::describeThisRun() + "\n");
 }
 

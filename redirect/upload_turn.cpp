@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "platform/failure.h"
 #include "redirect/manifest.h"
 
 namespace varnox::redirect {
@@ -72,18 +71,8 @@ TemporaryVerdicts TemporarySightings::judge(const std::vector<ListedTemporary>& 
 
 UploadTurn::UploadTurn(const std::filesystem::path& uzFolder, const std::string& server,
                        const std::string& folder, std::chrono::steady_clock::time_point deadline) {
-    const std::filesystem::path file = uzFolder / fileName(server, folder);
-    const auto started = std::chrono::steady_clock::now();
-    lock_ = platform::LockFile::acquire(file, deadline);
-    if (!lock_) {
-        const std::string holder = platform::LockFile::peek(file);
-        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(
-            std::chrono::steady_clock::now() - started);
-        throw Failure(failure::kPathFileAccessError,
-                      "Another run is uploading to " + server + " " + folder +
-                          (holder.empty() ? "" : " (" + holder.substr(0, holder.find('\n')) + ")") +
-                          "; waited " + std::to_string(waited.count()) + " s for it");
-    }
+    lock_ = platform::LockFile::takeTurn(uzFolder / fileName(server, folder), deadline,
+                                         "uploading to " + server + " " + folder);
     // The first line names the holder; the sightings follow.
     const TemporarySightings sightings = TemporarySightings::parse(lock_->contents());
     lock_->record(platform::describeThisRun() + "\n" + sightings.text());

@@ -1,35 +1,16 @@
 #include "tools/ucc/ucc_log.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "platform/files.h"
+#include "platform/lock_file.h"
 
 namespace varnox::ucc {
 
 namespace {
-
-// Takes the run's lock, waiting at most `wait`; false when another run keeps it (or the
-// file system has no locks to give).
-bool lockForTheRun(int fd, std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return true;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            return false;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
 
 // The short lock around one line: a write lock on the whole file owned by this open file,
 // independent of the run's flock.
@@ -54,7 +35,8 @@ UccLog::UccLog(const std::filesystem::path& file, std::chrono::milliseconds wait
     if (fd_ < 0) {
         return;
     }
-    owns_ = lockForTheRun(fd_, wait);
+    // False too when the file system has no locks to give.
+    owns_ = platform::lockWithin(fd_, std::chrono::steady_clock::now() + wait) == 0;
     if (owns_) {
         // Started afresh only once no other run is writing to it.
         if (::ftruncate(fd_, 0) != 0) {

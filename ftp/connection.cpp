@@ -90,9 +90,11 @@ struct CurlCallbacks {
                     request->listingCut = true;
                     return 0;  // the rest of the listing is not wanted
                 }
-            } else if (request->download != nullptr && !request->download->write(data, bytes)) {
-                request->localError = request->download->writeError();
-                return 0;
+            } else if (request->download != nullptr) {
+                if (const std::uint32_t failed = request->download->write(data, bytes)) {
+                    request->localError = failed;
+                    return 0;
+                }
             }
         } catch (...) {
             request->localError = error::kNotEnoughMemory;
@@ -115,14 +117,14 @@ struct CurlCallbacks {
         if (request->upload == nullptr) {
             return 0;
         }
-        long got = request->upload->read(data, size * count);
-        if (got < 0) {
-            request->localError = request->upload->readError();
+        std::size_t got = 0;
+        if (const std::uint32_t failed = request->upload->read(data, size * count, got)) {
+            request->localError = failed;
             return CURL_READFUNC_ABORT;
         }
-        connection->progress_.done += static_cast<std::uint64_t>(got);
-        connection->stall_.moved(static_cast<std::uint64_t>(got));
-        return static_cast<std::size_t>(got);
+        connection->progress_.done += got;
+        connection->stall_.moved(got);
+        return got;
     }
 };
 

@@ -1,16 +1,16 @@
 #include "ftp/local_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <span>
 #include <string>
 
 #include "ftp/errors.h"
 #include "platform/system_errors.h"
 
 namespace varnox::ftp {
+
 PendingDownload::PendingDownload(std::filesystem::path target) : target_(std::move(target)) {}
 
 PendingDownload::~PendingDownload() = default;
@@ -38,14 +38,13 @@ std::uint32_t PendingDownload::open() {
     return error::kSuccess;
 }
 
-bool PendingDownload::write(const char* data, std::size_t size) {
+std::uint32_t PendingDownload::write(const char* data, std::size_t size) {
     try {
         file_->write(std::string_view(data, size));
         written_ += size;
-        return true;
+        return error::kSuccess;
     } catch (const platform::SystemFailure& failure) {
-        writeError_ = platform::windowsNumber(failure.systemError(), false);
-        return false;
+        return platform::windowsNumber(failure.systemError(), false);
     }
 }
 
@@ -58,37 +57,27 @@ std::uint32_t PendingDownload::commit() {
     }
 }
 
-UploadSource::~UploadSource() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
 std::uint32_t UploadSource::open() {
-    fd_ = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        int err = errno;
-        std::filesystem::path folder = file_.parent_path();
+    try {
+        in_.emplace(file_);
+        return error::kSuccess;
+    } catch (const platform::SystemFailure& failure) {
+        const std::filesystem::path folder = file_.parent_path();
         std::error_code ignored;
-        if (err == ENOENT && !folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        if (failure.systemError() == ENOENT && !folder.empty() &&
+            !std::filesystem::is_directory(folder, ignored)) {
             return error::kPathNotFound;
         }
-        return platform::windowsNumber(err, true);
+        return platform::windowsNumber(failure.systemError(), true);
+    } catch (const Failure&) {
+        return error::kAccessDenied;  // a folder, a FIFO, a device
     }
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        return platform::windowsNumber(errno, true);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return error::kAccessDenied;
-    }
-    size_ = info.st_size;
-    return error::kSuccess;
 }
 
-long UploadSource::read(char* data, std::size_t size) {
+std::uint32_t UploadSource::read(char* data, std::size_t size, std::size_t& got) {
+    got = 0;
     if (!asText_ || size == 0) {
-        return readRaw(data, size);
+        return readRaw(data, size, got);
     }
     while (true) {
         std::size_t used = 0;
@@ -96,14 +85,15 @@ long UploadSource::read(char* data, std::size_t size) {
             data[used++] = '\r';
             heldCarriageReturn_ = false;
         }
-        long got = readRaw(data + used, size - used);
-        if (got < 0) {
-            return got;
+        std::size_t raw = 0;
+        if (const std::uint32_t failed = readRaw(data + used, size - used, raw); failed != 0) {
+            return failed;
         }
-        if (got == 0) {
-            return static_cast<long>(used);  // the held CR, if any, had no LF after it
+        if (raw == 0) {
+            got = used;  // the held CR, if any, had no LF after it
+            return error::kSuccess;
         }
-        std::size_t end = used + static_cast<std::size_t>(got);
+        std::size_t end = used + raw;
         std::size_t out = 0;
         for (std::size_t in = 0; in < end; ++in) {
             if (data[in] == '\r' && in + 1 < end && data[in + 1] == '\n') {
@@ -116,22 +106,19 @@ long UploadSource::read(char* data, std::size_t size) {
             --out;
         }
         if (out > 0) {
-            return static_cast<long>(out);
+            got = out;
+            return error::kSuccess;
         }
         // Only a CR so far: read on, as 0 would mean the end of the file.
     }
 }
 
-long UploadSource::readRaw(char* data, std::size_t size) {
-    while (true) {
-        ssize_t got = ::read(fd_, data, size);
-        if (got >= 0) {
-            return static_cast<long>(got);
-        }
-        if (errno != EINTR) {
-            readError_ = platform::windowsNumber(errno, true);
-            return -1;
-        }
+std::uint32_t UploadSource::readRaw(char* data, std::size_t size, std::size_t& got) {
+    try {
+        got = in_->read({reinterpret_cast<std::uint8_t*>(data), size});
+        return error::kSuccess;
+    } catch (const platform::SystemFailure& failure) {
+        return platform::windowsNumber(failure.systemError(), true);
     }
 }
 

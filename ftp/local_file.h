@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "platform/files.h"
+#include "platform/positional_file.h"
 
-// The local side of transfers. Errors are the Windows numbers of ftp/errors.h.
+// The local side of transfers, on the program's file layer (platform/). Every call returns 0
+// (error::kSuccess) or the Windows number of ftp/errors.h for what failed.
 namespace varnox::ftp {
 
 // A download that becomes the target file only when it is complete. Bytes go to a
@@ -21,22 +24,19 @@ public:
     PendingDownload(const PendingDownload&) = delete;
     PendingDownload& operator=(const PendingDownload&) = delete;
 
-    // Checks the target and creates the temporary file. Returns 0 or the error number:
-    // kInvalidParameter when the last component is "." or ".." or missing, kAccessDenied
-    // when the target is a folder, and the local error of creating the temporary file
-    // otherwise.
+    // Checks the target and creates the temporary file: kInvalidParameter when the last
+    // component is "." or ".." or missing, kAccessDenied when the target is a folder, and the
+    // local error of creating the temporary file otherwise.
     std::uint32_t open();
-    // Appends bytes; false on failure (writeError() tells which).
-    bool write(const char* data, std::size_t size);
-    std::uint32_t writeError() const { return writeError_; }
-    // Closes the temporary file and puts it in the target's place. Returns 0 or the error.
+    // Appends bytes.
+    std::uint32_t write(const char* data, std::size_t size);
+    // Closes the temporary file and puts it in the target's place.
     std::uint32_t commit();
     std::uint64_t written() const { return written_; }
 
 private:
     std::filesystem::path target_;
     std::unique_ptr<platform::ReplacingFile> file_;
-    std::uint32_t writeError_ = 0;
     std::uint64_t written_ = 0;
 };
 
@@ -47,26 +47,21 @@ class UploadSource {
 public:
     explicit UploadSource(std::filesystem::path file, bool asText = false)
         : file_(std::move(file)), asText_(asText) {}
-    ~UploadSource();
-    UploadSource(const UploadSource&) = delete;
-    UploadSource& operator=(const UploadSource&) = delete;
 
-    // Opens the file; 0 or kFileNotFound, kPathNotFound, kAccessDenied (also for a folder).
+    // Opens the file: kFileNotFound, kPathNotFound, kAccessDenied (also for a folder, or
+    // anything else that is not an ordinary file).
     std::uint32_t open();
-    std::int64_t size() const { return size_; }
-    // Reads up to size bytes; returns the count, 0 at the end, or -1 (readError() tells).
-    long read(char* data, std::size_t size);
-    std::uint32_t readError() const { return readError_; }
+    std::int64_t size() const { return in_ ? static_cast<std::int64_t>(in_->size()) : 0; }
+    // Reads up to `size` bytes into `data`; `got` tells how many, 0 at the end.
+    std::uint32_t read(char* data, std::size_t size, std::size_t& got);
 
 private:
-    long readRaw(char* data, std::size_t size);
+    std::uint32_t readRaw(char* data, std::size_t size, std::size_t& got);
 
     std::filesystem::path file_;
     bool asText_;
     bool heldCarriageReturn_ = false;  // a CR ended the last piece; its LF may follow
-    int fd_ = -1;
-    std::int64_t size_ = 0;
-    std::uint32_t readError_ = 0;
+    std::optional<platform::PositionalFile> in_;
 };
 
 }  // namespace varnox::ftp

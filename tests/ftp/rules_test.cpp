@@ -182,8 +182,8 @@ TEST(UploadSource, ReadsATextFileWithLfLineEndsWhateverThePieces) {
         ASSERT_EQ(source.open(), 0u);
         std::string read;
         std::vector<char> buffer(piece);
-        for (long got; (got = source.read(buffer.data(), buffer.size())) > 0;) {
-            read.append(buffer.data(), static_cast<std::size_t>(got));
+        for (std::size_t got = 0; source.read(buffer.data(), buffer.size(), got) == 0 && got > 0;) {
+            read.append(buffer.data(), got);
         }
         EXPECT_EQ(read, "a\nb\r\nc\rd\n\n\r") << "pieces of " << piece;
     }

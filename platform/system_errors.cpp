@@ -7,15 +7,7 @@ namespace varnox::platform {
 
 namespace {
 
-// Windows numbers of local file operations.
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kNotEnoughMemory = 8;
-constexpr std::uint32_t kWriteFault = 29;
-constexpr std::uint32_t kReadFault = 30;
-constexpr std::uint32_t kFileExists = 80;
-constexpr std::uint32_t kDiskFull = 112;
+using namespace windows_number;
 
 // Either number may be left to the default of its numbering.
 constexpr int kClassicDefault = 0;

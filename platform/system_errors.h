@@ -6,9 +6,22 @@
 #include "platform/failure.h"
 
 // What a system error (an errno value) means to the user, in the two numberings the program
-// shows: the classic runtime numbers of the general failure path (failure.h), and the Windows
-// numbers of the FTP window's reports (ftp/errors.h). One table holds both.
+// shows (failure.h): the classic runtime numbers of the general failure path, and the Windows
+// numbers of the FTP reports. One table holds both.
 namespace varnox::platform {
+
+// The Windows numbers of local file operations: the part of the Internet numbering that a
+// system error gives (ftp/errors.h numbers the rest).
+namespace windows_number {
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kNotEnoughMemory = 8;
+constexpr std::uint32_t kWriteFault = 29;
+constexpr std::uint32_t kReadFault = 30;
+constexpr std::uint32_t kFileExists = 80;
+constexpr std::uint32_t kDiskFull = 112;
+}  // namespace windows_number
 
 // The classic number. A missing name means a missing file to a reader and a missing folder
 // to most other callers, so the caller says which: `missing` is the number for ENOENT.

@@ -16,10 +16,8 @@
 namespace varnox::redirect {
 namespace {
 
-// The body an answer may bring beyond the local file's size, and the number for an answer
-// that is no HTTP (or has too much of it).
+// The body an answer may bring beyond the local file's size.
 constexpr std::uint64_t kBodySlack = 1024 * 1024;
-constexpr int kInvalidServerResponse = 12152;
 // The longest the loop waits before it looks at libcurl again.
 constexpr int kPollMilliseconds = 1000;
 
@@ -233,7 +231,8 @@ private:
         } else if (answer.outOfMemory) {
             fail(slot, failure::kOutOfMemory, "Out of memory while checking " + url);
         } else if (answer.headersTooLarge) {
-            fail(slot, kInvalidServerResponse, "The answer for " + url + " has too many headers");
+            fail(slot, static_cast<int>(ftp::error::kInvalidServerResponse),
+                 "The answer for " + url + " has too many headers");
         } else if (answer.code != CURLE_OK && !answer.stopped) {
             fail(slot, static_cast<int>(ftp::errorFromCurl(answer.code)),
                  "Cannot fetch " + url + ": " +

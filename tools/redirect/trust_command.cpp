@@ -28,9 +28,10 @@ bool Commands::trust() {
     std::uint32_t error = 0;
     const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(setup.login.server, 0, error);
     if (endpoint && endpoint->security == ftp::Security::kNone) {
-        throw Failure(static_cast<int>(ftp::error::kInvalidParameter),
-                      setup.login.server + " is a plain FTP server, with no certificate to " +
-                          "trust; name it ftpes://HOST[:PORT] or ftps://HOST[:PORT]");
+        throw InternetFailure(ftp::error::kInvalidParameter,
+                              setup.login.server +
+                                  " is a plain FTP server, with no certificate to " +
+                                  "trust; name it ftpes://HOST[:PORT] or ftps://HOST[:PORT]");
     }
     const std::string server =
         endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : setup.login.server;
@@ -91,20 +92,22 @@ bool Commands::trust() {
             }
             return !connectFailure;
         case Outcome::kMismatch:
-            failed(Failure(static_cast<int>(ftp::error::kInvalidCa),
-                           "The certificate of " + server + " has the SHA-256 fingerprint " +
-                               question.certificate()->sha256 +
-                               ", not the one given: " + "nothing was trusted"));
+            failed(InternetFailure(ftp::error::kInvalidCa,
+                                   "The certificate of " + server +
+                                       " has the SHA-256 fingerprint " +
+                                       question.certificate()->sha256 +
+                                       ", not the one given: " + "nothing was trusted"));
             return false;
         case Outcome::kRefused:
-            failed(Failure(static_cast<int>(ftp::error::kInvalidCa),
-                           "The certificate of " + server + " was not trusted"));
+            failed(InternetFailure(ftp::error::kInvalidCa,
+                                   "The certificate of " + server + " was not trusted"));
             return false;
         case Outcome::kNoTerminal:
-            failed(Failure(static_cast<int>(ftp::error::kInvalidCa),
-                           "The certificate of " + server + " was not trusted: there is no " +
-                               "terminal to ask on. Check its fingerprint above with the " +
-                               "server's administrator and give it with --fingerprint SHA256"));
+            failed(InternetFailure(
+                ftp::error::kInvalidCa,
+                "The certificate of " + server + " was not trusted: there is no " +
+                    "terminal to ask on. Check its fingerprint above with the " +
+                    "server's administrator and give it with --fingerprint SHA256"));
             return false;
     }
     return false;

@@ -151,8 +151,8 @@ bool Commands::upload(const std::vector<Package>& pending) {
         const std::string& name = item.local.name;
         if (item.server.state == ServerState::kFolder) {
             ++failures;
-            failed(Failure(static_cast<int>(ftp::error::kExtendedError),
-                           "the server holds a folder of that name"),
+            failed(InternetFailure(ftp::error::kExtendedError,
+                                   "the server holds a folder of that name"),
                    name);
             continue;
         }
@@ -175,9 +175,10 @@ bool Commands::upload(const std::vector<Package>& pending) {
             ++failures;
             failed(failure, name);
             if (endsTheRun(failure)) {
-                failed(Failure(failure.number(), "The upload stops here; " +
-                                                     std::to_string(plan.uploads.size() - index) +
-                                                     " files were not tried"));
+                failed(InternetFailure(static_cast<std::uint32_t>(failure.number()),
+                                       "The upload stops here; " +
+                                           std::to_string(plan.uploads.size() - index) +
+                                           " files were not tried"));
                 break;
             }
         }

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool put = std::string(argv[1]) == "put";
-    std::optional<TrustedServers> trusted;
+    std::optional<varnox::settings::TrustedServers> trusted;
     if (argc == 8) {
         trusted.emplace(argv[7]);
     }

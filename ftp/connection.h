@@ -51,8 +51,8 @@ struct ConnectionSettings {
     std::string password;
     bool passive = true;  // EPSV/PASV; otherwise EPRT/PORT
     Timeouts timeouts;
-    TrustedServers* trusted = nullptr;  // certificates trusted by hand, for TLS
-    TrustQuestion askToTrust;           // for a certificate that does not pass
+    settings::TrustedServers* trusted = nullptr;  // certificates trusted by hand, for TLS
+    TrustQuestion askToTrust;                     // for a certificate that does not pass
 };
 
 // How far the running call has come, for another thread to show.

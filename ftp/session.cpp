@@ -56,7 +56,7 @@ bool foundClosed(const CallResult& result) {
 
 }  // namespace
 
-Session::Session(Timeouts timeouts, TrustedServers* trusted, TrustQuestion askToTrust)
+Session::Session(Timeouts timeouts, settings::TrustedServers* trusted, TrustQuestion askToTrust)
     : timeouts_(timeouts), trusted_(trusted), askToTrust_(std::move(askToTrust)) {}
 
 Session::~Session() = default;

@@ -53,7 +53,7 @@ public:
 
     // `trusted` keeps the certificates the user trusted by hand; `askToTrust` is asked (on
     // the calling thread) about a certificate that does not pass, and may be empty.
-    explicit Session(Timeouts timeouts = {}, TrustedServers* trusted = nullptr,
+    explicit Session(Timeouts timeouts = {}, settings::TrustedServers* trusted = nullptr,
                      TrustQuestion askToTrust = {});
     ~Session();
     Session(const Session&) = delete;
@@ -116,7 +116,7 @@ private:
     std::shared_ptr<Connection> cancellable();
 
     Timeouts timeouts_;
-    TrustedServers* trusted_;
+    settings::TrustedServers* trusted_;
     TrustQuestion askToTrust_;
     State state_ = State::kIdle;
     std::optional<Endpoint> gateway_;

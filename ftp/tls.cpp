@@ -135,8 +135,8 @@ bool TlsCheck::check(void* storeContext) {
     if (acceptedNow_ == facts.sha256) {
         return true;  // a data connection of a connection whose certificate passed
     }
-    const TrustedServers::Lookup trusted =
-        trusted_ != nullptr ? trusted_->lookUp(server_) : TrustedServers::Lookup{};
+    const settings::TrustedServers::Lookup trusted =
+        trusted_ != nullptr ? trusted_->lookUp(server_) : settings::TrustedServers::Lookup{};
     if (trusted.fingerprint == facts.sha256) {
         acceptedNow_ = facts.sha256;
         return true;
@@ -147,7 +147,8 @@ bool TlsCheck::check(void* storeContext) {
         return true;
     }
     if (trusted.problem) {
-        problem_ = trusted.problem;
+        problem_ = LocalProblem{platform::windowsNumber(trusted.problem->systemError(), true),
+                                trusted.problem->description()};
         return false;
     }
     if (!ask_ || !ask_(facts, trusted.fingerprint.has_value())) {

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "ftp/trusted_servers.h"
+#include "ftp/errors.h"
+#include "settings/trusted_servers.h"
 
 // Checking a server's TLS certificate: against the system's trust store and the server's
 // name first; a certificate that does not pass is shown to the user, who may trust that
@@ -35,7 +36,8 @@ using TrustQuestion = std::function<bool(const Certificate& certificate, bool ch
 // The check of one connection's certificates, fed to libcurl's OpenSSL context.
 class TlsCheck {
 public:
-    TlsCheck(std::string host, std::string server, TrustedServers* trusted, TrustQuestion ask)
+    TlsCheck(std::string host, std::string server, settings::TrustedServers* trusted,
+             TrustQuestion ask)
         : host_(std::move(host)),
           server_(std::move(server)),
           trusted_(trusted),
@@ -59,7 +61,7 @@ private:
 
     std::string host_;
     std::string server_;  // "host:port", the key of trusted_servers.txt
-    TrustedServers* trusted_;
+    settings::TrustedServers* trusted_;
     TrustQuestion ask_;
     std::optional<std::string> acceptedNow_;
     bool refused_ = false;

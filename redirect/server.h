@@ -9,8 +9,8 @@
 #include "ftp/tls.h"
 #include "platform/failure.h"
 
-// The redirect server over one FTP session, each call either done or a varnox::Failure whose
-// number is the transport's (ftp/errors.h) and whose text names the server or the file.
+// The redirect server over one FTP session, each call either done or a varnox::InternetFailure
+// (the transport's numbers, ftp/errors.h) whose text names the server or the file.
 namespace varnox::redirect {
 
 struct ServerSetup {
@@ -24,7 +24,7 @@ struct ServerSetup {
 
 // Whether a failure of a server call leaves the connection not to be trusted with the calls
 // still to come (the connection or the login failed, or the run was stopped), rather than
-// concerning the one file it was about.
+// concerning the one file it was about. A failure in the classic numbering never does.
 bool endsTheRun(const Failure& failure);
 
 class RedirectServer {
@@ -54,7 +54,7 @@ private:
     void checkNotStopped() const;
 
     ServerSetup setup_;
-    ftp::TrustedServers trusted_;
+    settings::TrustedServers trusted_;
     ftp::Session session_;
     std::atomic<bool> stopped_{false};
 };

@@ -69,7 +69,7 @@ private:
 
     Services& services_;
     settings::Settings settings_;
-    ftp::TrustedServers trusted_;
+    settings::TrustedServers trusted_;
     ftp::Session session_;
     std::unique_ptr<FtpWorker> worker_;
     bool closeWhenDone_ = false;

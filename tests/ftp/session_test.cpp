@@ -298,7 +298,7 @@ TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
 TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
     FtpServerOptions options{.explicitTls = true, .commandLog = local_ / "commands.log"};
     serve(options);
-    TrustedServers trusted(local_ / "trusted_servers.txt");
+    settings::TrustedServers trusted(local_ / "trusted_servers.txt");
     std::vector<bool> asked;  // whether each question said the certificate changed
     bool trust = false;
     std::unique_ptr<Session> session;

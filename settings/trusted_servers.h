@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -9,14 +8,9 @@
 #include <utility>
 #include <vector>
 
-namespace varnox::ftp {
+#include "platform/system_errors.h"
 
-// A failure on this side, such as a file that cannot be used: a number of ftp/errors.h and a
-// text that names the file.
-struct LocalProblem {
-    std::uint32_t error = 0;
-    std::string text;
-};
+namespace varnox::settings {
 
 // The certificates trusted by hand, one line per server: "host:port SHA-256". Lines may end in
 // LF or CR LF and the fingerprint may be in either letter case. The file is readable by its
@@ -29,10 +23,10 @@ public:
     explicit TrustedServers(std::filesystem::path file) : file_(std::move(file)) {}
 
     // The fingerprint trusted for `server` ("AB:CD:...", in capitals), none when nothing is
-    // trusted for it; or why the file cannot be used. Never throws.
+    // trusted for it; or why the file cannot be used, naming it. Never throws.
     struct Lookup {
         std::optional<std::string> fingerprint;
-        std::optional<LocalProblem> problem;
+        std::optional<platform::SystemFailure> problem;
     };
     Lookup lookUp(const std::string& server) const noexcept;
     // Trusts `fingerprint` for `server` in place of any before. Throws varnox::Failure naming
@@ -50,4 +44,4 @@ private:
     mutable std::mutex mutex_;
 };
 
-}  // namespace varnox::ftp
+}  // namespace varnox::settings

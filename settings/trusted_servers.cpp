@@ -1,17 +1,17 @@
-#include "ftp/trusted_servers.h"
+#include "settings/trusted_servers.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <sstream>
 
-#include "ftp/errors.h"
 #include "platform/files.h"
 #include "platform/system_errors.h"
 
-namespace varnox::ftp {
+namespace varnox::settings {
 
 namespace {
 
@@ -87,13 +87,12 @@ TrustedServers::Lookup TrustedServers::lookUp(const std::string& server) const n
             }
         }
     } catch (const platform::SystemFailure& failure) {
-        found.problem = LocalProblem{platform::windowsNumber(failure.systemError(), true),
-                                     failure.description()};
+        found.problem = failure;
     } catch (const std::bad_alloc&) {
-        found.problem =
-            LocalProblem{error::kNotEnoughMemory, "Out of memory reading " + file_.string()};
+        found.problem = platform::SystemFailure(ENOMEM, failure::kOutOfMemory,
+                                                "Out of memory reading " + file_.string());
     } catch (const std::exception& failure) {
-        found.problem = LocalProblem{error::kReadFault, failure.what()};
+        found.problem = platform::SystemFailure(EIO, failure::kPathFileAccessError, failure.what());
     }
     return found;
 }
@@ -111,4 +110,4 @@ void TrustedServers::trust(const std::string& server, const std::string& fingerp
                                   platform::FileAccess::kOwnerOnly);
 }
 
-}  // namespace varnox::ftp
+}  // namespace varnox::settings

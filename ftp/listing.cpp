@@ -282,16 +282,6 @@ Listing ListingReader::finish() {
     return std::move(listing_);
 }
 
-std::string cutReason(const Listing& listing) {
-    if (listing.cutBy == Listing::Bound::kEntries) {
-        return "the directory holds more than " + std::to_string(listing.bound) + " entries";
-    }
-    constexpr std::size_t kMiB = 1 << 20;
-    return "its listing is longer than " + (listing.bound % kMiB == 0
-                                                ? std::to_string(listing.bound / kMiB) + " MiB"
-                                                : std::to_string(listing.bound) + " bytes");
-}
-
 std::string shortenName(std::string_view name) {
     if (name.size() <= kMaxNameBytes) {
         return std::string(name);

@@ -66,10 +66,6 @@ struct Listing {
     std::size_t bound = 0;  // the value of that bound: entries, or bytes of text
 };
 
-// Why a truncated listing stopped, for its reader: "the directory holds more than 32767
-// entries" or "its listing is longer than 64 MiB".
-std::string cutReason(const Listing& listing);
-
 // Reads a listing as it arrives, line by line, and stops taking it at the bounds: after
 // maxEntries entries or maxBytes of text, whichever comes first. Whatever the lines, it holds
 // at most one line of kMaxLineBytes besides the entries.

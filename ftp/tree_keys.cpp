@@ -4,6 +4,20 @@
 
 namespace varnox::ftp {
 
+const char* pictureKey(NodeState state) {
+    switch (state) {
+        case NodeState::kRoot:
+            return "root";
+        case NodeState::kClosedFolder:
+            return "closed";
+        case NodeState::kOpenFolder:
+            return "open";
+        case NodeState::kFile:
+            break;
+    }
+    return "leaf";
+}
+
 std::string remoteDirectory(std::string_view path, std::string_view serverName) {
     if (path.starts_with(serverName)) {
         path.remove_prefix(serverName.size());
@@ -38,21 +52,12 @@ std::vector<TreeRow> treeRows(std::string_view parentKey, const std::vector<Find
     for (const FindData& entry : entries) {
         std::string key = std::string(parentKey) + "/" + entry.name;
         if (seen.insert(key).second) {
+            const bool folder = entry.link || isDirectoryEntry(entry.attributes);
             rows.push_back(
-                {std::move(key), entry.link || isDirectoryEntry(entry.attributes), entry.link});
+                {std::move(key), folder ? NodeState::kClosedFolder : NodeState::kFile, entry.link});
         }
     }
     return rows;
-}
-
-std::string extendedErrorText(std::string_view call, std::uint32_t replyCode,
-                              std::string_view reply) {
-    return std::string(call) + " Extd Err: " + std::to_string(replyCode) + " " + std::string(reply);
-}
-
-std::string closeQuestionText(std::string_view call, std::uint32_t error) {
-    return std::string(call) + " Err: " + std::to_string(error) +
-           "\r\nClose Connection and Session?";
 }
 
 }  // namespace varnox::ftp

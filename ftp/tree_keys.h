@@ -7,10 +7,20 @@
 
 #include "ftp/listing.h"
 
-// How the FTP window's tree names remote paths. Every node's key and text is a remote path
-// spelled from the server name: the root node is the server name S, an entry d listed below
-// it is "S/d", an entry f listed inside d is "S/d/f".
+// The FTP window's tree of remote folders, as a model: the state of each node, and how the
+// tree names remote paths. Every node's key and text is a remote path spelled from the server
+// name: the root node is the server name S, an entry d listed below it is "S/d", an entry f
+// listed inside d is "S/d/f".
 namespace varnox::ftp {
+
+// What a node stands for, which its picture shows. A closed folder shows no children; opening
+// it lists them below it, and closing it removes them again. A symbolic link is a closed
+// folder until opening it fails, when it becomes a file.
+enum class NodeState { kRoot, kClosedFolder, kOpenFolder, kFile };
+
+// The key of a state's picture, the name of its file without ".bmp": "root", "closed",
+// "open", "leaf".
+const char* pictureKey(NodeState state);
 
 // The remote directory a node path (or the directory part of one) stands for: the path
 // without the server name where it starts with it, otherwise the path as it is; "/" when
@@ -38,22 +48,15 @@ std::optional<std::string> uploadDirectory(std::string_view nodeText, std::strin
 bool isDirectoryEntry(std::uint32_t attributes);
 
 // The rows a listing adds below the node keyed parentKey: key parentKey + "/" + name, in the
-// server's order; a name listed twice gives one row.
-// A symbolic link may lead to a folder: it is offered as one until opening it fails.
+// server's order; a name listed twice gives one row. A directory, and a symbolic link (it may
+// lead to a folder), is a closed folder; anything else a file.
 struct TreeRow {
     std::string key;
-    bool directory = false;
+    NodeState state = NodeState::kFile;
     bool link = false;
 
     bool operator==(const TreeRow&) const = default;
 };
 std::vector<TreeRow> treeRows(std::string_view parentKey, const std::vector<FindData>& entries);
-
-// The FTP window's report of a failed call: for an extended error (12003) first the call,
-// " Extd Err: ", the reply code, a blank and the reply text; then always the question: the
-// call, " Err: ", the error number, CR LF and "Close Connection and Session?".
-std::string extendedErrorText(std::string_view call, std::uint32_t replyCode,
-                              std::string_view reply);
-std::string closeQuestionText(std::string_view call, std::uint32_t error);
 
 }  // namespace varnox::ftp

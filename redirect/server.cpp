@@ -1,57 +1,16 @@
 #include "redirect/server.h"
 
 #include "ftp/errors.h"
+#include "ftp/reports.h"
 #include "platform/failure.h"
 
 namespace varnox::redirect {
 
-namespace {
-
-// The first line of a reply, without its line end.
-std::string firstLine(const std::string& reply) {
-    return reply.substr(0, reply.find_first_of("\r\n"));
-}
-
-// The user's words for a transport error number ("nothing answers at that address").
-std::string describeFtpError(std::uint32_t error) {
-    namespace e = ftp::error;
-    switch (error) {
-        case e::kFileNotFound:
-            return "the local file is missing";
-        case e::kAccessDenied:
-            return "the local file cannot be read";
-        case e::kInvalidParameter:
-            return "the name or setting cannot be sent to a server";
-        case e::kTimeout:
-            return "the server did not answer in time";
-        case e::kExtendedError:
-            return "the server refused";
-        case e::kUnrecognizedScheme:
-            return "not an FTP server name";
-        case e::kNameNotResolved:
-            return "the server name is unknown";
-        case e::kLoginFailure:
-            return "the server refused the user name or password";
-        case e::kOperationCancelled:
-            return "cancelled";
-        case e::kInvalidCa:
-            return "its certificate does not verify and is not trusted";
-        case e::kCannotConnect:
-            return "nothing answers at that address";
-        case e::kConnectionAborted:
-        case e::kConnectionReset:
-            return "the server dropped the connection";
-        case e::kSecureFailure:
-            return "the TLS handshake failed";
-        default:
-            return "the transfer failed";
-    }
-}
-
-}  // namespace
-
 bool endsTheRun(const Failure& failure) {
     namespace e = ftp::error;
+    if (failure.numbering() != Numbering::kInternet) {
+        return false;  // about a local file
+    }
     switch (static_cast<std::uint32_t>(failure.number())) {
         case e::kTimeout:
         case e::kInternalError:
@@ -86,8 +45,7 @@ void RedirectServer::stop() {
 
 void RedirectServer::checkNotStopped() const {
     if (stopped_) {
-        throw Failure(static_cast<int>(ftp::error::kOperationCancelled),
-                      "Stopped: the run's time is up");
+        throw InternetFailure(ftp::error::kOperationCancelled, ftp::kStoppedText);
     }
 }
 
@@ -97,16 +55,8 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
         checkNotStopped();
         return;
     }
-    std::string text =
-        what + ": " + (result.detail.empty() ? describeFtpError(result.error) : result.detail);
-    if (result.error == ftp::error::kInvalidCa) {
-        text += " (trust it with 'varnox-redirect trust --server " + setup_.login.server +
-                "' or in the FTP window of varnox; it is then kept in " +
-                setup_.trustedFile.string() + ")";
-    } else if (!result.reply.empty()) {
-        text += "; the server said: " + firstLine(result.reply);
-    }
-    throw Failure(static_cast<int>(result.error), text);
+    throw InternetFailure(
+        result.error, ftp::failedCallText(what, result, setup_.login.server, setup_.trustedFile));
 }
 
 void RedirectServer::connect() {
@@ -125,11 +75,8 @@ std::vector<ftp::FindData> RedirectServer::list() {
     checkNotStopped();
     check(session_.list(listing), "Cannot list " + folder() + " on " + setup_.login.server);
     if (listing.truncated) {
-        throw Failure(static_cast<int>(ftp::error::kInsufficientBuffer),
-                      "The listing of " + folder() + " on " + setup_.login.server +
-                          " is too long to read whole: " + ftp::cutReason(listing) + " (" +
-                          std::to_string(listing.entries.size()) +
-                          (listing.entries.size() == 1 ? " entry" : " entries") + " read)");
+        throw InternetFailure(ftp::error::kInsufficientBuffer,
+                              ftp::listingTooLongText(folder(), setup_.login.server, listing));
     }
     return std::move(listing.entries);
 }

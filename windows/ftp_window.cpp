@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTreeWidgetItem>
 
+#include "ftp/reports.h"
 #include "windows/controls.h"
 #include "windows/file_lists.h"
 #include "windows/ftp_worker.h"
@@ -184,7 +185,10 @@ void FtpWindow::load() {
     transferType_ = ftp::TransferType::kBinary;
 
     const QString folder = fromPath(services_.programFolder);
-    for (const char* key : {"open", "closed", "leaf", "root"}) {
+    using ftp::NodeState;
+    for (NodeState state :
+         {NodeState::kOpenFolder, NodeState::kClosedFolder, NodeState::kFile, NodeState::kRoot}) {
+        const QString key = QString::fromLatin1(ftp::pictureKey(state));
         handle([&] { pictures_->add(key, folder + "/" + key + ".bmp"); });
     }
     remoteTree_->setImageList(pictures_);
@@ -239,7 +243,7 @@ void FtpWindow::onConnect() {
     }
     const std::string server = bytesOf(serverBox_);
     if (server.empty()) {
-        services_.boxes.inform(this, QString::fromLatin1(kNoServerText));
+        services_.boxes.inform(this, QString::fromLatin1(ftp::kNoServerText));
         return;
     }
     const ftp::Login login{server, bytesOf(userBox_), bytesOf(passwordBox_),

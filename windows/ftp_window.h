@@ -35,8 +35,6 @@ class RemoteTree;
 class FtpWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* kNoServerText = "Please enter a server name!";
-
     // Creates the window and runs its load: the server fields and the local lists come from
     // the settings, read here once.
     FtpWindow(Services& services, const settings::Settings& settings, QWidget* parent = nullptr);

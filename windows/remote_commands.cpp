@@ -4,7 +4,7 @@
 
 #include "ftp/errors.h"
 #include "ftp/names.h"
-#include "ftp/tree_keys.h"
+#include "ftp/reports.h"
 #include "windows/file_lists.h"
 #include "windows/ftp_worker.h"
 #include "windows/message_boxes.h"
@@ -13,26 +13,7 @@
 
 namespace varnox::windows {
 
-namespace {
-
-const QString kRoot = QStringLiteral("root");
-const QString kOpen = QStringLiteral("open");
-const QString kClosed = QStringLiteral("closed");
-const QString kLeaf = QStringLiteral("leaf");
-
-}  // namespace
-
-QString RemoteCommands::truncatedListingText(const ftp::Listing& listing) {
-    return QStringLiteral("Only the first %1 entries of this directory are shown: %2.")
-        .arg(listing.entries.size())
-        .arg(fromBytes(ftp::cutReason(listing)));
-}
-
-QString RemoteCommands::notPlainNameText(const QString& name) {
-    return QStringLiteral(
-               "\"%1\" is not a plain file name, so it cannot be downloaded into a local folder.")
-        .arg(name);
-}
+using ftp::NodeState;
 
 QString RemoteCommands::certificateQuestion(const QString& server,
                                             const ftp::Certificate& certificate, bool changed) {
@@ -74,7 +55,7 @@ RemoteCommands::Next RemoteCommands::report(const ftp::CallResult& result, const
 
 RemoteCommands::Next RemoteCommands::changeTo(const std::string& path) {
     if (path.empty()) {
-        inform(QString::fromLatin1(kNoDirectoryText));
+        inform(QString::fromLatin1(ftp::kNoDirectoryText));
         return Next::kGoOn;
     }
     const std::string directory = ftp::remoteDirectory(path, parts_.serverName());
@@ -100,10 +81,10 @@ RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
         return report(result, "FtpFindFirstFile");
     }
     if (listing_.entries.empty()) {
-        inform(QString::fromLatin1(kEmptyDirectoryText));
+        inform(QString::fromLatin1(ftp::kEmptyDirectoryText));
     }
     if (listing_.truncated) {
-        inform(truncatedListingText(listing_));
+        inform(fromBytes(ftp::truncatedListingText(listing_)));
     }
     return Next::kGoOn;
 }
@@ -111,7 +92,7 @@ RemoteCommands::Next RemoteCommands::listFolder(const std::string& path) {
 void RemoteCommands::fillTree(const std::string& parentKey) {
     RemoteTree& tree = parts_.tree;
     if (parentKey == parts_.serverName() && listing_.entries.empty()) {
-        tree.addRoot(parentKey, kRoot);  // a root already there stays as it is
+        tree.addRoot(parentKey);  // a root already there stays as it is
         return;
     }
     QTreeWidgetItem* parent = tree.node(parentKey);
@@ -120,7 +101,7 @@ void RemoteCommands::fillTree(const std::string& parentKey) {
     }
     std::vector<RemoteTree::NewNode> nodes;
     for (const ftp::TreeRow& row : ftp::treeRows(parentKey, listing_.entries)) {
-        nodes.push_back({row.key, row.directory ? kClosed : kLeaf, row.link});
+        nodes.push_back({row.key, row.state, row.link});
     }
     if (QTreeWidgetItem* last = tree.addChildren(parent, nodes)) {
         tree.ensureVisible(last);
@@ -152,36 +133,36 @@ QTreeWidgetItem* RemoteCommands::connectedSelection(const char* noSession,
 }
 
 void RemoteCommands::openOrCloseSelected() {
-    QTreeWidgetItem* node = connectedSelection(kNoSessionForTreeText, kNoSelectionText);
+    QTreeWidgetItem* node = connectedSelection(ftp::kNoSessionForTreeText, ftp::kNoSelectionText);
     if (node == nullptr) {
         return;
     }
-    const QString image = RemoteTree::imageOf(node);
+    const NodeState state = RemoteTree::stateOf(node);
     const std::string path = RemoteTree::keyOf(node);
-    if (image == kClosed && RemoteTree::isLink(node)) {
+    if (state == NodeState::kClosedFolder && RemoteTree::isLink(node)) {
         // A link is a folder when the server lets us change into it, otherwise a file.
         const std::string directory = ftp::remoteDirectory(path, parts_.serverName());
         if (!parts_.worker
                  .run({QStringLiteral("Changing to ") + fromBytes(directory)},
                       [&] { return parts_.session.changeDirectory(directory); })
                  .ok()) {
-            parts_.tree.setImage(node, kLeaf);
+            parts_.tree.setState(node, NodeState::kFile);
             return;
         }
     }
-    if (image == kClosed) {
-        parts_.tree.setImage(node, kOpen);
+    if (state == NodeState::kClosedFolder) {
+        parts_.tree.setState(node, NodeState::kOpenFolder);
         if (listFolder(path) == Next::kGoOn) {  // on kStop the node went with the connection
             fillTree(path);
         }
-    } else if (image == kOpen) {
-        parts_.tree.setImage(node, kClosed);
+    } else if (state == NodeState::kOpenFolder) {
+        parts_.tree.setState(node, NodeState::kClosedFolder);
         parts_.tree.removeChildren(node);
     }
 }
 
 void RemoteCommands::get() {
-    QTreeWidgetItem* node = connectedSelection(kNoSessionText, kSelectGetText);
+    QTreeWidgetItem* node = connectedSelection(ftp::kNoSessionText, ftp::kSelectGetText);
     if (node == nullptr) {
         return;
     }
@@ -189,7 +170,7 @@ void RemoteCommands::get() {
     const std::optional<std::filesystem::path> target =
         ftp::localTargetPath(parts_.localFiles.folder(), remote.name);
     if (!target) {
-        inform(notPlainNameText(fromBytes(remote.name)));
+        inform(fromBytes(ftp::notPlainNameText(remote.name)));
         return;
     }
     if (changeTo(remote.directory) == Next::kStop) {
@@ -209,19 +190,19 @@ void RemoteCommands::put() {
         return;
     }
     QTreeWidgetItem* node = parts_.tree.selectedNode();
-    if (node == nullptr || RemoteTree::imageOf(node) == kLeaf) {
-        inform(QString::fromLatin1(kSelectPutFolderText));
+    if (node == nullptr || RemoteTree::stateOf(node) == NodeState::kFile) {
+        inform(QString::fromLatin1(ftp::kSelectPutFolderText));
         return;
     }
     const std::string name = parts_.localFiles.fileName();
     if (name.empty()) {
-        inform(QString::fromLatin1(kSelectLocalFileText));
+        inform(QString::fromLatin1(ftp::kSelectLocalFileText));
         return;
     }
     const std::string path = RemoteTree::keyOf(node);
     const auto directory = ftp::uploadDirectory(path, parts_.serverName());
     if (!directory) {
-        inform(QString::fromLatin1(kSelectPutFolderText));
+        inform(QString::fromLatin1(ftp::kSelectPutFolderText));
         return;
     }
     if (changeTo(*directory) == Next::kStop) {
@@ -238,8 +219,8 @@ void RemoteCommands::put() {
     }
     // The node is listed anew, now with the uploaded file.
     parts_.tree.removeChildren(node);
-    if (RemoteTree::imageOf(node) == kClosed) {
-        parts_.tree.setImage(node, kOpen);
+    if (RemoteTree::stateOf(node) == NodeState::kClosedFolder) {
+        parts_.tree.setState(node, NodeState::kOpenFolder);
     }
     if (listFolder(path) == Next::kGoOn) {
         fillTree(path);

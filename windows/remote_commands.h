@@ -22,19 +22,6 @@ class RemoteTree;
 // folder cannot be changed to stops after the report, so nothing happens in another folder.
 class RemoteCommands {
 public:
-    static constexpr const char* kEmptyDirectoryText = "This directory is empty!";
-    static constexpr const char* kNoSessionForTreeText = "No in session!";
-    static constexpr const char* kNoSelectionText = "no Selection to enumerate";
-    static constexpr const char* kNoDirectoryText = "Please enter the directory to CD";
-    static constexpr const char* kNoSessionText = "Not in session";
-    static constexpr const char* kSelectGetText = "Please select the item to GET!";
-    static constexpr const char* kSelectPutFolderText =
-        "Please select a remote directory to PUT to!";
-    static constexpr const char* kSelectLocalFileText = "Please select a local file to put";
-    // What the user is told of a truncated listing: the entries shown and the bound that
-    // stopped it.
-    static QString truncatedListingText(const ftp::Listing& listing);
-    static QString notPlainNameText(const QString& name);
     // The question about a server certificate that does not pass.
     static QString certificateQuestion(const QString& server, const ftp::Certificate& certificate,
                                        bool changed);

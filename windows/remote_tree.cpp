@@ -12,7 +12,7 @@ namespace varnox::windows {
 namespace {
 
 constexpr int kKeyRole = Qt::UserRole;
-constexpr int kImageRole = Qt::UserRole + 1;
+constexpr int kStateRole = Qt::UserRole + 1;
 constexpr int kLinkRole = Qt::UserRole + 2;
 
 }  // namespace
@@ -41,20 +41,20 @@ void RemoteTree::setImageList(const ImageList* images) {
     }
 }
 
-QTreeWidgetItem* RemoteTree::makeNode(const std::string& key, const QString& image) {
+QTreeWidgetItem* RemoteTree::makeNode(const std::string& key, ftp::NodeState state) {
     auto* item = new QTreeWidgetItem(QStringList{fromBytes(key)});
     item->setData(0, kKeyRole, QByteArray::fromStdString(key));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     nodes_.insert(QByteArray::fromStdString(key), item);
-    setImage(item, image);
+    setState(item, state);
     return item;
 }
 
-QTreeWidgetItem* RemoteTree::addRoot(const std::string& key, const QString& image) {
+QTreeWidgetItem* RemoteTree::addRoot(const std::string& key) {
     if (nodes_.contains(QByteArray::fromStdString(key))) {
         return nullptr;
     }
-    QTreeWidgetItem* item = makeNode(key, image);
+    QTreeWidgetItem* item = makeNode(key, ftp::NodeState::kRoot);
     insertTopLevelItem(0, item);
     return item;
 }
@@ -64,7 +64,7 @@ QTreeWidgetItem* RemoteTree::addChildren(QTreeWidgetItem* parent,
     QList<QTreeWidgetItem*> added;
     for (const NewNode& n : nodes) {
         if (!nodes_.contains(QByteArray::fromStdString(n.key))) {
-            added.append(makeNode(n.key, n.image));
+            added.append(makeNode(n.key, n.state));
             added.back()->setData(0, kLinkRole, n.link);
         }
     }
@@ -81,13 +81,14 @@ std::string RemoteTree::keyOf(const QTreeWidgetItem* node) {
     return node->data(0, kKeyRole).toByteArray().toStdString();
 }
 
-QString RemoteTree::imageOf(const QTreeWidgetItem* node) {
-    return node->data(0, kImageRole).toString();
+ftp::NodeState RemoteTree::stateOf(const QTreeWidgetItem* node) {
+    return static_cast<ftp::NodeState>(node->data(0, kStateRole).toInt());
 }
 
-void RemoteTree::setImage(QTreeWidgetItem* node, const QString& image) {
-    node->setData(0, kImageRole, image);
-    QPixmap picture = images_ != nullptr ? images_->picture(image) : QPixmap();
+void RemoteTree::setState(QTreeWidgetItem* node, ftp::NodeState state) {
+    node->setData(0, kStateRole, static_cast<int>(state));
+    const QString key = QString::fromLatin1(ftp::pictureKey(state));
+    QPixmap picture = images_ != nullptr ? images_->picture(key) : QPixmap();
     node->setIcon(0, picture.isNull() ? QIcon() : QIcon(picture));
 }
 

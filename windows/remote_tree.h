@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "ftp/tree_keys.h"
+
 namespace varnox::windows {
 
 class ImageList;
 
 // The FTP window's tree of remote folders and files. Every node has a key that is unique
-// in the tree (the remote path as the server's bytes, shown as its text) and the key of
-// its picture in the image list. The picture key is
-// also the node's state ("root", "open", "closed", "leaf").
+// in the tree (the remote path as the server's bytes, shown as its text) and a state
+// (ftp::NodeState), drawn as the picture of that state from the image list.
 //
 // The user cannot expand or collapse nodes: there are no expand marks, and neither the
 // mouse nor the keyboard opens or closes a node; the program shows children by making a
@@ -24,7 +25,7 @@ class RemoteTree : public QTreeWidget {
 public:
     struct NewNode {
         std::string key;
-        QString image;
+        ftp::NodeState state = ftp::NodeState::kFile;
         bool link = false;  // a symbolic link on the server
     };
 
@@ -33,9 +34,9 @@ public:
     // The pictures to draw beside the nodes; their size becomes the tree's icon size.
     void setImageList(const ImageList* images);
 
-    // Adds a top-level node in the first position. Null, and nothing added, when the key
-    // is already in the tree.
-    QTreeWidgetItem* addRoot(const std::string& key, const QString& image);
+    // Adds a root node in the first position. Null, and nothing added, when the key is
+    // already in the tree.
+    QTreeWidgetItem* addRoot(const std::string& key);
     // Adds nodes as the last children of parent, in order, each with its key as its text.
     // A node whose key is already in the tree (or earlier in nodes) is skipped. Returns the
     // last node added, or null when none was.
@@ -47,8 +48,8 @@ public:
     }
     static std::string keyOf(const QTreeWidgetItem* node);
     static bool isLink(const QTreeWidgetItem* node);
-    static QString imageOf(const QTreeWidgetItem* node);
-    void setImage(QTreeWidgetItem* node, const QString& image);
+    static ftp::NodeState stateOf(const QTreeWidgetItem* node);
+    void setState(QTreeWidgetItem* node, ftp::NodeState state);
 
     // Removes a node with everything below it.
     void removeNode(QTreeWidgetItem* node);
@@ -72,7 +73,7 @@ protected:
                       const QModelIndex& index) const override;
 
 private:
-    QTreeWidgetItem* makeNode(const std::string& key, const QString& image);
+    QTreeWidgetItem* makeNode(const std::string& key, ftp::NodeState state);
     void forget(QTreeWidgetItem* node);
 
     const ImageList* images_ = nullptr;

@@ -9,6 +9,7 @@
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
 #include "ftp/reply_log.h"
+#include "ftp/reports.h"
 #include "ftp/tree_keys.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
@@ -157,9 +158,11 @@ TEST(RemotePaths, FollowCwdAndTheTreeKeysAndOnlyPlainNamesBecomeLocalTargets) {
         EXPECT_EQ(remoteDirectory(path, server), directory) << path << " with " << server;
     }
     EXPECT_EQ(uploadDirectory("S/maps", "XYZ"), "aps") << "as many characters as the box holds";
-    EXPECT_EQ(
-        treeRows("S", {{16, "d"}, {128, "f"}, {16, "d"}, {17, "r"}, {0x10010, "big"}}),
-        (std::vector<TreeRow>{{"S/d", true}, {"S/f", false}, {"S/r", true}, {"S/big", false}}))
+    EXPECT_EQ(treeRows("S", {{16, "d"}, {128, "f"}, {16, "d"}, {17, "r"}, {0x10010, "big"}}),
+              (std::vector<TreeRow>{{"S/d", NodeState::kClosedFolder},
+                                    {"S/f", NodeState::kFile},
+                                    {"S/r", NodeState::kClosedFolder},
+                                    {"S/big", NodeState::kFile}}))
         << "a name listed twice gives one row; a read-only folder is one, a value past 16 bits not";
     // Only plain names become local targets.
     for (const std::string name : {"CTF-Face.unr", " lead", "..hidden", "..."}) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <set>
 
+#include "ftp/reports.h"
 #include "tests/support/ftp_server.h"
 #include "tests/windows/window_test.h"
 #include "windows/ftp_window.h"
@@ -109,7 +110,7 @@ protected:
     QTreeWidgetItem* node(const std::string& remote = "") { return tree().node(nodePath(remote)); }
     std::string image(const std::string& remote = "") {
         QTreeWidgetItem* item = node(remote);
-        return item ? RemoteTree::imageOf(item).toStdString() : "(none)";
+        return item ? ftp::pictureKey(RemoteTree::stateOf(item)) : "(none)";
     }
     // A node's children as "name picture", sorted.
     Texts children(const std::string& remote = "") {
@@ -118,7 +119,7 @@ protected:
         for (int i = 0; parent != nullptr && i < parent->childCount(); ++i) {
             texts.push_back(
                 RemoteTree::keyOf(parent->child(i)).substr(nodePath(remote).size() + 1) + " " +
-                RemoteTree::imageOf(parent->child(i)).toStdString());
+                ftp::pictureKey(RemoteTree::stateOf(parent->child(i))));
         }
         std::sort(texts.begin(), texts.end());
         return texts;
@@ -247,7 +248,7 @@ TEST_F(FtpWindowTest, DoubleClicksOpenAndCloseFoldersAndListThemAnewEachTime) {
     doubleClick("maps/sub");
     EXPECT_EQ(children("maps/sub"), Texts{"x.uz leaf"});
     doubleClick("sounds");
-    expectBoxes({RemoteCommands::kEmptyDirectoryText});
+    expectBoxes({ftp::kEmptyDirectoryText});
     EXPECT_EQ(image("sounds"), "open");
 
     writeFile(home_ / "maps" / "c.uz", "map c");
@@ -293,7 +294,7 @@ TEST_F(FtpWindowTest, GetAndPutMoveTheBytesTheTransferTypeSaysAndListTheFolderAg
 // A name that could lead a download out of the local folder is refused too.
 TEST_F(FtpWindowTest, EveryRefusalHasItsMessage) {
     writeFile(home_ / "..\\up.txt", "up");
-    const std::string notPlain = RemoteCommands::notPlainNameText("..\\up.txt").toStdString();
+    const std::string notPlain = ftp::notPlainNameText("..\\up.txt");
     const struct {
         bool connected;
         const char* node;     // selected in the tree ("" the root); nullptr: none
@@ -301,13 +302,13 @@ TEST_F(FtpWindowTest, EveryRefusalHasItsMessage) {
         const char* command;  // nullptr: a double-click on empty space in the tree
         const char* shown;    // nullptr: nothing
     } cases[] = {
-        {false, nullptr, nullptr, nullptr, RemoteCommands::kNoSessionForTreeText},
-        {true, nullptr, nullptr, nullptr, RemoteCommands::kNoSelectionText},
-        {false, nullptr, nullptr, "cmdGet", RemoteCommands::kNoSessionText},
+        {false, nullptr, nullptr, nullptr, ftp::kNoSessionForTreeText},
+        {true, nullptr, nullptr, nullptr, ftp::kNoSelectionText},
+        {false, nullptr, nullptr, "cmdGet", ftp::kNoSessionText},
         {false, nullptr, "x.uz", "cmdPut", nullptr},
-        {true, nullptr, nullptr, "cmdGet", RemoteCommands::kSelectGetText},
-        {true, "readme.txt", "x.uz", "cmdPut", RemoteCommands::kSelectPutFolderText},
-        {true, "maps", nullptr, "cmdPut", RemoteCommands::kSelectLocalFileText},
+        {true, nullptr, nullptr, "cmdGet", ftp::kSelectGetText},
+        {true, "readme.txt", "x.uz", "cmdPut", ftp::kSelectPutFolderText},
+        {true, "maps", nullptr, "cmdPut", ftp::kSelectLocalFileText},
         {true, "..\\up.txt", nullptr, "cmdGet", notPlain.c_str()},
     };
     startServer();
@@ -339,12 +340,12 @@ TEST_F(FtpWindowTest, EveryRefusalHasItsMessage) {
     click("cmdGet");
     const Texts boxes = boxes_.take();
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0], RemoteCommands::kNoDirectoryText);
+    EXPECT_EQ(boxes[0], ftp::kNoDirectoryText);
     EXPECT_TRUE(boxes[1].starts_with("FtpGetFile Extd Err: 550 550 ")) << boxes[1];
     EXPECT_EQ(boxes[2], question("FtpGetFile", 12003));
     control<QLineEdit>("txtServer")->setText(QString::fromStdString(nodePath() + "/more"));
     put("x.uz", "");
-    expectBoxes({RemoteCommands::kSelectPutFolderText});  // a server box longer than the node
+    expectBoxes({ftp::kSelectPutFolderText});  // a server box longer than the node
     EXPECT_EQ(namesIn(home_).size(), 4u) << "nothing was put";
     EXPECT_EQ(namesIn(local_).size(), 1u) << "nor got";
 }

@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
+
+#include "platform/failure.h"
+#include "platform/files.h"
 
 namespace varnox::platform {
 
@@ -79,8 +80,11 @@ DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives)) {
 }
 
 DriveTable DriveTable::fromSystem() {
-    std::ifstream in("/proc/self/mounts");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;  // none readable: drive c: alone
+    try {
+        text = readWholeFile("/proc/self/mounts").value_or("");
+    } catch (const Failure&) {
+    }
     return DriveTable(drivesFromMounts(text, &isFolderOnDisk));
 }
 

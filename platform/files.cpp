@@ -84,32 +84,11 @@ void moveAcrossVolumes(const fs::path& source, const fs::path& target) {
         options.mode = info.st_mode & 07777;
     }
     ReplacingFile copy(target, options);
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        throw failureFor(errno, "Cannot read", source);
+    PositionalFile in(source);
+    std::array<std::uint8_t, 1 << 16> buffer{};
+    while (const std::size_t got = in.read(buffer)) {
+        copy.write(std::string_view(reinterpret_cast<const char*>(buffer.data()), got));
     }
-    std::array<char, 1 << 16> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            const int error = errno;
-            ::close(in);
-            throw failureFor(error, "Cannot read", source);
-        }
-        if (got == 0) {
-            break;
-        }
-        try {
-            copy.write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-        } catch (...) {
-            ::close(in);
-            throw;
-        }
-    }
-    ::close(in);
     copy.commit();
     if (::unlink(source.c_str()) != 0) {
         throw failureFor(errno, "Moved, but cannot remove", source);

@@ -22,7 +22,9 @@ class RemoteTree;
 // folder cannot be changed to stops after the report, so nothing happens in another folder.
 class RemoteCommands {
 public:
-    // The question about a server certificate that does not pass.
+    // The question about a server certificate that does not pass. Unlike the reports of
+    // ftp/reports.h it is made of text, not bytes: the server's name is as typed, and each of
+    // the certificate's names is shown as text on its own.
     static QString certificateQuestion(const QString& server, const ftp::Certificate& certificate,
                                        bool changed);
 

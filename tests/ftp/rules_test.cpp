@@ -158,11 +158,10 @@ TEST(RemotePaths, FollowCwdAndTheTreeKeysAndOnlyPlainNamesBecomeLocalTargets) {
         EXPECT_EQ(remoteDirectory(path, server), directory) << path << " with " << server;
     }
     EXPECT_EQ(uploadDirectory("S/maps", "XYZ"), "aps") << "as many characters as the box holds";
-    EXPECT_EQ(treeRows("S", {{16, "d"}, {128, "f"}, {16, "d"}, {17, "r"}, {0x10010, "big"}}),
-              (std::vector<TreeRow>{{"S/d", NodeState::kClosedFolder},
-                                    {"S/f", NodeState::kFile},
-                                    {"S/r", NodeState::kClosedFolder},
-                                    {"S/big", NodeState::kFile}}))
+    const NodeState folder = NodeState::kClosedFolder, file = NodeState::kFile;
+    EXPECT_EQ(
+        treeRows("S", {{16, "d"}, {128, "f"}, {16, "d"}, {17, "r"}, {0x10010, "big"}}),
+        (std::vector<TreeRow>{{"S/d", folder}, {"S/f", file}, {"S/r", folder}, {"S/big", file}}))
         << "a name listed twice gives one row; a read-only folder is one, a value past 16 bits not";
     // Only plain names become local targets.
     for (const std::string name : {"CTF-Face.unr", " lead", "..hidden", "..."}) {

@@ -1,7 +1,5 @@
 // The settings file and a save, over real temporary folders.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "settings/settings_file.h"
 #include "settings/settings_save.h"
@@ -139,19 +137,8 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
     writeFile(file, "old");
     SettingsToWrite changed = kTypical;
     changed.gameFolder = std::string(200, 'x');
-    struct sigaction ignore {
-    }, previousAction{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previousAction);
-    rlimit previous{}, small{};
-    ::getrlimit(RLIMIT_FSIZE, &previous);
-    small = previous;
-    small.rlim_cur = 64;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const int number = failureNumber([&] { writeSettingsFile(file, changed); });
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    ::sigaction(SIGXFSZ, &previousAction, nullptr);
-    EXPECT_EQ(number, failure::kDiskFull);
+    const test::FileSizeLimit limit(64);
+    EXPECT_EQ(failureNumber([&] { writeSettingsFile(file, changed); }), failure::kDiskFull);
     EXPECT_EQ(readFile(file), "old");
     EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
 }

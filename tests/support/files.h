@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -23,5 +26,21 @@ std::filesystem::path builtProgram(const std::string& name);
 std::filesystem::path sourcePath(const std::string& relative);
 // The shared golden .uz vectors that sit beside the repository, if present.
 std::filesystem::path sharedVectorsDir();
+
+// A limit on the size of files this process writes, while the object lives: writing beyond it
+// fails as on a full disk (EFBIG rather than ENOSPC; the same error number).
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit small{bytes, previous.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, handler);
+    }
+    decltype(SIG_DFL) handler;
+    rlimit previous{};
+};
 
 }  // namespace varnox::test

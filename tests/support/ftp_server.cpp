@@ -119,7 +119,7 @@ LocalPort::LocalPort(bool listening) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_
     socklen_t length = sizeof address;
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        (listening && ::listen(fd_, 16) != 0)) {
+        (listening && ::listen(fd_, 128) != 0)) {
         ::close(fd_);
         throw std::runtime_error("cannot bind a port on 127.0.0.1");
     }

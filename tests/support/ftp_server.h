@@ -75,8 +75,8 @@ private:
 };
 
 // A TCP port on 127.0.0.1, bound for as long as the object lives. A listening one completes
-// connections and never sends a byte, standing in for a server that hangs; any other
-// refuses connections.
+// connections and never sends a byte, standing in for a server that hangs (or hands its socket
+// to a server it starts); any other refuses connections.
 class LocalPort {
 public:
     explicit LocalPort(bool listening);
@@ -85,6 +85,7 @@ public:
     LocalPort& operator=(const LocalPort&) = delete;
 
     std::uint16_t port() const { return port_; }
+    int socket() const { return fd_; }
 
 private:
     int fd_ = -1;

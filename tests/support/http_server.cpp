@@ -1,15 +1,14 @@
 #include "tests/support/http_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
 #include "tests/support/files.h"
+#include "tests/support/ftp_server.h"
 
 extern char** environ;
 
@@ -34,30 +33,22 @@ HttpServer::HttpServer(const std::filesystem::path& root, const std::string& con
                   "server.stream-response-body = 2\nserver.max-keep-alive-idle = 300\n"
                   "server.modules += (\"mod_redirect\", \"mod_cgi\")\n" +
                   config + "\n");
-    const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
+    const LocalPort listening(true);
     int hold[2] = {-1, -1};
-    if (::bind(listening, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::listen(listening, 128) != 0 || ::pipe2(hold, O_CLOEXEC) != 0) {
-        ::close(listening);
-        throw std::runtime_error("cannot listen on 127.0.0.1 for the test HTTP server");
+    if (::pipe2(hold, O_CLOEXEC) != 0) {
+        throw std::runtime_error("no pipe for the test HTTP server");
     }
-    port_ = ntohs(address.sin_port);
+    port_ = listening.port();
     hold_ = hold[1];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, listening, 3);
+    posix_spawn_file_actions_adddup2(&actions, listening.socket(), 3);
     posix_spawn_file_actions_adddup2(&actions, hold[0], 4);
     std::string shell = "/bin/sh", c = "-c", script = kStart,
                 file = (dir_ / "lighttpd.conf").string();
     char* argv[] = {shell.data(), c.data(), script.data(), shell.data(), file.data(), nullptr};
     const int spawned = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(listening);
     ::close(hold[0]);
     if (spawned != 0) {
         ::close(hold_);

@@ -1,11 +1,7 @@
 // The whole codec: the golden files both ways for both signatures, the one file made by the
 // game's own tools, round trips over inputs that reach each stage's edges, and the errors
 // of the file functions.
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
-
-#include <csignal>
 
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
@@ -20,22 +16,7 @@ namespace varnox::uz::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A limit on the size of files this process writes: writing beyond it fails as on a full
-// disk (EFBIG rather than ENOSPC; the same error number).
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
-        ::getrlimit(RLIMIT_FSIZE, &previous);
-        const rlimit small{bytes, previous.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, handler);
-    }
-    decltype(SIG_DFL) handler;
-    rlimit previous{};
-};
+using varnox::test::FileSizeLimit;
 
 TEST(Golden, EveryVectorEncodesByteForByteAndDecodesForBothSignatures) {
     const std::pair<Signature, const char*> kinds[] = {{Signature::Standard, "1234"},

@@ -24,10 +24,7 @@ using windows::RemoteTree;
 using Texts = std::vector<std::string>;
 using Names = std::set<std::string>;
 
-// The controls the enable states set, and those enabled in each state.
-const Names kControls = {"cmdInternetOpen", "txtProxy",   "cmdClosehOpen", "txtServer",  "txtUser",
-                         "txtPassword",     "cmdConnect", "cmdDisconnect", "chkPassive", "cmdGet",
-                         "cmdPut",          "optBin",     "optAscii",      "cmdClose"};
+// The controls enabled in each state; the states set all of them.
 const Names kIdle = {"cmdClose", "cmdInternetOpen", "txtProxy"};
 const Names kSessionOpen = {"cmdClose",   "cmdClosehOpen", "txtServer", "txtUser", "txtPassword",
                             "cmdConnect", "chkPassive",    "optBin",    "optAscii"};
@@ -85,8 +82,10 @@ protected:
     }
     void click(const char* name) { control<QAbstractButton>(name)->click(); }
     Names enabledControls() {
-        Names names;
-        for (const std::string& name : kControls) {
+        Names names, all = kIdle;
+        all.insert(kSessionOpen.begin(), kSessionOpen.end());
+        all.insert(kConnected.begin(), kConnected.end());
+        for (const std::string& name : all) {
             if (control(name.c_str())->isEnabled()) {
                 names.insert(name);
             }

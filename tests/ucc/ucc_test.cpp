@@ -1,8 +1,6 @@
 // The ucc program as the GUI runs it: installed as <game>/System/UCC.exe in a temporary
 // game folder and started as a child process with an argument vector; and its naming rule
 // and percentage figure on their own.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +11,7 @@
 #include <set>
 
 #include "platform/failure.h"
+#include "platform/lock_file.h"
 #include "tests/support/files.h"
 #include "tests/support/game_folder.h"
 #include "tests/support/programs.h"
@@ -296,15 +295,14 @@ TEST(UccLog, ALateRunAddsItsLinesWithoutStartingTheLogAfresh) {
     TempDir folder;
     const fs::path file = folder / "UCC.log";
     writeFile(file, "Log: the run holding the log\r\n");
-    const int holder = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const auto holder = platform::LockFile::acquire(file, std::chrono::steady_clock::now());
+    ASSERT_NE(holder, nullptr);
     {
         UccLog late(file, std::chrono::milliseconds(50));
         EXPECT_FALSE(late.ownsLog());
         late.line("Log", "late");
     }
     EXPECT_EQ(readFile(file), "Log: the run holding the log\r\nLog: late\r\n");
-    ::close(holder);
 }
 
 // The program-level tests check the refusal's number and text, and the percentage figure in

@@ -20,8 +20,8 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
                        platform::describeBytes(outcome.packageBytes) + " -> " +
                        platform::describeBytes(outcome.uzBytes) + ", " +
                        percentOf(outcome.uzBytes, outcome.packageBytes) + ")";
-    if (outcome.uzBytes > outcome.packageBytes) {
-        text += "; larger than the package: old clients cannot download it";
+    if (outcome.uzBytes >= outcome.packageBytes) {
+        text += "; not smaller than the package: clients before 469 cannot download it";
     }
     return {Line::Kind::kResult,
             text,
@@ -36,7 +36,7 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
 
 bool Commands::compress(std::vector<Package>& pending) {
     const game::GameFolder game(setup_->gameFolder());
-    std::optional<LocalFolder> local(std::in_place, game, options_.withSystem);
+    std::optional<LocalFolder> local(std::in_place, game, options_.packages);
     // What is to be done: a package whose .uz is missing or out of date, and with --verify
     // one whose .uz has no record, to be compared by decoding.
     auto workIn = [&](const LocalFolder& folder, std::vector<Package>& unrecorded) {
@@ -54,10 +54,7 @@ bool Commands::compress(std::vector<Package>& pending) {
     std::vector<Package> unrecorded;
     std::vector<Package> work = workIn(*local, unrecorded);
     std::uint64_t compressed = 0;
-    std::uint64_t failures = reportUnreadable(*local);
-    if (const auto& problem = local->manifest().problem()) {
-        warn(*problem);
-    }
+    std::uint64_t failures = reportList(*local);
     if (options_.dryRun) {
         for (const Package& package : work) {
             const bool missing = local->stateOf(package) == UzState::kMissing;
@@ -73,7 +70,7 @@ bool Commands::compress(std::vector<Package>& pending) {
         platform::ensureFolder(local->uzFolder());
         UzFolderLock lock(local->uzFolder(), lockDeadline());
         // Another run may have done some of the work while this one waited.
-        local.emplace(game, options_.withSystem);
+        local.emplace(game, options_.packages);
         unrecorded.clear();
         work = workIn(*local, unrecorded);
         for (const std::string& name : lock.removeLeftovers()) {

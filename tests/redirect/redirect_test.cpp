@@ -299,7 +299,9 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
                                 {"status", "compress"},
                                 {"compress", "--jobs", "0"},
                                 {"upload", "--password", "pw"},
-                                {"status", "--game"}};
+                                {"status", "--game"},
+                                {"status", "--url", "http://h/"},
+                                {"compress", "--delete"}};
     writeFile(dir_ / "open", "pw\n");
     fs::permissions(dir_ / "open", fs::perms(0644));
     for (const Args& args : usageErrors) {

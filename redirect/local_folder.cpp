@@ -64,7 +64,10 @@ bool decodesTo(const fs::path& uzFile, const fs::path& package) {
 }
 
 LocalFolder::LocalFolder(const game::GameFolder& game, const PackageRule& rule)
-    : uzFolder_(game.uzFolderSetting()), list_(listPackages(game, rule)) {
+    : LocalFolder(game, listPackages(game, rule)) {}
+
+LocalFolder::LocalFolder(const game::GameFolder& game, PackageList list)
+    : uzFolder_(game.uzFolderSetting()), list_(std::move(list)) {
     manifest_ = std::make_shared<Manifest>();
     if (!platform::folderExists(uzFolder_)) {
         return;

@@ -37,6 +37,8 @@ public:
     // Throws varnox::Failure naming the folder or file when the packages cannot be listed
     // (listPackages) or the uz folder cannot be read.
     LocalFolder(const game::GameFolder& game, const PackageRule& rule);
+    // With the packages listed already.
+    LocalFolder(const game::GameFolder& game, PackageList list);
 
     const fs::path& uzFolder() const { return uzFolder_; }
     // The packages and why, as listPackages gave them.

@@ -1,8 +1,7 @@
 #include "redirect/remote_folder.h"
 
-#include <strings.h>
-
 #include <algorithm>
+#include <set>
 
 #include "ftp/connection.h"
 #include "ftp/tree_keys.h"
@@ -12,10 +11,6 @@
 namespace varnox::redirect {
 
 namespace {
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 bool isOrdinaryFile(const ftp::FindData& entry) {
     return !entry.link && !ftp::isDirectoryEntry(entry.attributes);
@@ -40,11 +35,22 @@ bool isClock(std::string_view word) {
 
 }  // namespace
 
+RemoteFolder::RemoteFolder(std::vector<ftp::FindData> entries) : entries_(std::move(entries)) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        byFoldedName_[game::foldedName(entries_[i].name)].push_back(i);
+    }
+}
+
 ServerCopy RemoteFolder::copyOf(std::string_view name, std::optional<std::uint64_t> size) const {
     ServerCopy copy;
-    for (const ftp::FindData& entry : entries_) {
+    const auto found = byFoldedName_.find(game::foldedName(name));
+    if (found == byFoldedName_.end()) {
+        return copy;
+    }
+    for (const std::size_t index : found->second) {
+        const ftp::FindData& entry = entries_[index];
         if (entry.name != name) {
-            if (copy.otherCaseName.empty() && sameIgnoringCase(entry.name, name)) {
+            if (copy.otherCaseName.empty()) {
                 copy.otherCaseName = entry.name;
             }
             continue;
@@ -74,10 +80,13 @@ std::vector<std::string> RemoteFolder::leftovers() const {
 
 std::vector<std::string> RemoteFolder::orphans(const std::vector<std::string>& keepFiles,
                                                const std::vector<std::string>& keepNames) const {
-    const auto among = [](const std::vector<std::string>& names, std::string_view name) {
-        return std::any_of(names.begin(), names.end(),
-                           [&](const std::string& kept) { return game::sameName(kept, name); });
-    };
+    std::set<std::string, std::less<>> files, packages;
+    for (const std::string& file : keepFiles) {
+        files.insert(game::foldedName(file));
+    }
+    for (const std::string& name : keepNames) {
+        packages.insert(game::foldedName(name));
+    }
     std::vector<std::string> names;
     for (const ftp::FindData& entry : entries_) {
         const std::string& name = entry.name;
@@ -86,7 +95,8 @@ std::vector<std::string> RemoteFolder::orphans(const std::vector<std::string>& k
             continue;
         }
         const std::string package = name.substr(0, name.size() - 3);
-        if (!among(keepFiles, package) && !among(keepNames, game::packageNameOfFile(package))) {
+        if (!files.contains(game::foldedName(package)) &&
+            !packages.contains(game::foldedName(game::packageNameOfFile(package)))) {
             names.push_back(name);
         }
     }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ftp/listing.h"
@@ -35,7 +36,7 @@ struct ServerCopy {
 
 class RemoteFolder {
 public:
-    explicit RemoteFolder(std::vector<ftp::FindData> entries) : entries_(std::move(entries)) {}
+    explicit RemoteFolder(std::vector<ftp::FindData> entries);
 
     // What the folder holds under `name` for a local file of `size`; without a size (a file
     // still to be made) a file of that name counts as differing.
@@ -53,6 +54,8 @@ public:
 
 private:
     std::vector<ftp::FindData> entries_;
+    // Entry indices by name with A-Z lowered, in listing order.
+    std::unordered_map<std::string, std::vector<std::size_t>> byFoldedName_;
 };
 
 // Whether a listing's time is the one listed before for the same file. Unix listings show

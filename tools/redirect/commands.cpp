@@ -117,8 +117,12 @@ void Commands::warn(const std::string& text) {
                 {{"event", std::string("warning")}, {"message", text}}});
 }
 
-LocalFolder Commands::localFolder() const {
-    return LocalFolder(game::GameFolder(setup_->gameFolder()), options_.packages);
+LocalFolder Commands::localFolder() {
+    const game::GameFolder game(setup_->gameFolder());
+    if (!packages_) {
+        packages_ = listPackages(game, options_.packages);
+    }
+    return LocalFolder(game, *packages_);
 }
 
 std::uint64_t Commands::reportList(const LocalFolder& local) {

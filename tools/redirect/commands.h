@@ -60,8 +60,9 @@ private:
     void failed(const Failure& failure, const std::string& item = {});
     // Something the user should know that fails nothing (printed as failures are).
     void warn(const std::string& text);
-    // The game folder's packages and .uz files as the run's rule picks them.
-    LocalFolder localFolder() const;
+    // The game folder's packages as the run's rule picks them (listed once a run: a sync's
+    // upload takes the compress's list), and its .uz files as they are now.
+    LocalFolder localFolder();
     // What the package list says besides its packages, once a run: each package named by a
     // link that leads nowhere, reported as failed, and as warnings the names needed but found
     // nowhere and what could not be read. Returns how many failed.
@@ -110,6 +111,7 @@ private:
     BulkCompressor* compressor_ = nullptr;
     HttpCheck* check_ = nullptr;
     bool listReported_ = false;
+    std::optional<PackageList> packages_;
 };
 
 }  // namespace varnox::redirect

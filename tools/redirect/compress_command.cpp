@@ -35,8 +35,7 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
 }  // namespace
 
 bool Commands::compress(std::vector<Package>& pending) {
-    const game::GameFolder game(setup_->gameFolder());
-    std::optional<LocalFolder> local(std::in_place, game, options_.packages);
+    std::optional<LocalFolder> local(localFolder());
     // What is to be done: a package whose .uz is missing or out of date, and with --verify
     // one whose .uz has no record, to be compared by decoding.
     auto workIn = [&](const LocalFolder& folder, std::vector<Package>& unrecorded) {
@@ -70,7 +69,7 @@ bool Commands::compress(std::vector<Package>& pending) {
         platform::ensureFolder(local->uzFolder());
         UzFolderLock lock(local->uzFolder(), lockDeadline());
         // Another run may have done some of the work while this one waited.
-        local.emplace(game, options_.packages);
+        local.emplace(localFolder());
         unrecorded.clear();
         work = workIn(*local, unrecorded);
         for (const std::string& name : lock.removeLeftovers()) {

@@ -218,7 +218,7 @@ TEST_F(RedirectNeeds, CheckSeesWhatClientsGetAndPassesOnceSyncFixedIt) {
     EXPECT_EQ(run({"sync"}).exitCode, 0);
     ended = run({"check"});
     EXPECT_EQ(ended.exitCode, 0) << ended.out << ended.err;
-    expectSaid(ended.out, {"ok         Maps/Stale.unr  " + web.url() + "Stale.unr.uz\n",
+    expectSaid(ended.out, {"ok         Maps/Stale.unr    " + web.url() + "Stale.unr.uz\n",
                            ": 5 ok, 0 missing, 0 in another letter case"});
     ini("");
     expectSaid(run({"check"}).err, {"gives no RedirectToURL; give --url URL"});

@@ -17,10 +17,10 @@ std::vector<game::NeededPackage> asNeeded(const std::vector<Package>& packages) 
     return needed;
 }
 
-Line checkLine(const CheckItem& item, const CheckResult& result) {
+Line checkLine(const CheckItem& item, const CheckResult& result, std::size_t width) {
     const bool ok = result.kind == CheckKind::kOk;
     Line line{ok ? Line::Kind::kResult : Line::Kind::kFailure,
-              padded(checkKindName(result.kind), 11) + item.package + "  " +
+              padded(checkKindName(result.kind), 11) + padded(item.package, width) +
                   (ok ? result.url : result.detail),
               {{"event", std::string("check")},
                {"package", item.package},
@@ -80,8 +80,13 @@ bool Commands::check() {
         results = check.run();
         out_.stopProgress();
     }
+    constexpr std::size_t kWidestColumn = 40;
+    std::size_t width = 0;
+    for (const CheckItem& item : items) {
+        width = std::min(std::max(width, item.package.size() + 2), kWidestColumn);
+    }
     for (std::size_t i = 0; i < items.size(); ++i) {
-        out_.print(checkLine(items[i], results[i]));
+        out_.print(checkLine(items[i], results[i], width));
     }
     const CheckCounts counts(results);
     const auto count = [&](CheckKind kind) { return static_cast<std::uint64_t>(counts[kind]); };

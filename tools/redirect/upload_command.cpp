@@ -30,8 +30,8 @@ std::string reasonFor(const PlannedUpload& item) {
         case CopyVerdict::kChangedHere:
             return "changed since it was uploaded";
         case CopyVerdict::kChangedThere:
-            return "the server's copy changed after it was uploaded (listed " +
-                   std::to_string(item.server.size) + " bytes, " + item.server.time + ")";
+            return "the server's copy changed after it was uploaded: now listed with " +
+                   std::to_string(item.server.size) + " bytes, " + item.server.time;
         case CopyVerdict::kOtherBytes:
             return "the server's copy of the same size holds other bytes";
         default:

@@ -112,6 +112,8 @@ private:
     HttpCheck* check_ = nullptr;
     bool listReported_ = false;
     std::optional<PackageList> packages_;
+    // The game folder as a compress that changed nothing left it.
+    std::optional<LocalFolder> unchanged_;
 };
 
 }  // namespace varnox::redirect

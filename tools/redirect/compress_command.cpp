@@ -119,6 +119,7 @@ bool Commands::compress(std::vector<Package>& pending) {
         manifest.write(local->uzFolder());
     }
     const std::size_t upToDate = local->packages().size() - work.size();
+    const bool changed = !options_.dryRun && (!work.empty() || !unrecorded.empty());
     const std::string verb = options_.dryRun ? "would compress " : "compressed ";
     out_.print({Line::Kind::kSummary,
                 "compress: " + verb + std::to_string(options_.dryRun ? work.size() : compressed) +
@@ -130,6 +131,9 @@ bool Commands::compress(std::vector<Package>& pending) {
                   options_.dryRun ? work.size() : compressed},
                  {"failed", failures},
                  {"up_to_date", upToDate}}});
+    if (!changed) {
+        unchanged_ = std::move(local);  // what the upload after it finds as well
+    }
     return failures == 0;
 }
 

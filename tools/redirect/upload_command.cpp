@@ -111,7 +111,7 @@ std::pair<std::vector<std::string>, std::vector<std::string>> kept(
 }  // namespace
 
 bool Commands::upload(const std::vector<Package>& pending) {
-    const LocalFolder local = localFolder();
+    const LocalFolder local = unchanged_ ? std::move(*unchanged_) : localFolder();
     std::uint64_t failures = reportList(local);
     RedirectServer server(setup_->server());
     const Watching watching(*this, server);

@@ -211,7 +211,7 @@ TEST_F(RedirectNeeds, CheckSeesWhatClientsGetAndPassesOnceSyncFixedIt) {
                     R"(", "http_status": )" + std::to_string(statuses[i])});
     }
     expectSaid(ended.out, {R"("ok": 1, "missing": 1, "case": 1, "differs": 1, "redirected": 1, )"
-                           R"("too_large": 0, "failed": 0})"});
+                           R"("too_large": 0, "failed": 0, "not_found_here": 0})"});
     ended = run({"check", "--url", web.url().substr(0, web.url().size() - 1)});
     EXPECT_EQ(ended.exitCode, 1);
     expectSaid(ended.err, {"does not end in \"/\""});

@@ -91,13 +91,17 @@ bool Commands::check() {
     const CheckCounts counts(results);
     const auto count = [&](CheckKind kind) { return static_cast<std::uint64_t>(counts[kind]); };
     using enum CheckKind;
+    const std::size_t nowhere = local.list().missing.size();
     out_.print({Line::Kind::kSummary,
                 "check of " + *url + ": " + std::to_string(count(kOk)) + " ok, " +
                     std::to_string(count(kMissing)) + " missing, " + std::to_string(count(kCase)) +
                     " in another letter case, " + std::to_string(count(kDiffers)) + " differing, " +
                     std::to_string(count(kRedirected)) + " redirected, " +
                     std::to_string(count(kTooLarge)) + " too large for old clients, " +
-                    std::to_string(count(kFailed)) + " failed",
+                    std::to_string(count(kFailed)) + " failed" +
+                    (nowhere == 0 ? ""
+                                  : "; " + std::to_string(nowhere) +
+                                        " needed but found nowhere here, not checked"),
                 {{"event", std::string("summary")},
                  {"command", std::string("check")},
                  {"ok", count(kOk)},
@@ -106,7 +110,8 @@ bool Commands::check() {
                  {"differs", count(kDiffers)},
                  {"redirected", count(kRedirected)},
                  {"too_large", count(kTooLarge)},
-                 {"failed", count(kFailed)}}});
+                 {"failed", count(kFailed)},
+                 {"not_found_here", static_cast<std::uint64_t>(nowhere)}}});
     return ok && counts.allOk();
 }
 

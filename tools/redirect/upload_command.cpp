@@ -237,6 +237,10 @@ bool Commands::upload(const std::vector<Package>& pending) {
     if (!dry && records.changed()) {
         try {
             records.settle(RemoteFolder(server.list()));
+        } catch (const Failure&) {
+            // Kept without the server's word on what was sent: the next run compares sizes.
+        }
+        try {
             records.keep(local.uzFolder(), lockDeadline());
         } catch (const Failure& failure) {
             ++failures;

@@ -51,6 +51,11 @@ private:
     // The temporary names of uploads cut short that no live run owns; the others are listed.
     std::uint64_t removeTemporaries(RedirectServer& server, const RemoteFolder& remote,
                                     UploadTurn* turn, const fs::path& uzFolder);
+    // Downloads each unverified copy of the plan: one that holds the local bytes is recorded
+    // as sent and stays, one that does not moves to the uploads. Returns how many were
+    // recorded.
+    std::uint64_t verifyCopies(RedirectServer& server, UploadPlan& plan, UploadRecords& records,
+                               std::uint64_t& failures);
     // The .uz files no package accounts for; returns how many went (or would go).
     std::uint64_t removeOrphans(RedirectServer& server, const LocalFolder& local,
                                 const RemoteFolder& remote, UploadRecords& records,

@@ -110,6 +110,43 @@ std::pair<std::vector<std::string>, std::vector<std::string>> kept(
 
 }  // namespace
 
+std::uint64_t Commands::verifyCopies(RedirectServer& server, UploadPlan& plan,
+                                     UploadRecords& records, std::uint64_t& failures) {
+    std::uint64_t verified = 0;
+    std::vector<PlannedUpload> stay;
+    for (PlannedUpload& item : plan.kept) {
+        if (item.verdict != CopyVerdict::kUnverified) {
+            stay.push_back(std::move(item));
+            continue;
+        }
+        try {
+            const ScratchFolder scratch;
+            server.get(item.local.name, scratch.path() / "copy");
+            SentRecord record = UploadRecords::describe(item.local);
+            if (sha256Of(scratch.path() / "copy") != record.sha256) {
+                item.verdict = CopyVerdict::kOtherBytes;
+                plan.uploads.push_back(std::move(item));
+                continue;
+            }
+            records.sent(item.local.name, std::move(record));
+            item.verdict = CopyVerdict::kSame;
+            ++verified;
+            out_.print({Line::Kind::kResult,
+                        "verified  " + item.local.name + " (the server's copy holds its bytes)",
+                        {{"event", std::string("verified")}, {"uz", item.local.name}}});
+        } catch (const Failure& failure) {
+            if (endsTheRun(failure)) {
+                throw;
+            }
+            ++failures;
+            failed(failure, item.local.name);
+        }
+        stay.push_back(std::move(item));
+    }
+    plan.kept = std::move(stay);
+    return verified;
+}
+
 bool Commands::upload(const std::vector<Package>& pending) {
     const LocalFolder local = unchanged_ ? std::move(*unchanged_) : localFolder();
     std::uint64_t failures = reportList(local);
@@ -140,9 +177,7 @@ bool Commands::upload(const std::vector<Package>& pending) {
         failed(failure, name);
     }
     failures += removeTemporaries(server, remote, turn ? &*turn : nullptr, local.uzFolder());
-    std::uint64_t unverified = 0, verified = 0;
-    std::vector<PlannedUpload> stay;
-    for (PlannedUpload& item : plan.kept) {
+    for (const PlannedUpload& item : plan.kept) {
         if (item.verdict == CopyVerdict::kLink) {
             out_.print({Line::Kind::kResult,
                         "kept  " + item.local.name + " (the server holds a link of that name)",
@@ -150,35 +185,12 @@ bool Commands::upload(const std::vector<Package>& pending) {
         } else if (item.verdict == CopyVerdict::kSame) {
             records.refresh(item.local.name, *item.local.facts);
         }
-        if (item.verdict != CopyVerdict::kUnverified || !options_.verify || dry) {
-            unverified += item.verdict == CopyVerdict::kUnverified ? 1 : 0;
-            stay.push_back(std::move(item));
-            continue;
-        }
-        try {
-            const ScratchFolder scratch;
-            server.get(item.local.name, scratch.path() / "copy");
-            SentRecord record = UploadRecords::describe(item.local);
-            if (sha256Of(scratch.path() / "copy") != record.sha256) {
-                item.verdict = CopyVerdict::kOtherBytes;
-                plan.uploads.push_back(std::move(item));
-                continue;
-            }
-            records.sent(item.local.name, std::move(record));
-            ++verified;
-            out_.print({Line::Kind::kResult,
-                        "verified  " + item.local.name + " (the server's copy holds its bytes)",
-                        {{"event", std::string("verified")}, {"uz", item.local.name}}});
-        } catch (const Failure& failure) {
-            if (endsTheRun(failure)) {
-                throw;
-            }
-            ++failures;
-            failed(failure, item.local.name);
-        }
-        stay.push_back(std::move(item));
     }
-    plan.kept = std::move(stay);
+    const std::uint64_t verified =
+        options_.verify && !dry ? verifyCopies(server, plan, records, failures) : 0;
+    const auto unverified = static_cast<std::uint64_t>(std::count_if(
+        plan.kept.begin(), plan.kept.end(),
+        [](const PlannedUpload& item) { return item.verdict == CopyVerdict::kUnverified; }));
     std::uint64_t totalBytes = 0;
     for (const PlannedUpload& item : plan.uploads) {
         totalBytes += item.local.facts ? item.local.facts->size : 0;

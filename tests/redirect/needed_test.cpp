@@ -222,6 +222,15 @@ TEST_F(RedirectNeeds, CheckSeesWhatClientsGetAndPassesOnceSyncFixedIt) {
                            ": 5 ok, 0 missing, 0 in another letter case"});
     ini("");
     expectSaid(run({"check"}).err, {"gives no RedirectToURL; give --url URL"});
+    // A web server that never answers holds the check only until --timeout, which cancels
+    // what is under way.
+    const test::LocalPort hanging(true);
+    const auto started = std::chrono::steady_clock::now();
+    ended = run({"check", "--timeout", "1", "--url",
+                 "http://127.0.0.1:" + std::to_string(hanging.port()) + "/"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+    EXPECT_EQ(ended.exitCode, 1);
+    expectSaid(ended.err, {"(error 12017)", "took longer than --timeout 1 s"});
 }
 
 }  // namespace

@@ -131,6 +131,11 @@ TEST_F(RedirectNeeds, SyncUploadsTheNeededSetAndDeleteRemovesOnlyOrphans) {
     Names made = test::namesIn(game_ / "uz");
     std::erase_if(made, [](const std::string& name) { return name.starts_with("."); });
     EXPECT_EQ(made, (Names{"BrindleMut.u.uz", "BrindleTex.utx.uz", "DM-Brindle.unr.uz"}));
+    expectSaid(run({"status", "--json"}).out,
+               {R"({"event": "status", "package": "Textures/BrindleTex.utx", "uz": "up_to_date", )"
+                R"("server": "same", "server_other_case": "brindletex.UTX.uz", )"
+                R"("needed_by": ["Maps/DM-Brindle.unr"], "server_packages": false, )"
+                R"("uz_too_large": false})"});
     expectSaid(run({"sync", "--all", "--dry-run"}).out,
                {"would compress  Textures/Unused.utx", "would upload  Unused.utx.uz"});
 }

@@ -5,10 +5,13 @@
             `varnox-redirect compress` against a shell loop that runs `ucc compress` on one
             package at a time and moves each result into uz/, as the windows do.
             Target: at least 1.7x.
-  resync    a second `varnox-redirect sync` right after the first over 1,000 small packages,
-            with nothing left to do. Target: under 1 s of work besides the server listing
-            (the process's CPU time; the wall time and a `curl` listing of the same folder
-            are shown beside it).
+  resync    a second `varnox-redirect sync` right after the first over 1,000 small packages
+            that the game's ini file and the packages' imports make the needed set (250
+            maps, each importing a texture, a sound and a music package of its own), with
+            nothing left to do: it reads every package's tables, lists the server folder
+            and holds each .uz against the upload records. Target: under 0.2 s, wall time
+            (the process's CPU time, a `curl` listing of the same folder and the load
+            average are shown beside it).
   upload    100 files of 1 MiB uploaded by `varnox-redirect upload` (one connection)
             against one `curl -T` per file. Target: at least as fast (ratio >= 1).
 
@@ -32,6 +35,8 @@ sys.path.insert(0, HERE)
 import uz_bench_data  # noqa: E402
 
 SERVER_SCRIPT = os.path.join(HERE, "..", "tests", "support", "ftp_server.py")
+sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
+from make_demo import synthetic_package  # noqa: E402
 FOLDERS = [("Maps", ".unr"), ("Sounds", ".uax"), ("Music", ".umx"), ("Textures", ".utx")]
 USER, PASSWORD = "bench", "bench"
 
@@ -105,24 +110,44 @@ def bench_compress(build, work, rounds):
     row("compress 200 packages, 1 GiB", f"{o:.1f} s", f"{t:.1f} s (ucc loop)", ratio(t, o, 1.7))
 
 
+def needed_game_folder(root, maps):
+    """A game folder whose ini file and maps make every package needed: each map imports a
+    texture, a sound and a music package of its own, and a stock package."""
+    for folder, _ in FOLDERS + [("System", ".u")]:
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+    os.makedirs(os.path.join(root, "uz"), exist_ok=True)
+    with open(os.path.join(root, "System", "UnrealTournament.ini"), "w") as f:
+        f.write("[Engine.GameEngine]\nServerPackages=Botpack\n")
+    rng = random.Random(5)
+    for i in range(maps):
+        own = [f"Tex{i:03d}", f"Snd{i:03d}", f"Mus{i:03d}"]
+        files = [("Maps", f"Map{i:03d}.unr", own + ["Botpack"]), ("Textures", own[0] + ".utx", []),
+                 ("Sounds", own[1] + ".uax", []), ("Music", own[2] + ".umx", [])]
+        for folder, name, imports in files:
+            with open(os.path.join(root, folder, name), "wb") as f:
+                f.write(synthetic_package(name, rng.randint(2000, 20000), i, imports))
+
+
 def bench_resync(build, work, _rounds):
     game, home = os.path.join(work, "small"), os.path.join(work, "home-small")
     os.makedirs(home)
-    rng = random.Random(5)
-    pool = uz_bench_data.package_like(4 << 20, 11)
-    game_folder(game, [rng.randint(2000, 20000) for _ in range(1000)], pool)
+    needed_game_folder(game, 250)
     server = Server(work, home)
     try:
         login = ["--game", game, "--server", server.address, "--user", USER, "--quiet"]
         env = dict(os.environ, VARNOX_FTP_PASSWORD=PASSWORD)
         timed(redirect(build, "sync", *login), env=env)
-        wall, cpu = timed(redirect(build, "sync", *login), env=env)
+        if len(os.listdir(home)) != 1000:
+            raise SystemExit("resync: the first sync did not upload the 1,000 packages")
+        runs = [timed(redirect(build, "sync", *login), env=env) for _ in range(5)]
+        wall, cpu = sorted(runs)[len(runs) // 2]
         listing, _ = timed(["curl", "-sS", f"ftp://{USER}:{PASSWORD}@{server.address}/"])
     finally:
         server.close()
-    row("second sync, 1,000 packages", f"{cpu:.3f} s CPU",
-        f"{wall:.3f} s wall; a curl listing {listing:.3f} s", (f"{cpu:.3f} s", "< 1 s", cpu < 1),
-    )
+    load = os.getloadavg()[0]
+    row("second sync, 1,000 packages", f"{wall:.3f} s wall",
+        f"{cpu:.3f} s CPU; a curl listing {listing:.3f} s; load {load:.1f}",
+        (f"{wall:.3f} s", "< 0.2 s", wall < 0.2))
 
 
 def bench_upload(build, work, rounds):

@@ -107,12 +107,22 @@ std::uint64_t sizeOf(std::string_view digits) {
     return value;
 }
 
-std::optional<FindData> entry(std::uint32_t attributes, std::string_view name,
+std::optional<FindData> entry(std::uint32_t attributes, std::string_view name, std::string time,
                               std::uint64_t size = 0, bool link = false) {
     if (name.empty() || name.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
-    return FindData{attributes, shortenName(name), size, link};
+    return FindData{attributes, shortenName(name), size, link, std::move(time)};
+}
+
+// The tokens from `first` to `last`, joined by single blanks.
+std::string joined(const std::vector<Token>& tokens, std::size_t first, std::size_t last) {
+    std::string text(tokens[first].text);
+    for (std::size_t i = first + 1; i <= last; ++i) {
+        text += " ";
+        text += tokens[i].text;
+    }
+    return text;
 }
 
 std::optional<FindData> parseUnix(std::string_view line) {
@@ -126,6 +136,7 @@ std::optional<FindData> parseUnix(std::string_view line) {
     // The date follows the size column, whatever stands between permissions and size.
     std::size_t dateEnd = 0;
     std::uint64_t size = 0;
+    std::string time;
     for (std::size_t i = 2; i < tokens.size() && dateEnd == 0; ++i) {
         if (!isDigits(tokens[i - 1].text, 1, 20)) {
             continue;
@@ -134,9 +145,11 @@ std::optional<FindData> parseUnix(std::string_view line) {
         if (i + 2 < tokens.size() && isMonth(tokens[i].text) && isDay(tokens[i + 1].text) &&
             (isClock(tokens[i + 2].text) || isYear(tokens[i + 2].text))) {
             dateEnd = tokens[i + 2].end;
+            time = joined(tokens, i, i + 2);
         } else if (i + 1 < tokens.size() && isIsoDate(tokens[i].text) &&
                    isClock(tokens[i + 1].text)) {
             dateEnd = tokens[i + 1].end;
+            time = joined(tokens, i, i + 1);
         }
     }
     if (dateEnd == 0 || dateEnd + 1 >= line.size()) {
@@ -156,7 +169,7 @@ std::optional<FindData> parseUnix(std::string_view line) {
             }
         }
     }
-    return entry(attributes, name, directory ? 0 : size, link);
+    return entry(attributes, name, std::move(time), directory ? 0 : size, link);
 }
 
 // "MM-DD-YY" or "MM-DD-YYYY", with "-" or "/".
@@ -200,6 +213,7 @@ std::optional<FindData> parseDos(std::string_view line) {
     if (kind >= tokens.size()) {
         return std::nullopt;
     }
+    const std::string time = joined(tokens, 0, kind - 1);
     std::size_t after = tokens[kind].end;
     if (tokens[kind].text == "<DIR>") {
         // IIS pads "<DIR>" with ten blanks up to the name column; a name that starts with
@@ -210,12 +224,12 @@ std::optional<FindData> parseDos(std::string_view line) {
             ++blanks;
         }
         std::size_t skip = blanks >= kIisPadding ? kIisPadding : blanks;
-        return entry(attribute::kDirectory, line.substr(std::min(after + skip, line.size())));
+        return entry(attribute::kDirectory, line.substr(std::min(after + skip, line.size())), time);
     }
     if (!isSize(tokens[kind].text) || after + 1 >= line.size()) {
         return std::nullopt;
     }
-    return entry(attribute::kNormal, line.substr(after + 1), sizeOf(tokens[kind].text));
+    return entry(attribute::kNormal, line.substr(after + 1), time, sizeOf(tokens[kind].text));
 }
 
 }  // namespace

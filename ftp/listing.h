@@ -26,11 +26,15 @@ constexpr std::size_t kMaxNameBytes = 259;
 // window can open. name is the entry's name as the server's bytes, never empty, never
 // holding a NUL, at most kMaxNameBytes long (see shortenName).
 // A symbolic link is marked as one: what it leads to is known only by trying it.
+// time is the entry's date and time as the server listed them, blanks between the columns
+// made single ("Jan 11 2021", "Dec 06 19:13", "2023-09-02 12:30", "03-04-21 09:00AM"): only
+// to be compared with what the same server listed before, to the minute at best.
 struct FindData {
     std::uint32_t attributes = 0;
     std::string name;
     std::uint64_t size = 0;  // as listed; 0 for directories and where none is given
     bool link = false;
+    std::string time{};
 
     bool operator==(const FindData&) const = default;
 };

@@ -18,16 +18,6 @@ namespace varnox::redirect {
 
 namespace {
 
-// The game's package folders, and System's code packages.
-std::vector<game::PackageFolder> packageFolders(bool withSystem) {
-    std::vector<game::PackageFolder> folders(game::kPackageFolders.begin(),
-                                             game::kPackageFolders.end());
-    if (withSystem) {
-        folders.push_back({"System", "u"});
-    }
-    return folders;
-}
-
 // Takes the decoded package and compares it with the package file as it goes.
 class ComparingSink final : public uz::ByteSink {
 public:
@@ -68,33 +58,11 @@ bool decodesTo(const fs::path& uzFile, const fs::path& package) {
     }
 }
 
-LocalFolder::LocalFolder(const game::GameFolder& game, bool withSystem)
-    : uzFolder_(game.uzFolderSetting()) {
-    const fs::path root(game.text());
-    if (!platform::folderExists(root)) {
-        throw Failure(failure::kPathNotFound,
-                      "The game folder " + game.text() + " does not exist or is not a folder");
-    }
-    for (const game::PackageFolder& kind : packageFolders(withSystem)) {
-        const fs::path folder = root / kind.folder;
-        if (!platform::folderExists(folder)) {
-            continue;
-        }
-        const std::string ending = "." + std::string(kind.ending);
-        for (const std::string& name : platform::listBrokenLinks(folder)) {
-            if (name.ends_with(ending)) {
-                unreadable_.push_back({std::string(kind.folder) + "/" + name, folder / name});
-            }
-        }
-        for (std::string& name : platform::listFiles(folder)) {
-            if (name.ends_with(ending)) {
-                fs::path path = folder / name;
-                const FileFacts facts = factsOf(path);
-                packages_.push_back(
-                    {std::string(kind.folder), std::move(name), std::move(path), facts});
-            }
-        }
-    }
+LocalFolder::LocalFolder(const game::GameFolder& game, const PackageRule& rule)
+    : LocalFolder(game, listPackages(game, rule)) {}
+
+LocalFolder::LocalFolder(const game::GameFolder& game, PackageList list)
+    : uzFolder_(game.uzFolderSetting()), list_(std::move(list)) {
     manifest_ = std::make_shared<Manifest>();
     if (!platform::folderExists(uzFolder_)) {
         return;
@@ -117,6 +85,42 @@ UzState LocalFolder::stateOf(const Package& package) const {
         return made->package == package.facts ? UzState::kUpToDate : UzState::kOlder;
     }
     return uz->second.modified < package.facts.modified ? UzState::kOlder : UzState::kUpToDate;
+}
+
+LocalUz LocalFolder::servedFile(const Package& package) const {
+    if (!list_.config.useCompression) {
+        return {package.name, package.path, package.facts};
+    }
+    const auto uz = uzFiles_.find(package.uzName());
+    return {package.uzName(), uzFolder_ / package.uzName(),
+            uz == uzFiles_.end() ? std::nullopt : std::optional(uz->second)};
+}
+
+std::vector<LocalUz> LocalFolder::servedFiles(const std::vector<Package>& pending) const {
+    std::map<std::string, LocalUz> files;
+    const bool compressed = list_.config.useCompression;
+    if (compressed && list_.basis == PackageList::Basis::kFolders) {
+        for (const auto& [name, facts] : uzFiles_) {
+            files[name] = {name, uzFolder_ / name, facts};
+        }
+    } else {
+        for (const Package& package : list_.packages) {
+            LocalUz file = servedFile(package);
+            if (file.facts) {
+                files[file.name] = std::move(file);
+            }
+        }
+    }
+    if (compressed) {
+        for (const Package& package : pending) {
+            files[package.uzName()] = {package.uzName(), uzFolder_ / package.uzName(), {}};
+        }
+    }
+    std::vector<LocalUz> list;
+    for (auto& [name, file] : files) {
+        list.push_back(std::move(file));
+    }
+    return list;
 }
 
 bool LocalFolder::recorded(const Package& package) const {

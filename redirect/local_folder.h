@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/game_folder.h"
+#include "redirect/package_list.h"
 
 // What a game folder holds for a redirect server: its packages, and the compressed files in
 // its uz folder.
@@ -15,55 +16,36 @@ namespace varnox::redirect {
 
 namespace fs = std::filesystem;
 
-// A file's size and last change, in nanoseconds since the epoch.
-struct FileFacts {
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;
-
-    bool operator==(const FileFacts&) const = default;
-};
-
-// One package of the game folder.
-struct Package {
-    std::string folder;  // "Maps", "Sounds", "Music", "Textures" or "System"
-    std::string name;    // the file name, as its bytes
-    fs::path path;
-    FileFacts facts;
-
-    // The name of its compressed file: the package's name, letter case kept, and ".uz".
-    std::string uzName() const { return name + ".uz"; }
-    // "Maps/DM-Deck16.unr"
-    std::string shownName() const { return folder + "/" + name; }
-};
-
 // Where a package's .uz in the uz folder stands. kOlder: made from another version of the
 // package, or older than it.
 enum class UzState { kMissing, kOlder, kUpToDate };
 
-// A package that is there by name but cannot be read: a symbolic link that leads nowhere.
-struct UnreadablePackage {
-    std::string shownName;  // "Maps/DM-Deck16.unr"
+// A file the redirect server is to hold, as this folder has it: a .uz, or a package itself
+// where the redirect holds packages (UseCompression=False). Its facts are unknown while it is
+// still to be compressed.
+struct LocalUz {
+    std::string name;  // the name on the server, the one clients ask for
     fs::path path;
+    std::optional<FileFacts> facts;
 };
 
-// The packages of a game folder and the .uz files of its uz folder, read once.
-//
-// Packages are the ordinary, non-hidden files of Maps ending in ".unr", Sounds ".uax",
-// Music ".umx" and Textures ".utx" (endings compared exactly, as the routing of decompressed
-// packages does), and with `withSystem` those of System ending in ".u". A folder that is
-// missing holds none. The .uz files are the ordinary, non-hidden files of the uz folder whose
-// names end in ".uz", the name a client asks a redirect server for.
+// The packages of a game folder, as the rule picks them (listPackages), and the .uz files of
+// its uz folder, read once. The .uz files are the ordinary, non-hidden files of the uz folder
+// whose names end in ".uz", the name a client asks a redirect server for.
 class LocalFolder {
 public:
-    // Throws varnox::Failure naming the folder when the game folder is missing or a folder
-    // cannot be read.
-    LocalFolder(const game::GameFolder& game, bool withSystem);
+    // Throws varnox::Failure naming the folder or file when the packages cannot be listed
+    // (listPackages) or the uz folder cannot be read.
+    LocalFolder(const game::GameFolder& game, const PackageRule& rule);
+    // With the packages listed already.
+    LocalFolder(const game::GameFolder& game, PackageList list);
 
     const fs::path& uzFolder() const { return uzFolder_; }
-    // In folder order (Maps, Sounds, Music, Textures, System), each sorted by name.
-    const std::vector<Package>& packages() const { return packages_; }
-    // Symbolic links named as packages that lead nowhere, in the same order.
-    const std::vector<UnreadablePackage>& unreadable() const { return unreadable_; }
+    // The packages and why, as listPackages gave them.
+    const PackageList& list() const { return list_; }
+    const std::vector<Package>& packages() const { return list_.packages; }
+    // Symbolic links named as packages that lead nowhere.
+    const std::vector<UnreadablePackage>& unreadable() const { return list_.unreadable; }
     // By name, in byte order.
     const std::map<std::string, FileFacts>& uzFiles() const { return uzFiles_; }
     // The uz folder's manifest as it was read.
@@ -78,10 +60,17 @@ public:
     // Whether the manifest speaks for the package's .uz as it is now.
     bool recorded(const Package& package) const;
 
+    // The file the redirect serves for the package: its .uz in the uz folder (no facts when
+    // there is none), or the package itself where the redirect holds packages.
+    LocalUz servedFile(const Package& package) const;
+    // Every file the redirect is to hold, by name: where it holds packages, each package;
+    // otherwise by folder every .uz of the uz folder, by need the .uz of each package that
+    // has one, and the .uz of the `pending` packages, still to be made, with unknown facts.
+    std::vector<LocalUz> servedFiles(const std::vector<Package>& pending) const;
+
 private:
     fs::path uzFolder_;
-    std::vector<Package> packages_;
-    std::vector<UnreadablePackage> unreadable_;
+    PackageList list_;
     std::map<std::string, FileFacts> uzFiles_;
     std::shared_ptr<const class Manifest> manifest_;
 };

@@ -94,6 +94,12 @@ bool Manifest::parse(const std::string& text) {
         if (fields.empty()) {
             continue;
         }
+        if (fields[0] == "sent") {
+            if (!parseSent(fields)) {
+                return false;
+            }
+            continue;
+        }
         if (fields[0] != "uz") {
             otherRecords_.push_back(line);
             continue;
@@ -110,6 +116,49 @@ bool Manifest::parse(const std::string& text) {
         madeFrom_[*name] = made;
     }
     return true;
+}
+
+bool Manifest::parseSent(const std::vector<std::string>& fields) {
+    if (fields.size() != 8) {
+        return false;
+    }
+    const std::optional<std::string> target = unescape(fields[1]);
+    const std::optional<std::string> name = unescape(fields[2]);
+    SentRecord record;
+    if (!target || !name || !parseNumber(fields[3], record.local.size) ||
+        !parseNumber(fields[4], record.local.modified) || fields[5].size() != 64) {
+        return false;
+    }
+    record.sha256 = fields[5];
+    if (fields[6] != "-") {
+        std::uint64_t size = 0;
+        if (!parseNumber(fields[6], size)) {
+            return false;
+        }
+        record.serverSize = size;
+    }
+    if (fields[7] != "-") {
+        const std::optional<std::string> time = unescape(fields[7]);
+        if (!time) {
+            return false;
+        }
+        record.serverTime = *time;
+    }
+    sent_[*target][*name] = std::move(record);
+    return true;
+}
+
+std::map<std::string, SentRecord> Manifest::sentTo(const std::string& target) const {
+    const auto found = sent_.find(target);
+    return found == sent_.end() ? std::map<std::string, SentRecord>() : found->second;
+}
+
+void Manifest::replaceSent(const std::string& target, std::map<std::string, SentRecord> records) {
+    if (records.empty()) {
+        sent_.erase(target);
+    } else {
+        sent_[target] = std::move(records);
+    }
 }
 
 std::optional<MadeFrom> Manifest::madeFrom(const std::string& uzName) const {
@@ -131,6 +180,15 @@ std::string Manifest::text() const {
         text += "uz " + escape(name) + " " + std::to_string(made.uz.size) + " " +
                 std::to_string(made.uz.modified) + " " + std::to_string(made.package.size) + " " +
                 std::to_string(made.package.modified) + "\n";
+    }
+    for (const auto& [target, records] : sent_) {
+        for (const auto& [name, sent] : records) {
+            text += "sent " + escape(target) + " " + escape(name) + " " +
+                    std::to_string(sent.local.size) + " " + std::to_string(sent.local.modified) +
+                    " " + sent.sha256 + " " +
+                    (sent.serverSize ? std::to_string(*sent.serverSize) : "-") + " " +
+                    (sent.serverTime.empty() ? "-" : escape(sent.serverTime)) + "\n";
+        }
     }
     for (const std::string& line : otherRecords_) {
         text += line + "\n";

@@ -1,5 +1,6 @@
 #include "redirect/server.h"
 
+#include "ftp/address.h"
 #include "ftp/errors.h"
 #include "ftp/reports.h"
 #include "platform/failure.h"
@@ -92,6 +93,18 @@ bool RedirectServer::put(const std::filesystem::path& local, const std::string& 
     check(session_.put(local, name, ftp::TransferType::kBinary, &deletedFirst),
           "Cannot upload " + local.string() + " as " + name);
     return deletedFirst;
+}
+
+void RedirectServer::get(const std::string& name, const std::filesystem::path& local) {
+    checkNotStopped();
+    check(session_.get(name, local, ftp::TransferType::kBinary),
+          "Cannot download " + name + " from " + setup_.login.server);
+}
+
+std::string RedirectServer::address() const {
+    std::uint32_t error = 0;
+    const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(setup_.login.server, 0, error);
+    return endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : setup_.login.server;
 }
 
 }  // namespace varnox::redirect

@@ -40,6 +40,8 @@ public:
     // Uploads under a temporary name and renames; true when the server refused to rename
     // onto the old file, which was then deleted first.
     bool put(const std::filesystem::path& local, const std::string& name);
+    // Downloads `name` to `local`, which is replaced only by a complete file.
+    void get(const std::string& name, const std::filesystem::path& local);
 
     ftp::Session::Done progress() { return session_.progress(); }
     // Ends the running call, from any thread, and refuses the calls after it
@@ -48,6 +50,10 @@ public:
     void stop();
     // The folder uploaded into, as the server names it.
     const std::string& folder() const { return session_.currentDirectory(); }
+    // The server as its host and port ("127.0.0.1:2121"), however the setup wrote it.
+    std::string address() const;
+    // The server and folder together, as records of what was sent there name them.
+    std::string target() const { return address() + " " + folder(); }
 
 private:
     void check(const ftp::CallResult& result, const std::string& what);

@@ -4,6 +4,9 @@ install (System, Maps, Sounds, Music, Textures, uz) holding synthetic packages, 
 System/UCC.exe, and a config.txt beside the program pointing at it. Among the packages is
 a large map (about 60 MB), so that compressing it and uploading its .uz show their
 progress; the uz folder holds the .uz of a map the game does not have yet, to decompress.
+The packages carry real name and import tables: the maps import the demo's textures, sounds
+and music and stock packages, and System/UnrealTournament.ini names a code package of the
+demo in ServerPackages, so that `varnox-redirect needs` has a needed set to show.
 
 usage: make_demo.py PROGRAM_FOLDER DEMO_FOLDER [--server HOST:PORT --user NAME --password PW]
 
@@ -20,14 +23,36 @@ import tempfile
 
 PACKAGE_TAG = b"\xC1\x83\x2A\x9E"
 
+# Each package with the packages it imports.
 PACKAGES = {
-    "Maps": ["DM-Brindle.unr", "CTF-Redirect.unr", "DM-Tolvrin][.unr"],
-    "Sounds": ["BrindleFX.uax"],
-    "Music": ["BrindleTheme.umx"],
-    "Textures": ["BrindleWalls.utx"],
+    "Maps": {
+        "DM-Brindle.unr": ["BrindleWalls", "BrindleFX", "Botpack", "Engine"],
+        "CTF-Redirect.unr": ["BrindleWalls", "BrindleTheme", "Botpack"],
+        "DM-Tolvrin][.unr": ["Engine", "UnrealShare"],
+    },
+    "Sounds": {"BrindleFX.uax": ["Core"]},
+    "Music": {"BrindleTheme.umx": ["Core"]},
+    "Textures": {"BrindleWalls.utx": ["Engine"], "OldWalls.utx": ["Engine"]},
+    "System": {"BrindleMutator.u": ["Core", "Engine", "BrindleWalls"]},
 }
-LARGE_MAP = ("CTF-Canyon.unr", 60_000_000)
+LARGE_MAP = ("CTF-Canyon.unr", 60_000_000, ["BrindleWalls", "Botpack"])
 NEW_MAP = "DM-Ravine.unr"  # only its .uz is in the uz folder
+INI = """[Engine.GameEngine]\r
+ServerPackages=SoldierSkins\r
+ServerPackages=Botpack\r
+ServerPackages=BrindleMutator\r
+[Core.System]\r
+Paths=../System/*.u\r
+Paths=../Maps/*.unr\r
+Paths=../Textures/*.utx\r
+Paths=../Sounds/*.uax\r
+Paths=../Music/*.umx\r
+[IpDrv.HTTPDownload]\r
+; Serve the demo server's folder over HTTP here for `varnox-redirect check`, for example\r
+; with python3 -m http.server 8080 --bind 127.0.0.1 --directory build/demo/redirect\r
+RedirectToURL=http://127.0.0.1:8080/\r
+UseCompression=True\r
+"""
 
 
 # A texture-like run: a slow ramp of nine steps, shifted by a base value.
@@ -35,19 +60,52 @@ RAMP = bytes((i // 7) % 9 for i in range(512))
 SHIFTED = [bytes((b + base) & 255 for b in range(256)) for base in range(256)]
 
 
-def synthetic_package(name, size, seed, noise=0.15):
-    """Bytes shaped like a game package: a header, a name table, repeated object records
-    and texture-like runs, with some noise (`noise` of the pieces; more noise, less gain
-    from compressing)."""
+def compact_index(value):
+    """The package format's compact index of a value from 0 up."""
+    out = bytearray([(0x40 if value >= 0x40 else 0) | (value & 0x3F)])
+    value >>= 6
+    while value:
+        out.append((0x80 if value >= 0x80 else 0) | (value & 0x7F))
+        value >>= 7
+    return bytes(out)
+
+
+def synthetic_package(name, size, seed, imports=(), noise=0.15):
+    """Bytes shaped like a game package (engine version 69): a header, a name table, an
+    import table that imports each of `imports` as the game does (the package, a group in
+    it, an object in the group), then repeated object records and texture-like runs with
+    some noise (`noise` of the pieces; more noise, less gain from compressing), and a table
+    of empty exports."""
     rng = random.Random(seed)
+    stem = name.split(".")[0]
+    names = ["None", "Core", "Package", "Engine", "Texture", "Group", "Object"]
+    table = []
+    for imported in imports:
+        index = len(names)
+        names.append(imported)
+        first = -(len(table) + 1)
+        table += [(1, 2, 0, index), (1, 2, first, 5), (3, 4, first - 1, 6)]
+    names += [f"{stem}_{kind}{i}" for i in range(64) for kind in ("Light", "Brush", "Mover")]
+    name_table = b"".join(bytes([len(n.encode()) + 1]) + n.encode() + b"\0" +
+                          struct.pack("<I", 0x04070010) for n in names)
+    import_table = b"".join(compact_index(c) + compact_index(k) + struct.pack("<i", outer) +
+                            compact_index(o) for c, k, outer, o in table)
+    exports = 1
+    header_size = 4 + 2 + 2 + 4 + 6 * 4 + 16 + 4 + 8
+    name_offset = header_size
+    import_offset = name_offset + len(name_table)
+    body_offset = import_offset + len(import_table)
+    body_size = max(0, size - body_offset - 12 * exports)
+    export_offset = body_offset + body_size
     out = bytearray(PACKAGE_TAG)
-    out += struct.pack("<HHI", 69, 0, 0)
-    names = [f"{name.split('.')[0]}_{kind}{i}".encode() for i in range(64)
-             for kind in ("Light", "Brush", "Mover", "Sound")]
-    for n in names:
-        out += bytes([len(n) + 1]) + n + b"\0" + struct.pack("<I", 0x04070010)
+    out += struct.pack("<HHI", 69, 0, 1)
+    out += struct.pack("<IIIIII", len(names), name_offset, exports, export_offset, len(table),
+                       import_offset)
+    out += bytes(range(0, 256, 17)) + struct.pack("<III", 1, exports, len(names))
+    out += name_table + import_table
+    body_end = len(out) + body_size
     longest_noise = 128 if noise <= 0.15 else 1024
-    while len(out) < size:
+    while len(out) < body_end:
         kind = rng.random()
         if kind < noise:
             out += rng.randbytes(rng.randrange(16, longest_noise))
@@ -59,7 +117,7 @@ def synthetic_package(name, size, seed, noise=0.15):
         else:
             base = rng.randrange(256)
             out += RAMP[:rng.randrange(64, 512)].translate(SHIFTED[base])
-    return bytes(out[:size])
+    return bytes(out[:body_end]) + bytes(12 * exports)
 
 
 def write_once(path, data):
@@ -100,13 +158,16 @@ def main():
         os.makedirs(os.path.join(game, sub), exist_ok=True)
 
     seed = 1
-    for folder, names in PACKAGES.items():
-        for name in names:
+    for folder, packages in PACKAGES.items():
+        for name, imports in packages.items():
             size = 300_000 if folder == "Maps" else 120_000
-            write_once(os.path.join(game, folder, name), synthetic_package(name, size, seed))
+            write_once(os.path.join(game, folder, name),
+                       synthetic_package(name, size, seed, imports))
             seed += 1
-    name, size = LARGE_MAP
-    write_once(os.path.join(game, "Maps", name), synthetic_package(name, size, seed, noise=0.3))
+    name, size, imports = LARGE_MAP
+    write_once(os.path.join(game, "Maps", name),
+               synthetic_package(name, size, seed, imports, noise=0.3))
+    write_once(os.path.join(game, "System", "UnrealTournament.ini"), INI.encode())
 
     tool = os.path.join(program, "ucc")
     target = os.path.join(game, "System", "UCC.exe")

@@ -123,7 +123,7 @@ TEST_F(RedirectTest, StatusDryRunSyncAndCompressAgain) {
     EXPECT_EQ(run({"sync", "--jobs", "2"}).exitCode, 0);
     expectSaid(run({"status", "--json"}).out,
                {R"({"event": "status", "package": "Maps/DM-\"Quoted\".unr", )"
-                R"("uz": "up_to_date", "server": "same"})"});
+                R"("uz": "up_to_date", "server": "same", "uz_too_large": true})"});
     EXPECT_EQ(readFile(root_ / "Amb.uax.uz"), readFile(game_ / "uz/Amb.uax.uz"));
 
     const auto untouched = fs::last_write_time(game_ / "uz/Amb.uax.uz");
@@ -193,7 +193,7 @@ TEST_F(RedirectTest, UploadsWhatTheServerLacksOrHoldsWithAnotherSize) {
 // words that takes less than 200 MiB more than a short listing.
 TEST_F(RedirectTest, StatusReadsUnixAndDosListings) {
     for (const char* name : {"A", "B", "C", "D"}) {
-        writeFile(game_ / "Maps" / (name + std::string(".unr")), name);
+        writeFile(game_ / "Maps" / (name + std::string(".unr")), std::string(900, name[0]));
     }
     ASSERT_EQ(run({"compress"}).exitCode, 0);
     const std::string a = ".uz up to date  server: other size  Maps/A.unr\n",
@@ -288,7 +288,9 @@ TEST_F(RedirectTest, UsageErrorsBadSettingsAndUnusableServersAreClearErrors) {
                                 {"status", "compress"},
                                 {"compress", "--jobs", "0"},
                                 {"upload", "--password", "pw"},
-                                {"status", "--game"}};
+                                {"status", "--game"},
+                                {"status", "--url", "http://h/"},
+                                {"compress", "--delete"}};
     writeFile(dir_ / "open", "pw\n");
     fs::permissions(dir_ / "open", fs::perms(0644));
     for (const Args& args : usageErrors) {

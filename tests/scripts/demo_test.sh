@@ -2,7 +2,8 @@
 # The demo that scripts/demo.sh prepares holds what the README's typical run uses: a large map
 # (Maps/CTF-Canyon.unr) whose compressing and upload last long enough to show progress, and
 # in uz/ the .uz of a map the game does not have yet (uz/DM-Ravine.unr.uz), which the game's
-# tool decompresses into System.
+# tool decompresses into System; and for the headless section's needs run, an ini file whose
+# ServerPackages name a code package of the demo, and a map that imports a texture.
 #
 #   demo_test.sh BUILD_BIN_FOLDER
 set -euo pipefail
@@ -26,6 +27,16 @@ done
 [ ! -e uz/CTF-Canyon.unr.uz ] || fail "CTF-Canyon.unr is compressed already"
 found=$(find . -iname DM-Ravine.unr)
 [ -z "$found" ] || fail "the game has DM-Ravine.unr already: $found"
+
+if [ -x "$1/varnox-redirect" ]; then
+    needs=$("$1/varnox-redirect" needs --game "$game" --config "$work/program/config.txt") ||
+        fail "varnox-redirect needs failed on the demo"
+    grep -q 'System/BrindleMutator.u *ServerPackages$' <<<"$needs" ||
+        fail "needs does not name System/BrindleMutator.u for ServerPackages"
+    grep -q 'Textures/BrindleWalls.utx *needed by Maps/' <<<"$needs" ||
+        fail "needs does not name a map that imports Textures/BrindleWalls.utx"
+    ! grep -q OldWalls <<<"$needs" || fail "needs takes Textures/OldWalls.utx, which no map imports"
+fi
 
 # Step 2 as the window runs it: the game's tool, with the .uz path as one argument.
 System/UCC.exe decompress "$game/uz/DM-Ravine.unr.uz" >/dev/null || fail "decompress failed"

@@ -28,6 +28,12 @@ int Commands::run() {
             case Command::kStatus:
                 ok = status();
                 break;
+            case Command::kNeeds:
+                ok = needs();
+                break;
+            case Command::kCheck:
+                ok = check();
+                break;
             case Command::kCompress:
                 ok = compress(pending);
                 break;
@@ -65,6 +71,9 @@ void Commands::stopWork() {
     }
     if (compressor_ != nullptr) {
         compressor_->stop();
+    }
+    if (check_ != nullptr) {
+        check_->cancel();
     }
 }
 
@@ -108,13 +117,57 @@ void Commands::warn(const std::string& text) {
                 {{"event", std::string("warning")}, {"message", text}}});
 }
 
-std::uint64_t Commands::reportUnreadable(const LocalFolder& local) {
+LocalFolder Commands::localFolder() {
+    const game::GameFolder game(setup_->gameFolder());
+    if (!packages_) {
+        packages_ = listPackages(game, options_.packages);
+    }
+    return LocalFolder(game, *packages_);
+}
+
+std::uint64_t Commands::reportList(const LocalFolder& local) {
+    if (listReported_) {
+        return 0;
+    }
+    listReported_ = true;
     for (const UnreadablePackage& package : local.unreadable()) {
         failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +
                                                    ": it is a symbolic link that leads nowhere"),
                package.shownName);
     }
+    const PackageList& list = local.list();
+    for (const game::MissingPackage& missing : list.missing) {
+        warn(missing.name + " is needed (" + reasonText(missing.serverPackages, missing.neededBy) +
+             ") but found nowhere the game looks");
+    }
+    for (const game::NeedFailure& failure : list.failures) {
+        warn(failure.shownName + ": " + failure.description + " (error " +
+             std::to_string(failure.number) + "); what it needs is not known");
+    }
+    if (const auto& problem = local.manifest().problem()) {
+        warn(*problem);
+    }
     return local.unreadable().size();
+}
+
+std::string padded(std::string text, std::size_t width) {
+    text.resize(std::max(text.size() + 1, width), ' ');
+    return text;
+}
+
+std::string reasonText(bool serverPackages, const std::vector<std::string>& neededBy) {
+    constexpr std::size_t kMostShown = 3;
+    std::string text = serverPackages ? "ServerPackages" : "";
+    if (!neededBy.empty()) {
+        text += std::string(text.empty() ? "" : "; ") + "needed by ";
+        for (std::size_t i = 0; i < neededBy.size() && i < kMostShown; ++i) {
+            text += (i == 0 ? "" : ", ") + neededBy[i];
+        }
+        if (neededBy.size() > kMostShown) {
+            text += " and " + std::to_string(neededBy.size() - kMostShown) + " more";
+        }
+    }
+    return text.empty() ? "a map" : text;
 }
 
 std::string Commands::serverName() const {

@@ -20,8 +20,8 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
                        platform::describeBytes(outcome.packageBytes) + " -> " +
                        platform::describeBytes(outcome.uzBytes) + ", " +
                        percentOf(outcome.uzBytes, outcome.packageBytes) + ")";
-    if (outcome.uzBytes > outcome.packageBytes) {
-        text += "; larger than the package: old clients cannot download it";
+    if (outcome.uzBytes >= outcome.packageBytes) {
+        text += "; not smaller than the package: clients before 469 cannot download it";
     }
     return {Line::Kind::kResult,
             text,
@@ -35,8 +35,7 @@ Line compressedLine(const Package& package, const CompressOutcome& outcome) {
 }  // namespace
 
 bool Commands::compress(std::vector<Package>& pending) {
-    const game::GameFolder game(setup_->gameFolder());
-    std::optional<LocalFolder> local(std::in_place, game, options_.withSystem);
+    std::optional<LocalFolder> local(localFolder());
     // What is to be done: a package whose .uz is missing or out of date, and with --verify
     // one whose .uz has no record, to be compared by decoding.
     auto workIn = [&](const LocalFolder& folder, std::vector<Package>& unrecorded) {
@@ -54,10 +53,7 @@ bool Commands::compress(std::vector<Package>& pending) {
     std::vector<Package> unrecorded;
     std::vector<Package> work = workIn(*local, unrecorded);
     std::uint64_t compressed = 0;
-    std::uint64_t failures = reportUnreadable(*local);
-    if (const auto& problem = local->manifest().problem()) {
-        warn(*problem);
-    }
+    std::uint64_t failures = reportList(*local);
     if (options_.dryRun) {
         for (const Package& package : work) {
             const bool missing = local->stateOf(package) == UzState::kMissing;
@@ -73,7 +69,7 @@ bool Commands::compress(std::vector<Package>& pending) {
         platform::ensureFolder(local->uzFolder());
         UzFolderLock lock(local->uzFolder(), lockDeadline());
         // Another run may have done some of the work while this one waited.
-        local.emplace(game, options_.withSystem);
+        local.emplace(localFolder());
         unrecorded.clear();
         work = workIn(*local, unrecorded);
         for (const std::string& name : lock.removeLeftovers()) {
@@ -123,6 +119,7 @@ bool Commands::compress(std::vector<Package>& pending) {
         manifest.write(local->uzFolder());
     }
     const std::size_t upToDate = local->packages().size() - work.size();
+    const bool changed = !options_.dryRun && (!work.empty() || !unrecorded.empty());
     const std::string verb = options_.dryRun ? "would compress " : "compressed ";
     out_.print({Line::Kind::kSummary,
                 "compress: " + verb + std::to_string(options_.dryRun ? work.size() : compressed) +
@@ -134,6 +131,9 @@ bool Commands::compress(std::vector<Package>& pending) {
                   options_.dryRun ? work.size() : compressed},
                  {"failed", failures},
                  {"up_to_date", upToDate}}});
+    if (!changed) {
+        unchanged_ = std::move(local);  // what the upload after it finds as well
+    }
     return failures == 0;
 }
 

@@ -6,16 +6,30 @@ std::string helpText() {
     return R"(Usage: varnox-redirect COMMAND [OPTIONS]
        varnox-redirect --help | --version
 
-Prepares and uploads an Unreal Tournament redirect server: compresses the game
-folder's packages into its uz folder with the .uz codec, and uploads the .uz
-files over FTP.
+Prepares, uploads and checks an Unreal Tournament redirect server: compresses
+the packages players need into the game folder's uz folder with the .uz codec,
+uploads the .uz files over FTP, and asks for them over HTTP as a client does.
+
+The packages players need are those System/UnrealTournament.ini names in
+ServerPackages, every map in the map folders of its Paths, and every package
+they import, again and again, less the stock packages every player has (the
+retail game and its bonus packs). Only the packages' headers and tables are
+read. Without an ini file, and with --all, every package counts by folder:
+Maps/*.unr, Sounds/*.uax, Music/*.umx, Textures/*.utx (with --system also
+System/*.u), and upload takes every .uz of uz/.
 
 Commands:
-  status     one line per package (Maps/*.unr, Sounds/*.uax, Music/*.umx,
-             Textures/*.utx; with --system also System/*.u): its .uz in uz/
-             missing, out of date ("older"), or up to date; and, when a server
-             is known, whether the server's copy is missing, of another size,
-             or held under another letter case. A summary last.
+  status     one line per package: its .uz in uz/ missing, out of date
+             ("older") or up to date, and whether it is not smaller than its
+             package (clients before 469 cannot download such a .uz); why it
+             is needed; and, when a server is known, whether the server's copy
+             is missing, differs, is the same as uploaded, is "unverified"
+             (the right size, but no upload of this uz folder recorded it), or
+             is held under another letter case. A summary last.
+  needs      the needed set: each package's file and why it is needed
+             (ServerPackages, the packages that import it, or a map), and
+             every name needed but found nowhere the game looks, with who
+             needs it. Exits with 1 when anything needed is missing here.
   compress   compresses every package whose .uz is missing or out of date,
              several at once. The manifest uz/.varnox-manifest records the size
              and modification time of the package each .uz was made from; a .uz
@@ -28,20 +42,40 @@ Commands:
              leaves every .uz old or new; the next run removes its temporary
              files. A package that fails is reported and the others go on; a
              symbolic link named as a package that leads nowhere is a failure.
-  upload     uploads every .uz of uz/ that the server folder lacks or holds
-             with another size, over one connection. Each file goes to a
-             temporary name and is renamed when complete; where the server will
-             not rename onto an existing file, the old one is deleted first,
-             and the output says so. A temporary name is removed once it has
-             kept its size for 10 minutes (as seen by runs from this uz
-             folder): no live run, from this machine or another, still sends
-             it. A file that cannot be sent (a name the server refuses, a
-             refused write) is reported and the others go on; a failure of the
-             connection or the login stops the run. Names are compared
+  upload     uploads, over one connection, every .uz the server folder lacks
+             or holds other than this uz folder last sent it. The manifest
+             records, per server and folder, what each upload sent (size and
+             SHA-256) and how the server listed it afterwards (size and time):
+             a .uz whose bytes differ from the record is sent again, also when
+             its size stayed the same, and so is a server copy whose listed
+             size or time changed since (someone else replaced it). A server
+             copy of the right size that no record speaks for is "unverified"
+             and stays; with --verify it is downloaded and sent again when its
+             bytes differ. With --delete, the .uz files in the server folder
+             whose package is not needed (letter case not counting) are
+             removed; no other file ever is. Each file goes to a temporary
+             name and is renamed when complete; where the server will not
+             rename onto an existing file, the old one is deleted first, and
+             the output says so. A temporary name is removed once it has kept
+             its size for 10 minutes (as seen by runs from this uz folder): no
+             live run, from this machine or another, still sends it. A file
+             that cannot be sent is reported and the others go on; a failure
+             of the connection or the login stops the run. Names are compared
              exactly: clients ask for a package's exact name, so a copy in
              another letter case is reported and the exact name uploaded
-             beside it.
+             beside it. Where the ini file says UseCompression=False, the
+             packages themselves are uploaded in place of their .uz files.
   sync       compress, then upload.
+  check      asks for every needed package as a game client does, over plain
+             HTTP, at the redirect address (the ini file's RedirectToURL, or
+             --url) followed by the file name and .uz, in its exact letter
+             case, several requests at once on kept-alive connections; and
+             holds what comes back against the local .uz, byte by byte (with
+             --quick only the size a HEAD request gives). Each package is ok,
+             missing, case (served only under another letter case), differs,
+             redirected (old clients do not follow a redirect), too_large (not
+             smaller than its package) or failed (no answer to go by). Exits
+             with 0 only when every needed package is ok.
   trust      connects to a TLS server (--server ftpes://HOST[:PORT] or
              ftps://HOST[:PORT]), shows its certificate (subject, issuer,
              validity, SHA-256) and, on a terminal, asks whether to trust it;
@@ -71,11 +105,21 @@ Options:
   --remote PATH         the server folder to upload into (default: the login
                         folder)
   --passive, --active   passive (default) or active FTP data connections
-  --system              also System/*.u packages
+  --all                 every package by folder, whatever the ini file says
+  --system              by folder: also System/*.u packages
+  --ini FILE            the game's ini file (default: the game folder's
+                        System/UnrealTournament.ini)
+  --stock FILE          more stock packages, one name a line (may be repeated)
+  --include-stock       count stock packages as any other
   --jobs N, -j N        packages compressed at once (default: the number of
                         cores)
   --verify              compress: a .uz without a record in the manifest is
-                        decoded and compared with its package
+                        decoded and compared with its package; upload: an
+                        unverified server copy is downloaded and compared
+  --delete              upload, sync: remove the .uz files of packages that
+                        are not needed from the server folder
+  --url URL             check: the redirect address, in place of RedirectToURL
+  --quick               check: compare sizes only, from HEAD requests
   --fingerprint SHA256  trust: the certificate's SHA-256 fingerprint (with or
                         without colons)
   --timeout SECONDS     the longest the whole run may take; past it the run
@@ -99,7 +143,8 @@ window of varnox; otherwise the connection fails. A --password-file that group
 or others can read is refused.
 
 Exit status: 0 when everything succeeded, 1 when any item failed or the
-settings or the server did, 2 for a usage error.
+settings or the server did (needs: anything needed is missing here; check: a
+package is not ok), 2 for a usage error.
 )";
 }
 

@@ -1,5 +1,6 @@
 #include "tools/redirect/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -12,9 +13,18 @@ namespace {
 constexpr unsigned kMostJobs = 256;
 
 const std::map<std::string, Command, std::less<>> kCommands = {
-    {"status", Command::kStatus}, {"compress", Command::kCompress}, {"upload", Command::kUpload},
-    {"sync", Command::kSync},     {"trust", Command::kTrust},       {"help", Command::kHelp},
+    {"status", Command::kStatus}, {"needs", Command::kNeeds}, {"compress", Command::kCompress},
+    {"upload", Command::kUpload}, {"sync", Command::kSync},   {"check", Command::kCheck},
+    {"trust", Command::kTrust},   {"help", Command::kHelp},
 };
+
+// An option that only some commands take.
+void belongsTo(bool given, const char* option, Command command, std::vector<Command> commands,
+               const char* names) {
+    if (given && std::find(commands.begin(), commands.end(), command) == commands.end()) {
+        throw UsageError(std::string(option) + " belongs to " + names);
+    }
+}
 
 unsigned jobsFrom(const std::string& text) {
     unsigned jobs = 0;
@@ -96,7 +106,11 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
     bool version = false;
     ArgumentReader reader(args);
     const std::map<std::string, bool*, std::less<>> flags = {
-        {"--system", &options.withSystem},
+        {"--system", &options.packages.withSystem},
+        {"--all", &options.packages.all},
+        {"--include-stock", &options.packages.includeStock},
+        {"--delete", &options.remove},
+        {"--quick", &options.quick},
         {"--dry-run", &options.dryRun},
         {"--quiet", &options.quiet},
         {"--json", &options.json},
@@ -133,6 +147,12 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
             options.timeout = secondsFrom(reader.value());
         } else if (arg == "--fingerprint") {
             options.fingerprint = reader.value();
+        } else if (arg == "--ini") {
+            options.packages.iniFile = reader.value();
+        } else if (arg == "--stock") {
+            options.packages.stockFiles.emplace_back(reader.value());
+        } else if (arg == "--url") {
+            options.url = reader.value();
         } else if (arg == "--password") {
             throw UsageError(
                 "a password is never given on the command line (other users can read it there): "
@@ -152,13 +172,19 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
     } else if (version) {
         options.command = Command::kVersion;
     } else if (!command) {
-        throw UsageError("no command: status, compress, upload, sync or trust");
+        throw UsageError("no command: status, needs, compress, upload, sync, check or trust");
     } else {
         options.command = *command;
     }
-    if (options.fingerprint && options.command != Command::kTrust) {
-        throw UsageError("--fingerprint belongs to the trust command");
+    const Command c = options.command;
+    if (c == Command::kHelp || c == Command::kVersion) {
+        return options;
     }
+    belongsTo(options.fingerprint.has_value(), "--fingerprint", c, {Command::kTrust},
+              "the trust command");
+    belongsTo(options.url.has_value(), "--url", c, {Command::kCheck}, "the check command");
+    belongsTo(options.quick, "--quick", c, {Command::kCheck}, "the check command");
+    belongsTo(options.remove, "--delete", c, {Command::kUpload, Command::kSync}, "upload and sync");
     return options;
 }
 

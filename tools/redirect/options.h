@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "redirect/package_list.h"
 #include "redirect/setup.h"
 
 namespace varnox::redirect {
@@ -14,20 +15,25 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // an item failed, or the settings or the server did
 constexpr int kExitUsage = 2;    // the command line is wrong
 
-enum class Command { kStatus, kCompress, kUpload, kSync, kTrust, kHelp, kVersion };
+enum class Command { kStatus, kNeeds, kCompress, kUpload, kSync, kCheck, kTrust, kHelp, kVersion };
 
 struct Options {
     Command command = Command::kHelp;
     SetupOverrides setup;
-    bool withSystem = false;
+    PackageRule packages;  // --all, --system, --ini, --stock, --include-stock
     bool dryRun = false;
+    bool remove = false;  // upload: .uz files on the server that no package accounts for
     bool quiet = false;
     bool json = false;
     bool timestamps = false;  // every text line starts with the local time
-    bool verify = false;      // a .uz without a record is compared with its package by decoding
+    // compress: a .uz without a record is compared with its package by decoding; upload: a
+    // server copy without a record is downloaded and compared
+    bool verify = false;
+    bool quick = false;  // check: sizes only
     unsigned jobs = 1;
     std::optional<std::chrono::seconds> timeout;  // for the whole run
     std::optional<std::string> fingerprint;       // trust: the SHA-256 to accept
+    std::optional<std::string> url;               // check: in place of RedirectToURL
 };
 
 // A command line that cannot be run; the text says why.

@@ -21,6 +21,13 @@ std::string jsonValue(const Field& field) {
     if (const auto* number = std::get_if<std::uint64_t>(&field.value)) {
         return std::to_string(*number);
     }
+    if (const auto* texts = std::get_if<std::vector<std::string>>(&field.value)) {
+        std::string list = "[";
+        for (const std::string& item : *texts) {
+            list += (list.size() > 1 ? ", " : "") + platform::jsonString(item);
+        }
+        return list + "]";
+    }
     return std::get<bool>(field.value) ? "true" : "false";
 }
 

@@ -17,7 +17,7 @@ namespace varnox::redirect {
 
 struct Field {
     std::string key;
-    std::variant<std::string, std::uint64_t, bool> value;
+    std::variant<std::string, std::uint64_t, bool, std::vector<std::string>> value;
 };
 
 // One result: its text as a person reads it, and its fields as --json gives them.

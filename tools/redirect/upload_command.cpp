@@ -1,11 +1,15 @@
-// upload: every .uz of the uz folder that the server lacks or holds with another size, over
-// one connection.
-#include "ftp/address.h"
+// upload: every file the redirect is to hold that the server lacks or holds other than it was
+// sent, over one connection; with --delete also the .uz files no package accounts for.
+#include <stdlib.h>
+
 #include "ftp/errors.h"
 #include "platform/files.h"
 #include "platform/progress_text.h"
+#include "platform/system_errors.h"
+#include "redirect/file_hash.h"
 #include "redirect/remote_folder.h"
 #include "redirect/server.h"
+#include "redirect/upload_records.h"
 #include "redirect/upload_turn.h"
 #include "tools/redirect/commands.h"
 
@@ -13,63 +17,40 @@ namespace varnox::redirect {
 
 namespace {
 
-std::vector<LocalUz> localFiles(const LocalFolder& local, const std::vector<Package>& pending) {
-    std::map<std::string, LocalUz> files;
-    for (const auto& [name, facts] : local.uzFiles()) {
-        files[name] = {name, local.uzFolder() / name, facts.size};
-    }
-    for (const Package& package : pending) {
-        files[package.uzName()] = {package.uzName(), local.uzFolder() / package.uzName(), {}};
-    }
-    std::vector<LocalUz> list;
-    for (auto& [name, file] : files) {
-        list.push_back(std::move(file));
-    }
-    return list;
-}
-
 std::string reasonFor(const PlannedUpload& item) {
-    if (!item.local.size) {
+    const std::string sizes = "the server's copy has " + std::to_string(item.server.size) +
+                              " bytes, this one " +
+                              std::to_string(item.local.facts ? item.local.facts->size : 0);
+    if (!item.local.facts) {
         return "to be compressed first";
     }
-    if (item.server.state == ServerState::kMissing) {
-        return "missing on the server";
+    switch (item.verdict) {
+        case CopyVerdict::kMissing:
+            return "missing on the server";
+        case CopyVerdict::kChangedHere:
+            return "changed since it was uploaded";
+        case CopyVerdict::kChangedThere:
+            return "the server's copy changed after it was uploaded: now listed with " +
+                   std::to_string(item.server.size) + " bytes, " + item.server.time;
+        case CopyVerdict::kOtherBytes:
+            return "the server's copy of the same size holds other bytes";
+        default:
+            return sizes;
     }
-    return "the server's copy has " + std::to_string(item.server.size) + " bytes, this one " +
-           std::to_string(*item.local.size);
-}
-
-// The server's key for the upload lock: its host and port as the transport reads them.
-std::string serverKey(const std::string& server) {
-    std::uint32_t error = 0;
-    const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(server, 0, error);
-    return endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : server;
-}
-
-std::vector<ListedTemporary> temporariesOf(const std::vector<std::string>& names,
-                                           const std::vector<ftp::FindData>& entries) {
-    std::vector<ListedTemporary> listed;
-    for (const std::string& name : names) {
-        for (const ftp::FindData& entry : entries) {
-            if (entry.name == name) {
-                listed.push_back({name, entry.size});
-            }
-        }
-    }
-    return listed;
 }
 
 Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
     const std::string& name = item.local.name;
+    const std::uint64_t size = item.local.facts ? item.local.facts->size : 0;
     Line line{Line::Kind::kResult,
-              done ? "uploaded  " + name + " (" + platform::describeBytes(*item.local.size) + ", " +
+              done ? "uploaded  " + name + " (" + platform::describeBytes(size) + ", " +
                          reasonFor(item) + ")"
                    : "would upload  " + name + " (" + reasonFor(item) + ")",
               {{"event", std::string(done ? "uploaded" : "would-upload")},
                {"uz", name},
                {"reason", reasonFor(item)}}};
     if (done) {
-        line.fields.push_back({"bytes", *item.local.size});
+        line.fields.push_back({"bytes", size});
         line.fields.push_back({"deleted_first", deletedFirst});
     }
     if (deletedFirst) {
@@ -83,10 +64,92 @@ Line uploadLine(const PlannedUpload& item, bool done, bool deletedFirst) {
     return line;
 }
 
+// A folder of its own under the system's temporary folder, removed with what it holds.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "varnox-verify-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw platform::systemFailure(
+                errno, "Cannot make a folder in " + fs::temp_directory_path().string());
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code error;
+        fs::remove_all(path_, error);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The file names (and for packages found nowhere, the names) whose .uz --delete keeps.
+std::pair<std::vector<std::string>, std::vector<std::string>> kept(
+    const LocalFolder& local, const std::vector<LocalUz>& served) {
+    std::vector<std::string> files, names;
+    for (const Package& package : local.packages()) {
+        files.push_back(package.name);
+    }
+    for (const UnreadablePackage& package : local.unreadable()) {
+        files.push_back(package.path.filename().string());
+    }
+    for (const LocalUz& file : served) {
+        if (file.name.ends_with(".uz")) {
+            files.push_back(file.name.substr(0, file.name.size() - 3));
+        }
+    }
+    for (const game::MissingPackage& missing : local.list().missing) {
+        names.push_back(missing.name);
+    }
+    return {files, names};
+}
+
 }  // namespace
 
+std::uint64_t Commands::verifyCopies(RedirectServer& server, UploadPlan& plan,
+                                     UploadRecords& records, std::uint64_t& failures) {
+    std::uint64_t verified = 0;
+    std::vector<PlannedUpload> stay;
+    for (PlannedUpload& item : plan.kept) {
+        if (item.verdict != CopyVerdict::kUnverified) {
+            stay.push_back(std::move(item));
+            continue;
+        }
+        try {
+            const ScratchFolder scratch;
+            server.get(item.local.name, scratch.path() / "copy");
+            SentRecord record = UploadRecords::describe(item.local);
+            if (sha256Of(scratch.path() / "copy") != record.sha256) {
+                item.verdict = CopyVerdict::kOtherBytes;
+                plan.uploads.push_back(std::move(item));
+                continue;
+            }
+            records.sent(item.local.name, std::move(record));
+            item.verdict = CopyVerdict::kSame;
+            ++verified;
+            out_.print({Line::Kind::kResult,
+                        "verified  " + item.local.name + " (the server's copy holds its bytes)",
+                        {{"event", std::string("verified")}, {"uz", item.local.name}}});
+        } catch (const Failure& failure) {
+            if (endsTheRun(failure)) {
+                throw;
+            }
+            ++failures;
+            failed(failure, item.local.name);
+        }
+        stay.push_back(std::move(item));
+    }
+    plan.kept = std::move(stay);
+    return verified;
+}
+
 bool Commands::upload(const std::vector<Package>& pending) {
-    const LocalFolder local(game::GameFolder(setup_->gameFolder()), false);
+    const LocalFolder local = unchanged_ ? std::move(*unchanged_) : localFolder();
+    std::uint64_t failures = reportList(local);
     RedirectServer server(setup_->server());
     const Watching watching(*this, server);
     server.connect();
@@ -94,62 +157,50 @@ bool Commands::upload(const std::vector<Package>& pending) {
     std::optional<UploadTurn> turn;
     if (!dry) {
         platform::ensureFolder(local.uzFolder());
-        turn.emplace(local.uzFolder(), serverKey(setup_->server().login.server), server.folder(),
-                     lockDeadline());
+        turn.emplace(local.uzFolder(), server.address(), server.folder(), lockDeadline());
     }
-    const std::vector<ftp::FindData> entries = server.list();
-    const UploadPlan plan = planUpload(localFiles(local, pending), RemoteFolder(entries));
-    const std::vector<ListedTemporary> temporaries = temporariesOf(plan.leftovers, entries);
-    const TemporaryVerdicts verdicts =
-        turn ? turn->judge(temporaries)
-             : UploadTurn::peek(local.uzFolder(), serverKey(setup_->server().login.server),
-                                server.folder(), temporaries);
-    std::uint64_t uploaded = 0;
-    std::uint64_t failures = 0;
-    for (const std::string& name : verdicts.abandoned) {
-        try {
-            if (!dry) {
-                server.remove(name);
+    const RemoteFolder remote(server.list());
+    UploadRecords records(server.target(), local.manifest().sentTo(server.target()));
+    const std::vector<LocalUz> served = local.servedFiles(pending);
+    UploadPlan plan = planUpload(served, remote, records.records());
+    if (local.list().basis == PackageList::Basis::kNeeded && local.list().config.useCompression) {
+        for (const Package& package : local.packages()) {
+            if (!local.servedFile(package).facts &&
+                std::none_of(pending.begin(), pending.end(),
+                             [&](const Package& p) { return p.name == package.name; })) {
+                warn(package.shownName() + " has no .uz to upload: compress it first");
             }
-            out_.print(
-                {Line::Kind::kResult,
-                 std::string(dry ? "would remove  " : "removed  ") + name +
-                     " (left on the server by an upload cut short)",
-                 {{"event", std::string(dry ? "would-remove" : "removed")}, {"file", name}}});
-        } catch (const Failure& failure) {
-            if (endsTheRun(failure)) {
-                throw;  // reported by the run
-            }
-            ++failures;
-            failed(failure, name);
         }
     }
-    for (const std::string& name : verdicts.kept) {
-        const auto settle = std::chrono::minutes(TemporarySightings::kSettle).count();
-        out_.print({Line::Kind::kResult,
-                    "kept  " + name +
-                        " (another run may still be sending it; removed once its "
-                        "size has stayed the same for " +
-                        std::to_string(settle) + " minutes)",
-                    {{"event", std::string("kept-temporary")}, {"file", name}}});
+    for (const auto& [name, failure] : plan.failed) {
+        ++failures;
+        failed(failure, name);
     }
+    failures += removeTemporaries(server, remote, turn ? &*turn : nullptr, local.uzFolder());
     for (const PlannedUpload& item : plan.kept) {
-        if (item.server.state == ServerState::kLink) {
+        if (item.verdict == CopyVerdict::kLink) {
             out_.print({Line::Kind::kResult,
                         "kept  " + item.local.name + " (the server holds a link of that name)",
                         {{"event", std::string("kept-link")}, {"uz", item.local.name}}});
+        } else if (item.verdict == CopyVerdict::kSame) {
+            records.refresh(item.local.name, *item.local.facts);
         }
     }
+    const std::uint64_t verified =
+        options_.verify && !dry ? verifyCopies(server, plan, records, failures) : 0;
+    const auto unverified = static_cast<std::uint64_t>(std::count_if(
+        plan.kept.begin(), plan.kept.end(),
+        [](const PlannedUpload& item) { return item.verdict == CopyVerdict::kUnverified; }));
     std::uint64_t totalBytes = 0;
     for (const PlannedUpload& item : plan.uploads) {
-        totalBytes += item.local.size.value_or(0);
+        totalBytes += item.local.facts ? item.local.facts->size : 0;
     }
-    std::uint64_t doneBytes = 0;
+    std::uint64_t doneBytes = 0, uploaded = 0;
     std::size_t index = 0;
     for (const PlannedUpload& item : plan.uploads) {
         ++index;
         const std::string& name = item.local.name;
-        if (item.server.state == ServerState::kFolder) {
+        if (item.verdict == CopyVerdict::kFolder) {
             ++failures;
             failed(InternetFailure(ftp::error::kExtendedError,
                                    "the server holds a folder of that name"),
@@ -166,10 +217,17 @@ bool Commands::upload(const std::vector<Package>& pending) {
                                 doneBytes + server.progress().bytes, totalBytes};
         });
         try {
-            const bool deletedFirst = server.put(item.local.path, name);
+            // A file still to be compressed when the plan was made has its facts by now.
+            PlannedUpload now = item;
+            SentRecord record = UploadRecords::describe(now.local);
+            now.local.facts = record.local;
+            const bool deletedFirst = server.put(now.local.path, name);
             out_.stopProgress();
             ++uploaded;
-            out_.print(uploadLine(item, true, deletedFirst));
+            if (factsOf(now.local.path) == record.local) {
+                records.sent(name, std::move(record));
+            }
+            out_.print(uploadLine(now, true, deletedFirst));
         } catch (const Failure& failure) {
             out_.stopProgress();
             ++failures;
@@ -182,19 +240,53 @@ bool Commands::upload(const std::vector<Package>& pending) {
                 break;
             }
         }
-        doneBytes += item.local.size.value_or(0);
+        doneBytes += item.local.facts ? item.local.facts->size : 0;
+    }
+    std::uint64_t deleted = 0;
+    if (options_.remove) {
+        const auto [files, names] = kept(local, served);
+        deleted = removeOrphans(server, local, remote, records, files, names, failures);
+    }
+    if (!dry && records.changed()) {
+        try {
+            records.settle(RemoteFolder(server.list()));
+        } catch (const Failure&) {
+            // Kept without the server's word on what was sent: the next run compares sizes.
+        }
+        try {
+            records.keep(local.uzFolder(), lockDeadline());
+        } catch (const Failure& failure) {
+            ++failures;
+            failed(Failure(failure.number(), failure.description() +
+                                                 "; what this upload sent is not recorded, so "
+                                                 "the next run cannot tell it from a stranger's"));
+        }
     }
     const std::string verb = dry ? "would upload " : "uploaded ";
-    out_.print({Line::Kind::kSummary,
-                "upload to " + serverName() + ": " + verb +
-                    std::to_string(dry ? plan.uploads.size() : uploaded) + ", " +
-                    std::to_string(failures) + " failed, " + std::to_string(plan.kept.size()) +
-                    " already there",
-                {{"event", std::string("summary")},
-                 {"command", std::string("upload")},
-                 {dry ? "would_upload" : "uploaded", dry ? plan.uploads.size() : uploaded},
-                 {"failed", failures},
-                 {"already_there", plan.kept.size()}}});
+    const std::uint64_t sent = dry ? plan.uploads.size() : uploaded;
+    std::string text = "upload to " + serverName() + ": " + verb + std::to_string(sent) + ", " +
+                       std::to_string(failures) + " failed, " + std::to_string(plan.kept.size()) +
+                       " already there";
+    if (unverified > 0) {
+        text += " (" + std::to_string(unverified) +
+                " unverified: of the right size, but no upload of this folder recorded them; "
+                "--verify compares their bytes)";
+    }
+    Line summary{Line::Kind::kSummary,
+                 text,
+                 {{"event", std::string("summary")},
+                  {"command", std::string("upload")},
+                  {dry ? "would_upload" : "uploaded", sent},
+                  {"failed", failures},
+                  {"already_there", plan.kept.size()},
+                  {"unverified", unverified},
+                  {"verified", verified}}};
+    if (options_.remove) {
+        summary.text +=
+            ", " + std::string(dry ? "would delete " : "deleted ") + std::to_string(deleted);
+        summary.fields.push_back({dry ? "would_delete" : "deleted", deleted});
+    }
+    out_.print(summary);
     return failures == 0;
 }
 

@@ -31,6 +31,7 @@ constexpr std::uint32_t kNameNotResolved = 12007;     // server or gateway name 
 constexpr std::uint32_t kLoginFailure = 12014;        // user name or password refused
 constexpr std::uint32_t kOperationCancelled = 12017;  // the handle was closed meanwhile
 constexpr std::uint32_t kInvalidCa = 12045;           // a certificate the user did not trust
+constexpr std::uint32_t kHostKeyChanged = 12169;      // not the SSH host key known for the server
 constexpr std::uint32_t kCannotConnect = 12029;       // nothing answers at that address
 constexpr std::uint32_t kConnectionAborted = 12030;   // the server dropped the connection
 constexpr std::uint32_t kConnectionReset = 12031;     // the connection broke while reading

@@ -1,6 +1,7 @@
 #include "redirect/server.h"
 
 #include "ftp/errors.h"
+#include "ftp/sftp_address.h"
 #include "platform/failure.h"
 
 namespace varnox::redirect {
@@ -36,6 +37,8 @@ std::string describeFtpError(std::uint32_t error) {
             return "cancelled";
         case e::kInvalidCa:
             return "its certificate does not verify and is not trusted";
+        case e::kHostKeyChanged:
+            return "its host key is not the one known for it";
         case e::kCannotConnect:
             return "nothing answers at that address";
         case e::kConnectionAborted:
@@ -61,6 +64,7 @@ bool endsTheRun(const Failure& failure) {
         case e::kLoginFailure:
         case e::kOperationCancelled:
         case e::kInvalidCa:
+        case e::kHostKeyChanged:
         case e::kCannotConnect:
         case e::kConnectionAborted:
         case e::kConnectionReset:
@@ -73,10 +77,14 @@ bool endsTheRun(const Failure& failure) {
     }
 }
 
-RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust)
+RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust,
+                               ftp::HostKeyQuestion askToTrustHostKey)
     : setup_(std::move(setup)),
       trusted_(setup_.trustedFile),
-      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {}
+      knownHosts_(setup_.knownHostsFile),
+      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {
+    session_.checkHostKeys(&knownHosts_, std::move(askToTrustHostKey));
+}
 
 void RedirectServer::stop() {
     if (!stopped_.exchange(true)) {
@@ -100,9 +108,12 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
     std::string text =
         what + ": " + (result.detail.empty() ? describeFtpError(result.error) : result.detail);
     if (result.error == ftp::error::kInvalidCa) {
-        text += " (trust it with 'varnox-redirect trust --server " + setup_.login.server +
+        const bool sftp = ftp::isSftpAddress(setup_.login.server);
+        text += std::string(sftp ? " (check the fingerprint with the server's administrator, then "
+                                 : " (") +
+                "trust it with 'varnox-redirect trust --server " + setup_.login.server +
                 "' or in the FTP window of varnox; it is then kept in " +
-                setup_.trustedFile.string() + ")";
+                (sftp ? setup_.knownHostsFile : setup_.trustedFile).string() + ")";
     } else if (!result.reply.empty()) {
         text += "; the server said: " + firstLine(result.reply);
     }

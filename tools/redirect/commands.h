@@ -31,6 +31,8 @@ private:
     bool compress(std::vector<Package>& pending);
     bool upload(const std::vector<Package>& pending);
     bool trust();
+    // trust for an SFTP server: its host key, kept in known_hosts.
+    bool trustHostKey(const ServerSetup& setup);
 
     void failed(const Failure& failure, const std::string& item = {});
     // Something the user should know that fails nothing (printed as failures are).

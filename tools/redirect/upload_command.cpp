@@ -2,6 +2,7 @@
 // one connection.
 #include "ftp/address.h"
 #include "ftp/errors.h"
+#include "ftp/sftp_address.h"
 #include "platform/files.h"
 #include "platform/progress_text.h"
 #include "redirect/remote_folder.h"
@@ -42,6 +43,10 @@ std::string reasonFor(const PlannedUpload& item) {
 // The server's key for the upload lock: its host and port as the transport reads them.
 std::string serverKey(const std::string& server) {
     std::uint32_t error = 0;
+    if (ftp::isSftpAddress(server)) {
+        const std::optional<ftp::SftpAddress> address = ftp::parseSftpAddress(server, error);
+        return address ? address->host + ":" + std::to_string(address->port) : server;
+    }
     const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(server, 0, error);
     return endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : server;
 }

@@ -21,8 +21,10 @@ namespace varnox::ftp {
 namespace {
 
 constexpr long kBufferBytes = 512 * 1024;
-// The longest a request sleeps before it looks at libcurl and at cancel() again.
-constexpr long kPollMilliseconds = 5;
+// The longest a request sleeps before it looks at libcurl and at cancel() again. libcurl's
+// SFTP does not always name the socket it waits for, so a longer sleep is often slept out
+// whole, several times a file: at 5 ms, 100 uploads of 1 MiB took 1.8 times as long.
+constexpr long kPollMilliseconds = 1;
 // Removing a temporary file after a cancel or a time-out may take this long, a new login
 // included, so that a server gone quiet cannot hold the caller.
 constexpr long kBriefMilliseconds = 5000;

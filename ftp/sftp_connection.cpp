@@ -376,7 +376,12 @@ int SftpConnection::checkHostKey(std::string_view blob) noexcept {
             detail_ = "The host key of " + key.knownName() + " is not known: " + shown;
             return CURLKHMATCH_MISMATCH;
         }
-        if (!settings_.askToTrust(key)) {
+        const bool trusted = settings_.askToTrust(key);
+        // The time the user took counts neither against the stall rule nor, by a new try,
+        // against the time to connect (open()).
+        stall_.start(StallWatch::Clock::now());
+        askedNow_ = true;
+        if (!trusted) {
             return CURLKHMATCH_MISMATCH;
         }
         if (settings_.knownHosts != nullptr) {
@@ -469,7 +474,11 @@ std::uint32_t SftpConnection::open() {
     std::uint32_t result = error::kLoginFailure;
     std::string offered;
     for (const Login& login : logins) {
+        askedNow_ = false;
         result = tryLogin(login);
+        if (result == error::kTimeout && askedNow_) {
+            result = tryLogin(login);  // the key is known now
+        }
         if (!login.key.empty()) {
             offered += (offered.empty() ? "the key " : ", the key ") + login.key.string();
         }

@@ -113,6 +113,7 @@ private:
     std::string detail_;
     std::optional<std::uint32_t> keyProblem_;  // why the host key check refused
     std::string acceptedKey_;                  // the key this connection trusted
+    bool askedNow_ = false;                    // the user was asked during this login
     std::optional<Listing> listed_;            // of the folder changed to, for the next list()
 };
 

@@ -66,7 +66,7 @@ protected:
     fs::path root_ = local_ / "server";
     KnownHosts knownHosts_{home_.knownHosts(), home_ / "ssh_known_hosts"};
     std::unique_ptr<SshServer> server_;
-    Session session_{Timeouts{10s, 10s}};
+    Session session_{Timeouts{10s, 10s, 4096}};  // a call stalls below 4 KiB a second
 };
 
 // Host keys as ssh judges them: known (by name, pattern or hash, of one of the server's types),
@@ -151,6 +151,14 @@ TEST_F(SftpTest, ChecksTheHostKeyAndLogsInWithAKey) {
             ::unsetenv("SSH_AUTH_SOCK");
         }
     }
+    // The user may take longer over the question than a connect may take.
+    Session patient(Timeouts{1s, 10s});
+    patient.checkHostKeys(&knownHosts_, [](const HostKey&) {
+        std::this_thread::sleep_for(1500ms);
+        return true;
+    });
+    writeFile(home_.knownHosts(), "");
+    EXPECT_TRUE(connect(root_.string(), server_->userKey(), &patient).ok());
 }
 
 // Every listing and transfer happens in the folder changed to, with names as they are on the
@@ -212,10 +220,8 @@ TEST_F(SftpTest, ACancelledUploadKeepsTheOldFileAndATrickleTimesOut) {
 
     serve({.throttleBytesPerSecond = 1000});
     writeFile(root_ / "slow.uz", std::string(40000, 'x'));
-    Session slow(Timeouts{10s, 6s, 4096});
-    slow.checkHostKeys(&knownHosts_, {});
-    ASSERT_TRUE(connect(root_.string(), server_->userKey(), &slow).ok());
-    EXPECT_EQ(slow.get("slow.uz", local_ / "slow.uz", TransferType::kBinary).error,
+    ASSERT_TRUE(connect().ok());
+    EXPECT_EQ(session_.get("slow.uz", local_ / "slow.uz", TransferType::kBinary).error,
               error::kTimeout);
     EXPECT_FALSE(fs::exists(local_ / "slow.uz"));
 }

@@ -58,8 +58,7 @@ TEST_F(SftpRedirectTest, SyncsAsOverFtpOnceTheHostKeyIsTrusted) {
     const fs::path ftpRoot = home_ / "ftp";
     fs::create_directories(ftpRoot);
     test::FtpServer ftp({.accounts = {{"ut", "pw", ftpRoot}}});
-    writeFile(home_ / "password", "pw");
-    fs::permissions(home_ / "password", fs::perms::owner_read);
+    ::setenv("VARNOX_FTP_PASSWORD", "pw", 1);  // the SSH server takes no passwords
     const struct {
         Args args;
         int exitCode;
@@ -79,9 +78,7 @@ TEST_F(SftpRedirectTest, SyncsAsOverFtpOnceTheHostKeyIsTrusted) {
         EXPECT_EQ(ended.exitCode, step.exitCode) << step.args[0] << "\n" << ended.err;
         EXPECT_NE((ended.out + ended.err).find(step.said), std::string::npos) << step.said;
     }
-    EXPECT_EQ(run({"upload", "--user", "ut", "--password-file", home_ / "password"}, ftp.address())
-                  .exitCode,
-              0);
+    EXPECT_EQ(run({"upload", "--user", "ut"}, ftp.address()).exitCode, 0);
     EXPECT_EQ(test::namesIn(root_), test::namesIn(ftpRoot));
     for (const std::string& file : test::namesIn(root_)) {
         EXPECT_EQ(readFile(root_ / file), readFile(ftpRoot / file)) << file;
@@ -97,6 +94,7 @@ TEST_F(SftpRedirectTest, SyncsAsOverFtpOnceTheHostKeyIsTrusted) {
     EXPECT_EQ(changed.exitCode, 1);
     EXPECT_NE(changed.err.find("The host key of " + name + " has CHANGED"), std::string::npos);
     EXPECT_EQ(readFile(home_.knownHosts()), trusted);
+    ::unsetenv("VARNOX_FTP_PASSWORD");
 }
 
 // An upload killed mid-way leaves the old file; the next run keeps what the cut left under its

@@ -28,8 +28,6 @@ class SshServer {
 public:
     explicit SshServer(const SshServerOptions& options = {});
     ~SshServer();
-    SshServer(const SshServer&) = delete;
-    SshServer& operator=(const SshServer&) = delete;
 
     std::uint16_t port() const { return port_; }
     // "sftp://127.0.0.1:PORT" and the path, as a user types it.
@@ -56,8 +54,6 @@ class TemporaryHome {
 public:
     TemporaryHome();
     ~TemporaryHome();
-    TemporaryHome(const TemporaryHome&) = delete;
-    TemporaryHome& operator=(const TemporaryHome&) = delete;
 
     std::filesystem::path operator/(const std::filesystem::path& child) const {
         return dir_ / child;

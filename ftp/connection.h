@@ -15,6 +15,7 @@
 #include "ftp/reply_log.h"
 #include "ftp/stall_watch.h"
 #include "ftp/tls.h"
+#include "ftp/transport.h"
 
 typedef void CURL;
 typedef void CURLM;
@@ -74,23 +75,23 @@ struct Progress {
 // require (its require_ssl_reuse), while TLS 1.3 gives each resumption a ticket of its own
 // that libcurl 7.88 may read too late or never, so that such servers refuse the data
 // connection or cut an upload short.
-class Connection {
+class Connection : public Transport {
 public:
     explicit Connection(ConnectionSettings settings);
-    ~Connection();
+    ~Connection() override;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     // Connects and logs in; afterwards the current directory is the login directory.
-    std::uint32_t open();
+    std::uint32_t open() override;
     // Changes the current directory, after the server accepted a CWD to it.
-    std::uint32_t changeDirectory(std::string_view directory);
+    std::uint32_t changeDirectory(std::string_view directory) override;
     // Lists the current directory, within the bounds of a ListingReader.
-    std::uint32_t list(Listing& listing);
+    std::uint32_t list(Listing& listing) override;
     // Downloads `remoteName` of the current directory into `localPath`, replaced only by a
     // complete file. A binary download shorter than the size the server gives has failed.
     std::uint32_t download(std::string_view remoteName, const std::filesystem::path& localPath,
-                           TransferType type);
+                           TransferType type) override;
     // Uploads `localPath` under a temporary name beside `remoteName` and renames it onto
     // `remoteName` when complete; where the server refuses to rename onto an existing file,
     // that file is deleted first, which `deletedFirst` (when given) is told. A failed upload
@@ -98,19 +99,19 @@ public:
     // connection for (a reply 421, 425, 426 or 522, or a dropped connection) is tried once
     // more, on a new connection when the old one is gone, after its temporary file is removed.
     std::uint32_t upload(const std::filesystem::path& localPath, std::string_view remoteName,
-                         TransferType type, bool* deletedFirst = nullptr);
+                         TransferType type, bool* deletedFirst = nullptr) override;
     // Deletes `remoteName` of the current directory.
-    std::uint32_t remove(std::string_view remoteName);
+    std::uint32_t remove(std::string_view remoteName) override;
 
     // Ends the running call with kOperationCancelled.
-    void cancel() { cancelled_ = true; }
-    Progress& progress() { return progress_; }
+    void cancel() override { cancelled_ = true; }
+    Progress& progress() override { return progress_; }
 
-    const ReplyLog& replies() const { return replies_; }
+    const ReplyLog& replies() const override { return replies_; }
     // For a call that failed on this side: what went wrong, naming the file (the file of
     // trusted certificates, say); empty otherwise.
-    const std::string& detail() const { return detail_; }
-    const std::string& currentDirectory() const { return directory_; }
+    const std::string& detail() const override { return detail_; }
+    const std::string& currentDirectory() const override { return directory_; }
 
 private:
     struct Request;

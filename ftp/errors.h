@@ -21,21 +21,22 @@ constexpr std::uint32_t kInvalidParameter = 87;     // refused input (CR/LF in a
 constexpr std::uint32_t kInsufficientBuffer = 122;  // response text does not fit the buffer
 
 // Network and server.
-constexpr std::uint32_t kTimeout = 12002;                // connect, reply or stalled transfer
-constexpr std::uint32_t kExtendedError = 12003;          // the server refused; see its reply
-constexpr std::uint32_t kInternalError = 12004;          // anything the transport did not expect
-constexpr std::uint32_t kInvalidUrl = 12005;             // no valid request could be formed
-constexpr std::uint32_t kUnrecognizedScheme = 12006;     // not FTP (service or scheme)
-constexpr std::uint32_t kNameNotResolved = 12007;        // server or gateway name unknown
-constexpr std::uint32_t kLoginFailure = 12014;           // user name or password refused
-constexpr std::uint32_t kOperationCancelled = 12017;     // the handle was closed meanwhile
-constexpr std::uint32_t kInvalidCa = 12045;              // a certificate the user did not trust
-constexpr std::uint32_t kCannotConnect = 12029;          // nothing answers at that address
-constexpr std::uint32_t kConnectionAborted = 12030;      // the server dropped the connection
-constexpr std::uint32_t kConnectionReset = 12031;        // the connection broke while reading
-constexpr std::uint32_t kTransferInProgress = 12110;     // another call uses this connection
+constexpr std::uint32_t kTimeout = 12002;             // connect, reply or stalled transfer
+constexpr std::uint32_t kExtendedError = 12003;       // the server refused; see its reply
+constexpr std::uint32_t kInternalError = 12004;       // anything the transport did not expect
+constexpr std::uint32_t kInvalidUrl = 12005;          // no valid request could be formed
+constexpr std::uint32_t kUnrecognizedScheme = 12006;  // not FTP (service or scheme)
+constexpr std::uint32_t kNameNotResolved = 12007;     // server or gateway name unknown
+constexpr std::uint32_t kLoginFailure = 12014;        // user name or password refused
+constexpr std::uint32_t kOperationCancelled = 12017;  // the handle was closed meanwhile
+constexpr std::uint32_t kInvalidCa = 12045;           // a certificate the user did not trust
+constexpr std::uint32_t kHostKeyChanged = 12169;      // not the SSH host key known for the server
+constexpr std::uint32_t kCannotConnect = 12029;       // nothing answers at that address
+constexpr std::uint32_t kConnectionAborted = 12030;   // the server dropped the connection
+constexpr std::uint32_t kConnectionReset = 12031;     // the connection broke while reading
+constexpr std::uint32_t kTransferInProgress = 12110;  // another call uses this connection
 constexpr std::uint32_t kInvalidServerResponse = 12152;  // no HTTP, or too much of it
-constexpr std::uint32_t kSecureFailure = 12157;          // the TLS handshake failed
+constexpr std::uint32_t kSecureFailure = 12157;       // the TLS handshake failed
 
 }  // namespace varnox::ftp::error
 

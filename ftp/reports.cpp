@@ -1,6 +1,7 @@
 #include "ftp/reports.h"
 
 #include "ftp/errors.h"
+#include "ftp/sftp_address.h"
 
 namespace varnox::ftp {
 
@@ -34,6 +35,8 @@ std::string meaningOf(std::uint32_t number) {
             return "cancelled";
         case error::kInvalidCa:
             return "its certificate does not verify and is not trusted";
+        case error::kHostKeyChanged:
+            return "its host key is not the one known for it";
         case error::kCannotConnect:
             return "nothing answers at that address";
         case error::kConnectionAborted:
@@ -83,7 +86,10 @@ std::string failedCallText(const std::string& what, const CallResult& result,
     std::string text =
         what + ": " + (result.detail.empty() ? meaningOf(result.error) : result.detail);
     if (result.error == error::kInvalidCa) {
-        text += " (trust it with 'varnox-redirect trust --server " + server +
+        text += std::string(isSftpAddress(server)
+                                ? " (check the fingerprint with the server's administrator, then "
+                                : " (") +
+                "trust it with 'varnox-redirect trust --server " + server +
                 "' or in the FTP window of varnox; it is then kept in " + trustedFile.string() +
                 ")";
     } else if (!result.reply.empty()) {

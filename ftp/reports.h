@@ -42,7 +42,8 @@ std::string notPlainNameText(std::string_view name);
 // varnox-redirect's report of the failed call `what` ("Cannot list /uz on HOST"): what went
 // wrong on this side (naming the file) or what the number means ("nothing answers at that
 // address"), then the server's first reply line, or for a certificate the user did not trust,
-// how to trust it (`server` as the user named it, kept in `trustedFile`).
+// how to trust it (`server` as the user named it; the trust kept in `trustedFile`, the
+// known_hosts file for an SFTP server).
 std::string failedCallText(const std::string& what, const CallResult& result,
                            const std::string& server, const std::filesystem::path& trustedFile);
 // varnox-redirect's report of a listing of `folder` on `server` that the bounds cut.

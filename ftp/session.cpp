@@ -1,7 +1,11 @@
 #include "ftp/session.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "ftp/errors.h"
 #include "ftp/names.h"
+#include "ftp/sftp_connection.h"
 
 namespace varnox::ftp {
 
@@ -18,7 +22,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // A call's number, with the server's last reply when one came after `before` replies.
-CallResult outcomeOf(std::uint32_t error, const Connection& connection, std::uint64_t before) {
+CallResult outcomeOf(std::uint32_t error, const Transport& connection, std::uint64_t before) {
     CallResult outcome{error, 0, {}, {}};
     if (connection.replies().count() != before) {
         outcome.reply = connection.replies().lastReply();
@@ -93,6 +97,11 @@ CallResult Session::connectNow(const Login& login) {
     if (state_ != State::kOpen) {
         return failed(error::kInvalidHandle);
     }
+    if (isSftpAddress(login.server)) {
+        CallResult failure;
+        std::shared_ptr<Transport> connection = sftpConnection(login, failure);
+        return connection ? connectThrough(std::move(connection)) : failure;
+    }
     std::uint32_t problem = error::kSuccess;
     const std::optional<Endpoint> server = parseEndpoint(login.server, 0, problem);
     if (!server) {
@@ -117,7 +126,46 @@ CallResult Session::connectNow(const Login& login) {
         settings.port = server->port;
         settings.user = login.user;
     }
-    auto connection = std::make_shared<Connection>(std::move(settings));
+    return connectThrough(std::make_shared<Connection>(std::move(settings)));
+}
+
+std::shared_ptr<Transport> Session::sftpConnection(const Login& login, CallResult& failure) const {
+    std::uint32_t problem = error::kSuccess;
+    std::optional<SftpAddress> address = parseSftpAddress(login.server, problem);
+    failure = failed(problem);
+    if (!address) {
+        return nullptr;
+    }
+    if (gateway_) {
+        failure = {error::kInvalidParameter,
+                   0,
+                   {},
+                   "SFTP cannot go through an FTP gateway: start the session without a proxy "
+                   "to reach " +
+                       login.server};
+        return nullptr;
+    }
+    SftpSettings settings;
+    settings.user = !address->user.empty() ? address->user : login.user;
+    if (settings.user.empty()) {
+        const passwd* entry = ::getpwuid(::geteuid());
+        settings.user = entry != nullptr ? entry->pw_name : "";
+    }
+    if (!isSendable(settings.user) || !isSendable(login.password)) {
+        failure = failed(error::kInvalidParameter);
+        return nullptr;
+    }
+    settings.address = std::move(*address);
+    settings.password = login.password;
+    settings.identity = login.identity;
+    settings.rootAtStart = login.rootAtStart;
+    settings.timeouts = timeouts_;
+    settings.knownHosts = knownHosts_;
+    settings.askToTrust = askToTrustHostKey_;
+    return std::make_shared<SftpConnection>(std::move(settings));
+}
+
+CallResult Session::connectThrough(std::shared_ptr<Transport> connection) {
     {
         std::lock_guard<std::mutex> pointers(pointers_);
         connecting_ = connection;
@@ -136,7 +184,7 @@ CallResult Session::connectNow(const Login& login) {
 
 void Session::disconnect() {
     cancel();
-    std::shared_ptr<Connection> ending;
+    std::shared_ptr<Transport> ending;
     {
         std::lock_guard<std::mutex> lock(busy_);
         std::lock_guard<std::mutex> pointers(pointers_);
@@ -148,7 +196,7 @@ void Session::disconnect() {
     ending.reset();  // says QUIT on its way out
 }
 
-std::shared_ptr<Connection> Session::cancellable() {
+std::shared_ptr<Transport> Session::cancellable() {
     std::lock_guard<std::mutex> pointers(pointers_);
     return connecting_ ? connecting_ : connection_;
 }
@@ -178,33 +226,33 @@ CallResult Session::onConnection(Call call, bool again) {
 }
 
 CallResult Session::changeDirectory(std::string_view directory) {
-    return onConnection([&](Connection& c) { return c.changeDirectory(directory); });
+    return onConnection([&](Transport& c) { return c.changeDirectory(directory); });
 }
 
 CallResult Session::list(Listing& listing) {
     listing = Listing{};
-    return onConnection([&](Connection& c) { return c.list(listing); });
+    return onConnection([&](Transport& c) { return c.list(listing); });
 }
 
 CallResult Session::get(std::string_view remoteName, const std::filesystem::path& localPath,
                         TransferType type) {
-    return onConnection([&](Connection& c) { return c.download(remoteName, localPath, type); });
+    return onConnection([&](Transport& c) { return c.download(remoteName, localPath, type); });
 }
 
 CallResult Session::put(const std::filesystem::path& localPath, std::string_view remoteName,
                         TransferType type, bool* deletedFirst) {
     // An upload meets a closed connection again by itself (Connection::upload).
     return onConnection(
-        [&](Connection& c) { return c.upload(localPath, remoteName, type, deletedFirst); }, false);
+        [&](Transport& c) { return c.upload(localPath, remoteName, type, deletedFirst); }, false);
 }
 
 CallResult Session::remove(std::string_view remoteName) {
-    return onConnection([&](Connection& c) { return c.remove(remoteName); });
+    return onConnection([&](Transport& c) { return c.remove(remoteName); });
 }
 
 Session::Done Session::progress() {
     Done done;
-    if (std::shared_ptr<Connection> connection = cancellable()) {
+    if (std::shared_ptr<Transport> connection = cancellable()) {
         done.bytes = connection->progress().done;
         done.total = connection->progress().total;
         done.entries = connection->progress().entries;
@@ -213,7 +261,7 @@ Session::Done Session::progress() {
 }
 
 void Session::cancel() {
-    if (std::shared_ptr<Connection> connection = cancellable()) {
+    if (std::shared_ptr<Transport> connection = cancellable()) {
         connection->cancel();
     }
 }

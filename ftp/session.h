@@ -11,6 +11,7 @@
 
 #include "ftp/address.h"
 #include "ftp/connection.h"
+#include "ftp/known_hosts.h"
 #include "ftp/listing.h"
 
 namespace varnox::ftp {
@@ -34,6 +35,13 @@ struct Login {
     std::string user;    // empty for an anonymous login
     std::string password;
     bool passive = true;
+    // For "sftp://[user@]host[:port][/path]" (where passive and the transfer type do not
+    // apply): the private key to log in with, empty for the keys in ~/.ssh and an ssh-agent;
+    // and whether "/" stands for the folder the server name points into, as the FTP window's
+    // tree takes it. The user in the server name goes before `user`; without either, the
+    // login name of the user who runs the program.
+    std::filesystem::path identity = {};
+    bool rootAtStart = false;
 };
 
 // An FTP session as the FTP window and the headless command use it: Idle, then Open (through
@@ -60,6 +68,14 @@ public:
     Session& operator=(const Session&) = delete;
 
     State state() const { return state_; }
+
+    // For SFTP servers: their host keys are checked against `knownHosts` (none: every key is
+    // unknown); `askToTrust` is asked (on the calling thread) about a key not known, and may
+    // be empty, which refuses it.
+    void checkHostKeys(const KnownHosts* knownHosts, HostKeyQuestion askToTrust) {
+        knownHosts_ = knownHosts;
+        askToTrustHostKey_ = std::move(askToTrust);
+    }
 
     // Opens the session. An empty gateway text connects straight to servers; any other text
     // ("host" or "host:port", port 21 by default; blanks around it are ignored) sends every
@@ -112,16 +128,21 @@ private:
     CallResult onConnection(Call call, bool again = true);
 
     CallResult connectNow(const Login& login);
+    // The SFTP connection a login asks for, or why there is none.
+    std::shared_ptr<Transport> sftpConnection(const Login& login, CallResult& failure) const;
+    CallResult connectThrough(std::shared_ptr<Transport> connection);
     // The connection to cancel, also while connect() is still logging in.
-    std::shared_ptr<Connection> cancellable();
+    std::shared_ptr<Transport> cancellable();
 
     Timeouts timeouts_;
     settings::TrustedServers* trusted_;
     TrustQuestion askToTrust_;
+    const KnownHosts* knownHosts_ = nullptr;
+    HostKeyQuestion askToTrustHostKey_;
     State state_ = State::kIdle;
     std::optional<Endpoint> gateway_;
-    std::shared_ptr<Connection> connection_;
-    std::shared_ptr<Connection> connecting_;
+    std::shared_ptr<Transport> connection_;
+    std::shared_ptr<Transport> connecting_;
     std::mutex busy_;      // one call at a time
     std::mutex pointers_;  // the two pointers above, for cancel()
 };

@@ -3,6 +3,7 @@
 #include "ftp/address.h"
 #include "ftp/errors.h"
 #include "ftp/reports.h"
+#include "ftp/sftp_address.h"
 #include "platform/failure.h"
 
 namespace varnox::redirect {
@@ -21,6 +22,7 @@ bool endsTheRun(const Failure& failure) {
         case e::kLoginFailure:
         case e::kOperationCancelled:
         case e::kInvalidCa:
+        case e::kHostKeyChanged:
         case e::kCannotConnect:
         case e::kConnectionAborted:
         case e::kConnectionReset:
@@ -33,10 +35,14 @@ bool endsTheRun(const Failure& failure) {
     }
 }
 
-RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust)
+RedirectServer::RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust,
+                               ftp::HostKeyQuestion askToTrustHostKey)
     : setup_(std::move(setup)),
       trusted_(setup_.trustedFile),
-      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {}
+      knownHosts_(setup_.knownHostsFile),
+      session_(setup_.timeouts, &trusted_, std::move(askToTrust)) {
+    session_.checkHostKeys(&knownHosts_, std::move(askToTrustHostKey));
+}
 
 void RedirectServer::stop() {
     if (!stopped_.exchange(true)) {
@@ -56,8 +62,10 @@ void RedirectServer::check(const ftp::CallResult& result, const std::string& wha
         checkNotStopped();
         return;
     }
-    throw InternetFailure(
-        result.error, ftp::failedCallText(what, result, setup_.login.server, setup_.trustedFile));
+    const bool sftp = ftp::isSftpAddress(setup_.login.server);
+    throw InternetFailure(result.error,
+                          ftp::failedCallText(what, result, setup_.login.server,
+                                              sftp ? setup_.knownHostsFile : setup_.trustedFile));
 }
 
 void RedirectServer::connect() {
@@ -103,6 +111,11 @@ void RedirectServer::get(const std::string& name, const std::filesystem::path& l
 
 std::string RedirectServer::address() const {
     std::uint32_t error = 0;
+    if (ftp::isSftpAddress(setup_.login.server)) {
+        const std::optional<ftp::SftpAddress> address =
+            ftp::parseSftpAddress(setup_.login.server, error);
+        return address ? address->host + ":" + std::to_string(address->port) : setup_.login.server;
+    }
     const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(setup_.login.server, 0, error);
     return endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : setup_.login.server;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/known_hosts.h"
 #include "ftp/session.h"
 #include "ftp/tls.h"
 #include "platform/failure.h"
@@ -19,6 +20,8 @@ struct ServerSetup {
     // trusted_servers.txt: certificates trusted by hand in the FTP window or with
     // `varnox-redirect trust`.
     std::filesystem::path trustedFile;
+    // known_hosts: the host keys of SFTP servers, as ssh keeps them.
+    std::filesystem::path knownHostsFile = ftp::KnownHosts::userFile();
     ftp::Timeouts timeouts;
 };
 
@@ -29,9 +32,11 @@ bool endsTheRun(const Failure& failure);
 
 class RedirectServer {
 public:
-    // `askToTrust` is asked about a certificate that neither verifies nor is trusted already;
-    // without it such a certificate fails the connect.
-    explicit RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust = {});
+    // `askToTrust` is asked about a certificate that neither verifies nor is trusted already,
+    // and `askToTrustHostKey` about an SFTP server's host key that no known_hosts file knows;
+    // without them such a certificate or key fails the connect.
+    explicit RedirectServer(ServerSetup setup, ftp::TrustQuestion askToTrust = {},
+                            ftp::HostKeyQuestion askToTrustHostKey = {});
 
     // Logs in and changes to the remote folder.
     void connect();
@@ -61,6 +66,7 @@ private:
 
     ServerSetup setup_;
     settings::TrustedServers trusted_;
+    ftp::KnownHosts knownHosts_;
     ftp::Session session_;
     std::atomic<bool> stopped_{false};
 };

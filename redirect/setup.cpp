@@ -55,6 +55,7 @@ Setup::Setup(SetupOverrides overrides) : configFile_(std::move(overrides.configF
     } else {
         login.password = overrides.passwordFromEnvironment.value_or(values.password);
     }
+    login.identity = std::move(overrides.identity);
     server_.remoteFolder = std::move(overrides.remoteFolder);
     server_.trustedFile = settings::trustedServersFileFor(configFile_);
 }

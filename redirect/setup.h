@@ -19,6 +19,7 @@ struct SetupOverrides {
     std::optional<std::string> user;
     std::optional<std::filesystem::path> passwordFile;  // its first line is the password
     std::optional<std::string> passwordFromEnvironment;
+    std::filesystem::path identity;  // SFTP: the private key to log in with
     bool passive = true;
     std::string remoteFolder;
 };

@@ -39,4 +39,33 @@ bool CertificateQuestion::operator()(const ftp::Certificate& certificate, bool c
     return outcome_ == Outcome::kAccepted;
 }
 
+namespace {
+
+std::string bareHostKeyFingerprint(std::string text) {
+    if (text.starts_with("SHA256:")) {
+        text.erase(0, 7);
+    }
+    while (!text.empty() && text.back() == '=') {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+bool HostKeyQuestion::operator()(const ftp::HostKey& key) {
+    key_ = key;
+    show_(key);
+    if (fingerprint_) {
+        const bool same =
+            bareHostKeyFingerprint(key.fingerprint()) == bareHostKeyFingerprint(*fingerprint_);
+        outcome_ = same ? Outcome::kAccepted : Outcome::kMismatch;
+    } else if (!ask_) {
+        outcome_ = Outcome::kNoTerminal;
+    } else {
+        outcome_ = ask_() ? Outcome::kAccepted : Outcome::kRefused;
+    }
+    return outcome_ == Outcome::kAccepted;
+}
+
 }  // namespace varnox::redirect

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "ftp/known_hosts.h"
 #include "ftp/tls.h"
 
-// Trusting a server's certificate from a terminal or a script, without the windows.
+// Trusting a server's certificate, or an SFTP server's host key, from a terminal or a script,
+// without the windows.
 namespace varnox::redirect {
 
 // "AB:CD:..." in capitals, from a SHA-256 fingerprint written with or without colons, in
@@ -45,6 +47,32 @@ private:
     Ask ask_;
     Outcome outcome_ = Outcome::kNotAsked;
     std::optional<ftp::Certificate> certificate_;
+};
+
+// The answer to the transport's question about an SFTP server's host key that no known_hosts
+// file knows, as CertificateQuestion answers for certificates. A fingerprint is compared as
+// ssh prints it, "SHA256:" and base64, the "SHA256:" and any "=" at the end left out or not.
+class HostKeyQuestion {
+public:
+    using Outcome = CertificateQuestion::Outcome;
+    using Show = std::function<void(const ftp::HostKey&)>;
+    using Ask = std::function<bool()>;
+
+    HostKeyQuestion(std::optional<std::string> fingerprint, Show show, Ask ask)
+        : fingerprint_(std::move(fingerprint)), show_(std::move(show)), ask_(std::move(ask)) {}
+
+    // The transport's HostKeyQuestion.
+    bool operator()(const ftp::HostKey& key);
+
+    Outcome outcome() const { return outcome_; }
+    const std::optional<ftp::HostKey>& key() const { return key_; }
+
+private:
+    std::optional<std::string> fingerprint_;
+    Show show_;
+    Ask ask_;
+    Outcome outcome_ = Outcome::kNotAsked;
+    std::optional<ftp::HostKey> key_;
 };
 
 }  // namespace varnox::redirect

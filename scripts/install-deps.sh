@@ -9,7 +9,7 @@ packages=(
     libdivsufsort-dev
     libgtest-dev libgmock-dev googletest
     clang libclang-rt-14-dev
-    python3 python3-pyftpdlib python3-openssl vsftpd openssl
+    python3 python3-pyftpdlib python3-openssl vsftpd openssl openssh-server openssh-client
     xvfb xauth x11-utils
     bzip2 lbzip2 time cloc
     dpkg-dev desktop-file-utils appstream lintian man-db

@@ -43,6 +43,8 @@ FtpWindow::FtpWindow(Services& services, const settings::Settings& settings, QWi
                [this](const ftp::Certificate& certificate, bool changed) {
                    return askToTrust(certificate, changed);
                }) {
+    session_.checkHostKeys(&knownHosts_,
+                           [this](const ftp::HostKey& key) { return askToTrustHostKey(key); });
     setUpWindow(this, "frmFTP", "Tolvrin's Brindle - FTP", classicFont(), 8715, 6510);
     buildControls();
     // The local lists wait too: a Get writes into the folder shown when it started, and
@@ -158,6 +160,13 @@ bool FtpWindow::askToTrust(const ftp::Certificate& certificate, bool changed) {
     });
 }
 
+bool FtpWindow::askToTrustHostKey(const ftp::HostKey& key) {
+    return worker_->askOnWindowThread([&] {
+        return services_.boxes.askYesNo(this, fromBytes(ftp::hostKeyQuestionText(
+                                                  bytesOf(serverBox_), key, knownHosts_.file())));
+    });
+}
+
 void FtpWindow::load() {
     showBytes(serverBox_, settings_.server);
     showBytes(userBox_, settings_.user);
@@ -246,8 +255,9 @@ void FtpWindow::onConnect() {
         services_.boxes.inform(this, QString::fromLatin1(ftp::kNoServerText));
         return;
     }
-    const ftp::Login login{server, bytesOf(userBox_), bytesOf(passwordBox_),
-                           passiveBox_->isChecked()};
+    // The tree's "/" is the folder an SFTP server name points into.
+    const ftp::Login login{
+        server, bytesOf(userBox_), bytesOf(passwordBox_), passiveBox_->isChecked(), {}, true};
     const ftp::CallResult result =
         worker_->run({QStringLiteral("Connecting to ") + serverBox_->text()},
                      [&] { return session_.connect(login); });

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "ftp/known_hosts.h"
 #include "ftp/session.h"
 #include "ftp/tls.h"
 #include "settings/settings_file.h"
@@ -31,7 +32,8 @@ class RemoteTree;
 // lists, with Get and Put between them. States: Idle (no session), Session open, Connected.
 // Connecting, listings and transfers run off the window's thread (ftp_worker.h); a
 // certificate that does not pass is shown to the user, whose trust is kept in
-// trusted_servers.txt beside the settings file.
+// trusted_servers.txt beside the settings file; so is an SFTP server's host key that
+// ~/.ssh/known_hosts does not know, which goes there on a Yes.
 class FtpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -57,6 +59,7 @@ private:
     // Enables the controls for the session controls being offered (p) and the connection.
     void enableControls(bool p);
     bool askToTrust(const ftp::Certificate& certificate, bool changed);
+    bool askToTrustHostKey(const ftp::HostKey& key);
     void closeEverything();
     void removeRootNode();
 
@@ -68,6 +71,7 @@ private:
     Services& services_;
     settings::Settings settings_;
     settings::TrustedServers trusted_;
+    ftp::KnownHosts knownHosts_{ftp::KnownHosts::userFile()};
     ftp::Session session_;
     std::unique_ptr<FtpWorker> worker_;
     bool closeWhenDone_ = false;

@@ -43,6 +43,8 @@ private:
     bool upload(const std::vector<Package>& pending);
     bool check();
     bool trust();
+    // trust for an SFTP server: its host key, kept in known_hosts.
+    bool trustHostKey(const ServerSetup& setup);
 
     // Parts of upload. Each failure that concerns one file is reported and counted in the
     // return value (or `failures`); one that ends the run is thrown.

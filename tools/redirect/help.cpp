@@ -8,7 +8,7 @@ std::string helpText() {
 
 Prepares, uploads and checks an Unreal Tournament redirect server: compresses
 the packages players need into the game folder's uz folder with the .uz codec,
-uploads the .uz files over FTP, and asks for them over HTTP as a client does.
+uploads the .uz files over FTP or SFTP, and asks for them over HTTP as a client does.
 
 The packages players need are those System/UnrealTournament.ini names in
 ServerPackages, every map in the map folders of its Paths, and every package
@@ -81,7 +81,11 @@ Commands:
              validity, SHA-256) and, on a terminal, asks whether to trust it;
              with --fingerprint SHA256 it is trusted without a question when it
              has that fingerprint. It is kept in trusted_servers.txt beside the
-             settings file, where the FTP window keeps it.
+             settings file, where the FTP window keeps it. For an SFTP server
+             (--server sftp://HOST) it shows the host key's SHA-256 fingerprint
+             as ssh does and adds the key to ~/.ssh/known_hosts; a key that
+             differs from the one known for the server is refused, never
+             replaced.
 
 Runs from one game folder take turns: compressing runs for the uz folder,
 uploading runs for each server folder (locks on hidden files in uz/). A run
@@ -97,13 +101,20 @@ Options:
                         ~/.config/varnox/config.txt); it gives the game
                         folder, server, user and password
   --server HOST[:PORT]  the FTP server; ftpes://HOST asks for TLS on the FTP
-                        port, ftps://HOST speaks TLS from the start (port 990)
+                        port, ftps://HOST speaks TLS from the start (port 990);
+                        sftp://[USER@]HOST[:PORT][/PATH] is an SFTP server
+                        (port 22) whose host key ~/.ssh/known_hosts must know
+                        (see trust), PATH its folder to upload into
   --user NAME           the user to log in as
   --password-file FILE  read the password from the first line of FILE; a
                         password is never given on the command line. The
                         variable VARNOX_FTP_PASSWORD gives one as well
   --remote PATH         the server folder to upload into (default: the login
-                        folder)
+                        folder, or the PATH of an sftp:// server, from which a
+                        relative --remote is taken; --remote wins)
+  --identity FILE       SFTP: the private key to log in with (default: the
+                        keys in ~/.ssh and those of a running ssh-agent; the
+                        password, if any, is offered as well)
   --passive, --active   passive (default) or active FTP data connections
   --all                 every package by folder, whatever the ini file says
   --system              by folder: also System/*.u packages

@@ -139,6 +139,8 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
             options.setup.user = reader.value();
         } else if (arg == "--password-file") {
             options.setup.passwordFile = reader.value();
+        } else if (arg == "--identity") {
+            options.setup.identity = reader.value();
         } else if (arg == "--remote") {
             options.setup.remoteFolder = reader.value();
         } else if (arg == "--jobs" || arg == "-j") {

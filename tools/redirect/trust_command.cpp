@@ -6,6 +6,7 @@
 
 #include "ftp/address.h"
 #include "ftp/errors.h"
+#include "ftp/sftp_address.h"
 #include "redirect/trust.h"
 #include "tools/redirect/commands.h"
 
@@ -25,6 +26,9 @@ bool askOnTerminal(Output& out, const std::string& server) {
 
 bool Commands::trust() {
     const ServerSetup setup = setup_->server();
+    if (ftp::isSftpAddress(setup.login.server)) {
+        return trustHostKey(setup);
+    }
     std::uint32_t error = 0;
     const std::optional<ftp::Endpoint> endpoint = ftp::parseEndpoint(setup.login.server, 0, error);
     if (endpoint && endpoint->security == ftp::Security::kNone) {

@@ -129,9 +129,11 @@ struct SftpCallbacks {
                     request->stoppedEarly = true;
                     return 0;
                 }
-            } else if (request->download != nullptr && !request->download->write(data, bytes)) {
-                request->localError = request->download->writeError();
-                return 0;
+            } else if (request->download != nullptr) {
+                if (const std::uint32_t failed = request->download->write(data, bytes)) {
+                    request->localError = failed;
+                    return 0;
+                }
             }
         } catch (...) {
             request->localError = error::kNotEnoughMemory;
@@ -146,14 +148,14 @@ struct SftpCallbacks {
         if (request->upload == nullptr) {
             return 0;
         }
-        const long got = request->upload->read(data, size * count);
-        if (got < 0) {
-            request->localError = request->upload->readError();
+        std::size_t got = 0;
+        if (const std::uint32_t failed = request->upload->read(data, size * count, got)) {
+            request->localError = failed;
             return CURL_READFUNC_ABORT;
         }
-        connection->progress_.done += static_cast<std::uint64_t>(got);
-        connection->stall_.moved(static_cast<std::uint64_t>(got));
-        return static_cast<std::size_t>(got);
+        connection->progress_.done += got;
+        connection->stall_.moved(got);
+        return got;
     }
 
     static int progress(void* self, curl_off_t downloadTotal, curl_off_t, curl_off_t,

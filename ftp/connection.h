@@ -22,8 +22,9 @@ typedef void CURLM;
 struct curl_slist;
 
 namespace varnox::ftp {
+class PendingDownload;
 class UploadSource;
-}
+}  // namespace varnox::ftp
 
 namespace varnox::ftp {
 
@@ -114,7 +115,20 @@ public:
     const std::string& currentDirectory() const override { return directory_; }
 
 private:
-    struct Request;
+    // One call to libcurl: what it reads or writes, and the commands around it.
+    struct Request {
+        bool noBody = false;
+        bool ascii = false;
+        ListingReader* listing = nullptr;
+        PendingDownload* download = nullptr;
+        UploadSource* upload = nullptr;
+        std::uint32_t localError = 0;
+        bool listingCut = false;
+        // Commands sent before the request (a request without a body says NOOP first, below)
+        // and after it.
+        std::vector<std::string> before;
+        std::vector<std::string> after;
+    };
     // Starts a call: not cancelled, nothing moved yet, no detail.
     void begin();
     std::uint32_t perform(const std::string& urlPath, Request& request);

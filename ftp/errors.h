@@ -36,7 +36,7 @@ constexpr std::uint32_t kConnectionAborted = 12030;   // the server dropped the 
 constexpr std::uint32_t kConnectionReset = 12031;     // the connection broke while reading
 constexpr std::uint32_t kTransferInProgress = 12110;  // another call uses this connection
 constexpr std::uint32_t kInvalidServerResponse = 12152;  // no HTTP, or too much of it
-constexpr std::uint32_t kSecureFailure = 12157;       // the TLS handshake failed
+constexpr std::uint32_t kSecureFailure = 12157;          // the TLS handshake failed
 
 }  // namespace varnox::ftp::error
 

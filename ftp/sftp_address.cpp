@@ -5,6 +5,7 @@
 #include "ftp/address.h"
 #include "ftp/errors.h"
 #include "ftp/names.h"
+#include "ftp/remote_path.h"
 
 namespace varnox::ftp {
 
@@ -64,6 +65,38 @@ std::optional<SftpAddress> parseSftpAddress(std::string_view text, std::uint32_t
     address.host = endpoint->host;
     address.port = endpoint->port;
     return address;
+}
+
+// A full path as a URL path: each name percent-encoded, "/" between them, and a "/" at the
+// end of a folder, which libcurl then lists.
+std::string sftpUrlPath(std::string_view path, bool folder) {
+    std::string out;
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        out += percentEncode(path.substr(0, slash));
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        out += '/';
+        path.remove_prefix(slash + 1);
+    }
+    if (folder && (out.empty() || out.back() != '/')) {
+        out += '/';
+    }
+    return out.starts_with("/") ? out : "/" + out;
+}
+
+// A path as one argument of libcurl's SFTP commands: in double quotes, with "\" and '"'
+// escaped, so that blanks and quotes stay part of the name.
+std::string sftpArgument(std::string_view path) {
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
 }
 
 }  // namespace varnox::ftp

@@ -30,4 +30,11 @@ bool isSftpAddress(std::string_view text);
 // parseEndpoint() does (kInvalidParameter, kUnrecognizedScheme, kNameNotResolved).
 std::optional<SftpAddress> parseSftpAddress(std::string_view text, std::uint32_t& error);
 
+// A full path as the path of an sftp:// URL: each name percent-encoded, "/" between them,
+// and a "/" at the end of a folder, which libcurl then lists.
+std::string sftpUrlPath(std::string_view path, bool folder);
+// A path as one argument of libcurl's SFTP commands (rm, rename): in double quotes, with "\"
+// and '"' escaped, so that blanks and quotes stay part of the name.
+std::string sftpArgument(std::string_view path);
+
 }  // namespace varnox::ftp

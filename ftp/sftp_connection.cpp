@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "ftp/curl_errors.h"
+#include "ftp/curl_handle.h"
 #include "ftp/errors.h"
 #include "ftp/local_file.h"
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
+#include "ftp/sftp_address.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 
@@ -29,67 +31,6 @@ constexpr long kPollMilliseconds = 1;
 // included, so that a server gone quiet cannot hold the caller.
 constexpr long kBriefMilliseconds = 5000;
 
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool usableRemoteName(std::string_view name) {
-    return !name.empty() && isSendable(name) && name.back() != '/';
-}
-
-// A full path as a URL path: each name percent-encoded, "/" between them, and a "/" at the
-// end of a folder, which libcurl then lists.
-std::string urlPathOf(std::string_view path, bool folder) {
-    std::string out;
-    while (!path.empty()) {
-        const std::size_t slash = path.find('/');
-        out += percentEncode(path.substr(0, slash));
-        if (slash == std::string_view::npos) {
-            break;
-        }
-        out += '/';
-        path.remove_prefix(slash + 1);
-    }
-    if (folder && (out.empty() || out.back() != '/')) {
-        out += '/';
-    }
-    return out.starts_with("/") ? out : "/" + out;
-}
-
-// A path as one argument of libcurl's SFTP commands: in double quotes, with "\" and '"'
-// escaped, so that blanks and quotes stay part of the name.
-std::string argument(std::string_view path) {
-    std::string out = "\"";
-    for (char c : path) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + "\"";
-}
-
-curl_slist* commandList(const std::vector<std::string>& lines) {
-    curl_slist* list = nullptr;
-    for (const std::string& line : lines) {
-        list = curl_slist_append(list, line.c_str());
-    }
-    return list;
-}
-
-// The keys ssh offers when none is named, in its order.
-std::vector<std::filesystem::path> defaultKeys() {
-    std::vector<std::filesystem::path> keys;
-    for (const char* name : {"id_rsa", "id_ecdsa", "id_ed25519"}) {
-        const std::filesystem::path key = homeFolder() / ".ssh" / name;
-        if (platform::ordinaryFileExists(key)) {
-            keys.push_back(key);
-        }
-    }
-    return keys;
-}
-
 }  // namespace
 
 struct SftpConnection::Request {
@@ -102,13 +43,6 @@ struct SftpConnection::Request {
     bool stoppedEarly = false;
     std::vector<std::string> before;
     std::vector<std::string> after;
-};
-
-// How a login is tried: each try is a connection of its own.
-struct SftpConnection::Login {
-    std::filesystem::path key;  // empty: none
-    bool agent = false;
-    bool password = false;
 };
 
 // libcurl's callbacks, with the exact signatures it calls; none lets an exception out.
@@ -284,7 +218,7 @@ std::uint32_t SftpConnection::perform(const std::string& path, Request& request)
     }
     const std::string address = "sftp://" + settings_.address.host + ":" +
                                 std::to_string(settings_.address.port) +
-                                urlPathOf(path, request.folder);
+                                sftpUrlPath(path, request.folder);
     SftpCallbacks::Data callbackData{this, &request};
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_NOBODY, request.noBody ? 1L : 0L);
@@ -341,95 +275,6 @@ std::uint32_t SftpConnection::errorOf(int code, const Request& request) {
     return number;
 }
 
-int SftpConnection::checkHostKey(std::string_view blob) noexcept {
-    try {
-        const HostKey key{settings_.address.host, settings_.address.port, std::string(blob)};
-        if (!acceptedKey_.empty() && acceptedKey_ == key.blob) {
-            return CURLKHMATCH_OK;  // a new login of this connection
-        }
-        const KnownHosts::Check check = settings_.knownHosts != nullptr
-                                            ? settings_.knownHosts->check(key)
-                                            : KnownHosts::Check{};
-        const std::string shown = key.shownType() + " key " + key.fingerprint();
-        switch (check.verdict) {
-            case KnownHosts::Verdict::kKnown:
-                acceptedKey_ = key.blob;
-                return CURLKHMATCH_OK;
-            case KnownHosts::Verdict::kChanged:
-            case KnownHosts::Verdict::kRevoked:
-                keyProblem_ = error::kHostKeyChanged;
-                detail_ = "The host key of " + key.knownName() +
-                          (check.verdict == KnownHosts::Verdict::kRevoked
-                               ? " is revoked in " + check.file.string() + " (line " +
-                                     std::to_string(check.line) + "): " + shown
-                               : " has CHANGED: it is not the key recorded for it in " +
-                                     check.file.string() + " (line " + std::to_string(check.line) +
-                                     "), but " + shown) +
-                          ". Someone may be listening in, or the server was set up anew; nothing "
-                          "was sent. Only when its administrator confirms the new key, remove "
-                          "the old one with: ssh-keygen -R '" +
-                          key.knownName() + "' -f " + check.file.string();
-                return CURLKHMATCH_MISMATCH;
-            case KnownHosts::Verdict::kUnknown:
-                break;
-        }
-        keyProblem_ = error::kInvalidCa;
-        if (!settings_.askToTrust) {
-            detail_ = "The host key of " + key.knownName() + " is not known: " + shown;
-            return CURLKHMATCH_MISMATCH;
-        }
-        const bool trusted = settings_.askToTrust(key);
-        // The time the user took counts neither against the stall rule nor, by a new try,
-        // against the time to connect (open()).
-        stall_.start(StallWatch::Clock::now());
-        askedNow_ = true;
-        if (!trusted) {
-            return CURLKHMATCH_MISMATCH;
-        }
-        if (settings_.knownHosts != nullptr) {
-            settings_.knownHosts->add(key);
-        }
-        keyProblem_.reset();
-        acceptedKey_ = key.blob;
-        return CURLKHMATCH_OK;
-    } catch (const Failure& failure) {
-        keyProblem_ = error::kAccessDenied;
-        detail_ = failure.description();
-    } catch (const std::bad_alloc&) {
-        keyProblem_ = error::kNotEnoughMemory;
-    } catch (...) {
-        keyProblem_ = error::kInternalError;
-    }
-    return CURLKHMATCH_MISMATCH;
-}
-
-void SftpConnection::preferKnownTypes() {
-    // libcurl takes the key type to ask the server for from a known_hosts file it is given;
-    // without one it would take libssh2's first choice, which the files may not know.
-    if (settings_.knownHosts == nullptr || knownTypes_ >= 0) {
-        return;
-    }
-    const std::vector<std::string> keys =
-        settings_.knownHosts->knownKeys(settings_.address.host, settings_.address.port);
-    if (keys.empty()) {
-        return;
-    }
-    const std::string name =
-        HostKey{settings_.address.host, settings_.address.port, {}}.knownName();
-    std::string lines;
-    for (const std::string& key : keys) {
-        lines += name + " " + key + "\n";
-    }
-    knownTypes_ = ::memfd_create("varnox-known-types", MFD_CLOEXEC);
-    if (knownTypes_ < 0 || platform::writeAll(knownTypes_, lines.data(), lines.size()) != 0) {
-        return;
-    }
-    const std::string path = "/proc/self/fd/" + std::to_string(knownTypes_);
-    if (::access(path.c_str(), R_OK) == 0) {
-        curl_easy_setopt(curl_, CURLOPT_SSH_KNOWNHOSTS, path.c_str());
-    }
-}
-
 std::uint32_t SftpConnection::tryLogin(const Login& login) {
     long methods = 0;
     if (!login.key.empty()) {
@@ -448,79 +293,6 @@ std::uint32_t SftpConnection::tryLogin(const Login& login) {
     request.noBody = true;
     request.folder = true;
     return perform("/", request);
-}
-
-std::uint32_t SftpConnection::open() {
-    begin();
-    if (curl_ == nullptr) {
-        return error::kInternalError;
-    }
-    if (!settings_.identity.empty() && !platform::ordinaryFileExists(settings_.identity)) {
-        detail_ = "There is no key file " + settings_.identity.string();
-        return error::kFileNotFound;
-    }
-    preferKnownTypes();
-    const bool password = !settings_.password.empty();
-    std::vector<Login> logins;
-    if (!settings_.identity.empty()) {
-        logins.push_back({settings_.identity, false, password});
-    } else {
-        const std::vector<std::filesystem::path> keys = defaultKeys();
-        const char* agent = std::getenv("SSH_AUTH_SOCK");
-        logins.push_back({keys.empty() ? std::filesystem::path() : keys.front(),
-                          agent != nullptr && agent[0] != '\0', password});
-        for (std::size_t i = 1; i < keys.size(); ++i) {
-            logins.push_back({keys[i], false, false});
-        }
-    }
-    std::uint32_t result = error::kLoginFailure;
-    std::string offered;
-    for (const Login& login : logins) {
-        askedNow_ = false;
-        result = tryLogin(login);
-        if (result == error::kTimeout && askedNow_) {
-            result = tryLogin(login);  // the key is known now
-        }
-        if (!login.key.empty()) {
-            offered += (offered.empty() ? "the key " : ", the key ") + login.key.string();
-        }
-        if (result != error::kLoginFailure) {
-            break;
-        }
-    }
-    if (result == error::kLoginFailure) {
-        offered += std::string(logins.front().agent ? ", the keys of ssh-agent" : "") +
-                   (password ? ", the password" : "");
-        detail_ = offered.empty()
-                      ? "Nothing to log in to " + settings_.address.host + " as " + settings_.user +
-                            " with: no key in " + (homeFolder() / ".ssh").string() +
-                            ", no ssh-agent and no password"
-                      : settings_.address.host + " refused the login as " + settings_.user +
-                            " with " + offered.substr(offered.starts_with(", ") ? 2 : 0);
-    }
-    if (result != error::kSuccess) {
-        return result;
-    }
-    char* entry = nullptr;
-    directory_ = "/";
-    if (curl_easy_getinfo(curl_, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry != nullptr &&
-        entry[0] == '/') {
-        directory_ = entry;
-    }
-    // "~" and "~/..." are taken from the login folder.
-    const std::string& folder = settings_.address.folder;
-    const std::string fromHome = folder.starts_with("~/") ? folder.substr(2) : std::string();
-    start_ = folder.empty() || folder == "~" ? directory_
-             : folder.starts_with("~/")      ? changedDirectory(directory_, fromHome)
-                                             : folder;
-    if (start_ == directory_) {
-        return error::kSuccess;
-    }
-    result = enter(start_);
-    if (result != error::kSuccess) {
-        detail_ = "Cannot open the folder " + start_ + " on " + settings_.address.host;
-    }
-    return result;
 }
 
 std::string SftpConnection::serverPath(std::string_view directory) const {
@@ -645,7 +417,7 @@ std::uint32_t SftpConnection::uploadOnce(const std::filesystem::path& localPath,
     const std::string temporary = childPath(directory_, kUploadPrefix + platform::randomLetters());
     Request request;
     request.upload = &source;
-    request.after = {"rename " + argument(temporary) + " " + argument(final)};
+    request.after = {"rename " + sftpArgument(temporary) + " " + sftpArgument(final)};
     std::uint32_t result = perform(temporary, request);
     if (result == error::kSuccess) {
         return result;
@@ -654,8 +426,8 @@ std::uint32_t SftpConnection::uploadOnce(const std::filesystem::path& localPath,
     // libcurl renames only after a complete transfer; a refused rename leaves the complete
     // file under its temporary name, and the old file goes first.
     if (curlResult_ == CURLE_QUOTE_ERROR && !cancelled_) {
-        result = commands(
-            {"rm " + argument(final), "rename " + argument(temporary) + " " + argument(final)});
+        result = commands({"rm " + sftpArgument(final),
+                           "rename " + sftpArgument(temporary) + " " + sftpArgument(final)});
         if (result == error::kSuccess) {
             if (deletedFirst != nullptr) {
                 *deletedFirst = true;
@@ -675,7 +447,7 @@ void SftpConnection::removeAfterFailure(const std::string& path, bool brief) {
     const std::string detail = detail_;
     stall_.start(StallWatch::Clock::now());
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, brief ? kBriefMilliseconds : 0L);
-    commands({"rm " + argument(path)});
+    commands({"rm " + sftpArgument(path)});
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, 0L);
     cancelled_ = wasCancelled;
     detail_ = detail;
@@ -686,7 +458,7 @@ std::uint32_t SftpConnection::remove(std::string_view remoteName) {
     if (!usableRemoteName(remoteName)) {
         return error::kInvalidParameter;
     }
-    return commands({"rm " + argument(childPath(directory_, remoteName))});
+    return commands({"rm " + sftpArgument(childPath(directory_, remoteName))});
 }
 
 }  // namespace varnox::ftp

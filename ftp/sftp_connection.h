@@ -72,7 +72,12 @@ public:
 
 private:
     struct Request;
-    struct Login;
+    // How a login is tried: each try is a connection of its own.
+    struct Login {
+        std::filesystem::path key;  // empty: none
+        bool agent = false;
+        bool password = false;
+    };
     friend struct SftpCallbacks;
 
     // Starts a call; the listing of the folder last changed to is kept only when asked.

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the FTP and the SFTP connections share in their use of libcurl.
+namespace varnox::ftp {
+
+// libcurl's global set-up, once for the process, before the first handle.
+void initialiseCurl();
+// Commands for CURLOPT_QUOTE and CURLOPT_POSTQUOTE; the caller frees the list.
+curl_slist* commandList(const std::vector<std::string>& lines);
+// Whether a name can be a file in the current folder: not empty, not ending in "/", and free
+// of what a server cannot be sent.
+bool usableRemoteName(std::string_view name);
+
+}  // namespace varnox::ftp

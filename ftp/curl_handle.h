@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,11 @@ namespace varnox::ftp {
 void initialiseCurl();
 // Commands for CURLOPT_QUOTE and CURLOPT_POSTQUOTE; the caller frees the list.
 curl_slist* commandList(const std::vector<std::string>& lines);
+// Drives the transfer of `easy` on `multi` until it ends and returns its CURLcode. It wakes
+// at least every `pollMilliseconds` and asks `stop` between steps, which ends the transfer
+// with the code it returns (CURLE_OK: go on).
+int driveTransfer(CURLM* multi, CURL* easy, long pollMilliseconds,
+                  const std::function<CURLcode()>& stop);
 // Whether a name can be a file in the current folder: not empty, not ending in "/", and free
 // of what a server cannot be sent.
 bool usableRemoteName(std::string_view name);

@@ -169,44 +169,11 @@ void SftpConnection::begin(bool keepListing) {
 }
 
 int SftpConnection::run() {
-    if (curl_multi_add_handle(multi_, curl_) != CURLM_OK) {
-        return CURLE_FAILED_INIT;
-    }
-    CURLcode result = CURLE_OK;
-    int running = 1;
-    while (running != 0) {
-        if (cancelled_) {
-            result = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
-        if (stalled()) {
-            result = CURLE_OPERATION_TIMEDOUT;
-            break;
-        }
-        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-        if (running == 0) {
-            break;
-        }
-        long wait = -1;
-        curl_multi_timeout(multi_, &wait);
-        if (wait < 0 || wait > kPollMilliseconds) {
-            wait = kPollMilliseconds;
-        }
-        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
-    }
-    if (running == 0) {
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == curl_) {
-                result = message->data.result;
-            }
-        }
-    }
-    curl_multi_remove_handle(multi_, curl_);
-    return result;
+    return driveTransfer(multi_, curl_, kPollMilliseconds, [this] {
+        return cancelled_  ? CURLE_ABORTED_BY_CALLBACK
+               : stalled() ? CURLE_OPERATION_TIMEDOUT
+                           : CURLE_OK;
+    });
 }
 
 std::uint32_t SftpConnection::perform(const std::string& path, Request& request) {

@@ -44,8 +44,7 @@ bool Commands::trustHostKey(const ServerSetup& setup) {
         connectFailure = failure;
     }
     const auto refused = [&](const std::string& why) {
-        failed(
-            Failure(static_cast<int>(ftp::error::kInvalidCa), "The host key of " + server + why));
+        failed(InternetFailure(ftp::error::kInvalidCa, "The host key of " + server + why));
         return false;
     };
     using Outcome = HostKeyQuestion::Outcome;
@@ -63,9 +62,9 @@ bool Commands::trustHostKey(const ServerSetup& setup) {
         case Outcome::kAccepted:
             if (ftp::KnownHosts(setup.knownHostsFile).check(*question.key()).verdict !=
                 ftp::KnownHosts::Verdict::kKnown) {
-                failed(connectFailure.value_or(
-                    Failure(static_cast<int>(ftp::error::kInternalError),
-                            "The host key of " + server + " could not be added to " + file)));
+                failed(connectFailure.value_or(InternetFailure(
+                    ftp::error::kInternalError,
+                    "The host key of " + server + " could not be added to " + file)));
                 return false;
             }
             out_.print({Line::Kind::kResult,

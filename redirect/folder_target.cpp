@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -135,9 +137,11 @@ std::vector<ftp::FindData> FolderTarget::list() {
             continue;  // gone since it was read
         }
         entry.link = S_ISLNK(facts.st_mode);
-        entry.attributes = S_ISDIR(facts.st_mode) || (entry.link && fs::is_directory(it->path()))
-                               ? ftp::attribute::kDirectory
-                               : ftp::attribute::kNormal;
+        std::error_code unreachable;  // a link that leads nowhere it may go is a file
+        entry.attributes =
+            S_ISDIR(facts.st_mode) || (entry.link && fs::is_directory(it->path(), unreachable))
+                ? ftp::attribute::kDirectory
+                : ftp::attribute::kNormal;
         if (S_ISREG(facts.st_mode)) {
             entry.size = static_cast<std::uint64_t>(facts.st_size);
             entry.time = timeText(facts.st_mtim);

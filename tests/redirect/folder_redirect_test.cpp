@@ -77,7 +77,7 @@ TEST_F(FolderRedirectTest, SyncsAsOverFtpWithFilesEveryoneReads) {
     for (const char* said :
          {"uploaded 3, 0 failed, 0 already there", "uploaded 0, 0 failed, 3 already there"}) {
         const test::ProgramEnd ended =
-            run({"sync", "--remote", "uz", "--identity", "none", "--active"});
+            run({"sync", "--remote", "uz", "--identity", "x", "--password-file", "x", "--active"});
         EXPECT_EQ(ended.exitCode, 0) << ended.err;
         expectSaid(ended, said);
     }

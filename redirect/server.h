@@ -9,9 +9,11 @@
 #include "ftp/session.h"
 #include "ftp/tls.h"
 #include "platform/failure.h"
+#include "redirect/target.h"
 
-// The redirect server over one FTP session, each call either done or a varnox::InternetFailure
-// (the transport's numbers, ftp/errors.h) whose text names the server or the file.
+// The redirect server over one FTP or SFTP session, each call either done or a
+// varnox::InternetFailure (the transport's numbers, ftp/errors.h) whose text names the server
+// or the file.
 namespace varnox::redirect {
 
 struct ServerSetup {
@@ -30,7 +32,7 @@ struct ServerSetup {
 // concerning the one file it was about. A failure in the classic numbering never does.
 bool endsTheRun(const Failure& failure);
 
-class RedirectServer {
+class RedirectServer : public Target {
 public:
     // `askToTrust` is asked about a certificate that neither verifies nor is trusted already,
     // and `askToTrustHostKey` about an SFTP server's host key that no known_hosts file knows;
@@ -39,26 +41,22 @@ public:
                             ftp::HostKeyQuestion askToTrustHostKey = {});
 
     // Logs in and changes to the remote folder.
-    void connect();
-    std::vector<ftp::FindData> list();
-    void remove(const std::string& name);
+    void connect() override;
+    std::vector<ftp::FindData> list() override;
+    void remove(const std::string& name) override;
     // Uploads under a temporary name and renames; true when the server refused to rename
     // onto the old file, which was then deleted first.
-    bool put(const std::filesystem::path& local, const std::string& name);
-    // Downloads `name` to `local`, which is replaced only by a complete file.
-    void get(const std::string& name, const std::filesystem::path& local);
+    bool put(const std::filesystem::path& local, const std::string& name) override;
+    void get(const std::string& name, const std::filesystem::path& local) override;
 
-    ftp::Session::Done progress() { return session_.progress(); }
-    // Ends the running call, from any thread, and refuses the calls after it
-    // (kOperationCancelled). Once only: a cancel that came again while a cancelled upload
-    // removes its temporary name would cut that short too.
-    void stop();
-    // The folder uploaded into, as the server names it.
-    const std::string& folder() const { return session_.currentDirectory(); }
-    // The server as its host and port ("127.0.0.1:2121"), however the setup wrote it.
-    std::string address() const;
-    // The server and folder together, as records of what was sent there name them.
-    std::string target() const { return address() + " " + folder(); }
+    std::uint64_t progress() override { return session_.progress().bytes; }
+    // Once only: a cancel that came again while a cancelled upload removes its temporary name
+    // would cut that short too.
+    void stop() override;
+    // As the server names it.
+    std::string folder() const override { return session_.currentDirectory(); }
+    // However the setup wrote the server.
+    std::string address() const override;
 
 private:
     void check(const ftp::CallResult& result, const std::string& what);

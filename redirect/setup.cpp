@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/files.h"
+#include "redirect/folder_target.h"
 #include "settings/settings_file.h"
 
 namespace varnox::redirect {
@@ -50,7 +51,8 @@ Setup::Setup(SetupOverrides overrides) : configFile_(std::move(overrides.configF
     login.server = overrides.server.value_or(values.server);
     login.user = overrides.user.value_or(values.user);
     login.passive = overrides.passive;
-    if (overrides.passwordFile) {
+    // A folder on this machine (file:///PATH) has no login, so no password file to read.
+    if (overrides.passwordFile && !isFileUrl(login.server)) {
         login.password = readPassword(*overrides.passwordFile);
     } else {
         login.password = overrides.passwordFromEnvironment.value_or(values.password);

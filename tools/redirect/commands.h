@@ -12,6 +12,7 @@
 #include "redirect/remote_folder.h"
 #include "redirect/server.h"
 #include "redirect/setup.h"
+#include "redirect/target.h"
 #include "redirect/upload_records.h"
 #include "redirect/upload_turn.h"
 #include "redirect/watchdog.h"
@@ -48,18 +49,17 @@ private:
 
     // Parts of upload. Each failure that concerns one file is reported and counted in the
     // return value (or `failures`); one that ends the run is thrown.
-    std::uint64_t removeFromServer(RedirectServer& server, const std::string& name,
-                                   const std::string& why);
+    std::uint64_t removeFromServer(Target& server, const std::string& name, const std::string& why);
     // The temporary names of uploads cut short that no live run owns; the others are listed.
-    std::uint64_t removeTemporaries(RedirectServer& server, const RemoteFolder& remote,
-                                    UploadTurn* turn, const fs::path& uzFolder);
+    std::uint64_t removeTemporaries(Target& server, const RemoteFolder& remote, UploadTurn* turn,
+                                    const fs::path& uzFolder);
     // Downloads each unverified copy of the plan: one that holds the local bytes is recorded
     // as sent and stays, one that does not moves to the uploads. Returns how many were
     // recorded.
-    std::uint64_t verifyCopies(RedirectServer& server, UploadPlan& plan, UploadRecords& records,
+    std::uint64_t verifyCopies(Target& server, UploadPlan& plan, UploadRecords& records,
                                std::uint64_t& failures);
     // The .uz files no package accounts for; returns how many went (or would go).
-    std::uint64_t removeOrphans(RedirectServer& server, const LocalFolder& local,
+    std::uint64_t removeOrphans(Target& server, const LocalFolder& local,
                                 const RemoteFolder& remote, UploadRecords& records,
                                 const std::vector<std::string>& keepFiles,
                                 const std::vector<std::string>& keepNames, std::uint64_t& failures);
@@ -76,13 +76,13 @@ private:
     std::uint64_t reportList(const LocalFolder& local);
     std::string serverName() const;
 
-    // The server or compressor the watchdog stops, for as long as this lives.
+    // The target or compressor the watchdog stops, for as long as this lives.
     class Watching {
     public:
         template <typename Work>
         Watching(Commands& commands, Work& work) : commands_(commands) {
             std::lock_guard lock(commands_.watched_);
-            if constexpr (std::is_same_v<Work, RedirectServer>) {
+            if constexpr (std::is_base_of_v<Target, Work>) {
                 commands_.server_ = &work;
             } else if constexpr (std::is_same_v<Work, HttpCheck>) {
                 commands_.check_ = &work;
@@ -114,7 +114,7 @@ private:
     std::optional<Setup> setup_;
     std::unique_ptr<Watchdog> watchdog_;
     std::mutex watched_;
-    RedirectServer* server_ = nullptr;
+    Target* server_ = nullptr;
     BulkCompressor* compressor_ = nullptr;
     HttpCheck* check_ = nullptr;
     bool listReported_ = false;

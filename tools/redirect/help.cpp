@@ -8,7 +8,8 @@ std::string helpText() {
 
 Prepares, uploads and checks an Unreal Tournament redirect server: compresses
 the packages players need into the game folder's uz folder with the .uz codec,
-uploads the .uz files over FTP or SFTP, and asks for them over HTTP as a client does.
+uploads the .uz files over FTP or SFTP or into a folder a web server here
+serves, and asks for them over HTTP as a client does.
 
 The packages players need are those System/UnrealTournament.ini names in
 ServerPackages, every map in the map folders of its Paths, and every package
@@ -104,14 +105,19 @@ Options:
                         port, ftps://HOST speaks TLS from the start (port 990);
                         sftp://[USER@]HOST[:PORT][/PATH] is an SFTP server
                         (port 22) whose host key ~/.ssh/known_hosts must know
-                        (see trust), PATH its folder to upload into
+                        (see trust), PATH its folder to upload into;
+                        file:///PATH is a folder on this machine that a web
+                        server here serves: it must exist, each file is
+                        renamed into place whole and readable by everyone
+                        (0644); --user, --password-file, --identity and
+                        --passive do not apply
   --user NAME           the user to log in as
   --password-file FILE  read the password from the first line of FILE; a
                         password is never given on the command line. The
                         variable VARNOX_FTP_PASSWORD gives one as well
   --remote PATH         the server folder to upload into (default: the login
-                        folder, or the PATH of an sftp:// server, from which a
-                        relative --remote is taken; --remote wins)
+                        folder, or the PATH of an sftp:// or file:// server,
+                        from which a relative --remote is taken; --remote wins)
   --identity FILE       SFTP: the private key to log in with (default: the
                         keys in ~/.ssh and those of a running ssh-agent; the
                         password, if any, is offered as well)

@@ -6,6 +6,8 @@
 #include <optional>
 #include <thread>
 
+#include "redirect/folder_target.h"
+
 namespace varnox::redirect {
 
 namespace {
@@ -135,6 +137,10 @@ Options parseOptions(const std::vector<std::string>& args, const char* passwordV
             options.setup.configNamed = true;
         } else if (arg == "--server") {
             options.setup.server = reader.value();
+            std::string why;
+            if (isFileUrl(*options.setup.server) && !folderOfFileUrl(*options.setup.server, why)) {
+                throw UsageError("--server " + why);
+            }
         } else if (arg == "--user") {
             options.setup.user = reader.value();
         } else if (arg == "--password-file") {

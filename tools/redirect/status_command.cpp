@@ -4,7 +4,7 @@
 
 #include "redirect/manifest.h"
 #include "redirect/remote_folder.h"
-#include "redirect/server.h"
+#include "redirect/target.h"
 #include "tools/redirect/commands.h"
 
 namespace varnox::redirect {
@@ -83,12 +83,13 @@ bool Commands::status() {
     std::map<std::string, PlannedUpload> verdicts;
     if (setup_->hasServer()) {
         try {
-            RedirectServer server(setup_->server());
+            const std::unique_ptr<Target> target = openTarget(setup_->server());
+            Target& server = *target;
             const Watching watching(*this, server);
             server.connect();
             remote.emplace(server.list());
-            const UploadPlan plan = planUpload(local.servedFiles({}), *remote,
-                                               local.manifest().sentTo(server.target()));
+            const UploadPlan plan =
+                planUpload(local.servedFiles({}), *remote, local.manifest().sentTo(server.key()));
             for (const auto& [name, failure] : plan.failed) {
                 failed(failure, name);
                 ok = false;

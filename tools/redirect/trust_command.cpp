@@ -7,6 +7,7 @@
 #include "ftp/address.h"
 #include "ftp/errors.h"
 #include "ftp/sftp_address.h"
+#include "redirect/folder_target.h"
 #include "redirect/trust.h"
 #include "tools/redirect/commands.h"
 
@@ -26,6 +27,11 @@ bool askOnTerminal(Output& out, const std::string& server) {
 
 bool Commands::trust() {
     const ServerSetup setup = setup_->server();
+    if (isFileUrl(setup.login.server)) {
+        throw Failure(failure::kInvalidValue,
+                      setup.login.server +
+                          " is a folder on this machine, with no certificate or host key to trust");
+    }
     if (ftp::isSftpAddress(setup.login.server)) {
         return trustHostKey(setup);
     }

@@ -1,7 +1,7 @@
 // What an upload removes from the server folder: temporary names no live run owns, and with
 // --delete the .uz files no package accounts for.
 #include "redirect/remote_folder.h"
-#include "redirect/server.h"
+#include "redirect/target.h"
 #include "redirect/upload_records.h"
 #include "redirect/upload_turn.h"
 #include "tools/redirect/commands.h"
@@ -24,7 +24,7 @@ std::vector<ListedTemporary> temporariesOf(const RemoteFolder& remote) {
 
 }  // namespace
 
-std::uint64_t Commands::removeFromServer(RedirectServer& server, const std::string& name,
+std::uint64_t Commands::removeFromServer(Target& server, const std::string& name,
                                          const std::string& why) {
     const bool dry = options_.dryRun;
     try {
@@ -44,7 +44,7 @@ std::uint64_t Commands::removeFromServer(RedirectServer& server, const std::stri
     }
 }
 
-std::uint64_t Commands::removeTemporaries(RedirectServer& server, const RemoteFolder& remote,
+std::uint64_t Commands::removeTemporaries(Target& server, const RemoteFolder& remote,
                                           UploadTurn* turn, const fs::path& uzFolder) {
     const std::vector<ListedTemporary> temporaries = temporariesOf(remote);
     const TemporaryVerdicts verdicts =
@@ -67,7 +67,7 @@ std::uint64_t Commands::removeTemporaries(RedirectServer& server, const RemoteFo
     return failures;
 }
 
-std::uint64_t Commands::removeOrphans(RedirectServer& server, const LocalFolder& local,
+std::uint64_t Commands::removeOrphans(Target& server, const LocalFolder& local,
                                       const RemoteFolder& remote, UploadRecords& records,
                                       const std::vector<std::string>& keepFiles,
                                       const std::vector<std::string>& keepNames,

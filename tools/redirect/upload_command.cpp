@@ -8,7 +8,7 @@
 #include "platform/system_errors.h"
 #include "redirect/file_hash.h"
 #include "redirect/remote_folder.h"
-#include "redirect/server.h"
+#include "redirect/target.h"
 #include "redirect/upload_records.h"
 #include "redirect/upload_turn.h"
 #include "tools/redirect/commands.h"
@@ -110,8 +110,8 @@ std::pair<std::vector<std::string>, std::vector<std::string>> kept(
 
 }  // namespace
 
-std::uint64_t Commands::verifyCopies(RedirectServer& server, UploadPlan& plan,
-                                     UploadRecords& records, std::uint64_t& failures) {
+std::uint64_t Commands::verifyCopies(Target& server, UploadPlan& plan, UploadRecords& records,
+                                     std::uint64_t& failures) {
     std::uint64_t verified = 0;
     std::vector<PlannedUpload> stay;
     for (PlannedUpload& item : plan.kept) {
@@ -150,7 +150,8 @@ std::uint64_t Commands::verifyCopies(RedirectServer& server, UploadPlan& plan,
 bool Commands::upload(const std::vector<Package>& pending) {
     const LocalFolder local = unchanged_ ? std::move(*unchanged_) : localFolder();
     std::uint64_t failures = reportList(local);
-    RedirectServer server(setup_->server());
+    const std::unique_ptr<Target> target = openTarget(setup_->server());
+    Target& server = *target;
     const Watching watching(*this, server);
     server.connect();
     const bool dry = options_.dryRun;
@@ -160,7 +161,7 @@ bool Commands::upload(const std::vector<Package>& pending) {
         turn.emplace(local.uzFolder(), server.address(), server.folder(), lockDeadline());
     }
     const RemoteFolder remote(server.list());
-    UploadRecords records(server.target(), local.manifest().sentTo(server.target()));
+    UploadRecords records(server.key(), local.manifest().sentTo(server.key()));
     const std::vector<LocalUz> served = local.servedFiles(pending);
     UploadPlan plan = planUpload(served, remote, records.records());
     if (local.list().basis == PackageList::Basis::kNeeded && local.list().config.useCompression) {
@@ -214,7 +215,7 @@ bool Commands::upload(const std::vector<Package>& pending) {
         out_.startProgress([&] {
             return StepProgress{"uploading " + name + ", " + std::to_string(index) + " of " +
                                     std::to_string(plan.uploads.size()) + " files",
-                                doneBytes + server.progress().bytes, totalBytes};
+                                doneBytes + server.progress(), totalBytes};
         });
         try {
             // A file still to be compressed when the plan was made has its facts by now.

@@ -71,8 +71,9 @@ TemporaryVerdicts TemporarySightings::judge(const std::vector<ListedTemporary>& 
 
 UploadTurn::UploadTurn(const std::filesystem::path& uzFolder, const std::string& server,
                        const std::string& folder, std::chrono::steady_clock::time_point deadline) {
-    lock_ = platform::LockFile::takeTurn(uzFolder / fileName(server, folder), deadline,
-                                         "uploading to " + server + " " + folder);
+    lock_ = platform::LockFile::takeTurn(
+        uzFolder / fileName(server, folder), deadline,
+        "uploading to " + server + (server.ends_with("//") ? "" : " ") + folder);
     // The first line names the holder; the sightings follow.
     const TemporarySightings sightings = TemporarySightings::parse(lock_->contents());
     lock_->record(platform::describeThisRun() + "\n" + sightings.text());

@@ -54,8 +54,6 @@ class FtpServer {
 public:
     explicit FtpServer(const FtpServerOptions& options);
     ~FtpServer();
-    FtpServer(const FtpServer&) = delete;
-    FtpServer& operator=(const FtpServer&) = delete;
 
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.

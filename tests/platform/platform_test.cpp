@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::failureNumber;
-using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
@@ -77,7 +76,7 @@ TEST(MoveFileIntoFolder, CrossesVolumesWithoutOverwriting) {
     writeFile(source, "second");
     EXPECT_EQ(failureNumber([&] { moveFileIntoFolder(source, dir.path()); }),
               failure::kFileAlreadyExists);
-    EXPECT_EQ(readFile(dir / source.filename()), "across");
+    EXPECT_EQ(test::readFile(dir / source.filename()), "across");
     fs::remove(source);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
         << "temporary file left behind";

@@ -79,14 +79,11 @@ protected:
     }
     void click(const char* name) { control<QAbstractButton>(name)->click(); }
     Names enabledControls() {
-        Names names, all = kIdle;
-        all.insert(kSessionOpen.begin(), kSessionOpen.end());
-        all.insert(kConnected.begin(), kConnected.end());
-        for (const std::string& name : all) {
-            if (control(name.c_str())->isEnabled()) {
-                names.insert(name);
-            }
-        }
+        Names names = kIdle;
+        names.insert(kSessionOpen.begin(), kSessionOpen.end());
+        names.insert(kConnected.begin(), kConnected.end());
+        std::erase_if(names,
+                      [this](const std::string& n) { return !control(n.c_str())->isEnabled(); });
         return names;
     }
     // The bytes the server, user, password and proxy boxes hold.

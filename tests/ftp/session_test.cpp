@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::FtpServer;
-using test::FtpServerOptions;
 using test::namesIn;
 using test::readFile;
 using test::writeFile;
@@ -33,11 +31,11 @@ constexpr const char* kPassword = "s3cret";
 // name other accounts.
 class SessionTest : public ::testing::Test {
 protected:
-    void serve(FtpServerOptions options = {}) {
+    void serve(test::FtpServerOptions options = {}) {
         if (options.accounts.empty()) {
             options.accounts.push_back({kUser, kPassword, root_.path()});
         }
-        server_ = std::make_unique<FtpServer>(std::move(options));
+        server_ = std::make_unique<test::FtpServer>(std::move(options));
     }
     CallResult connectTo(const std::string& server, bool passive = true) {
         session_.disconnect();
@@ -62,7 +60,7 @@ protected:
 
     test::TempDir root_;   // the server's folder
     test::TempDir local_;  // the client's folder
-    std::unique_ptr<FtpServer> server_;
+    std::unique_ptr<test::FtpServer> server_;
     Session session_{Timeouts{10s, 10s}};
     std::string gateway_;
 };
@@ -234,8 +232,8 @@ TEST_F(SessionTest, ASlowOrDeadServerCannotHoldACall) {
         std::thread worker(
             [&] { result = session.get("slow.uz", local_ / "slow.uz", TransferType::kBinary); });
         if (cancel) {
-            test::eventually(
-                [&] { return namesIn(local_.path()).size() > 1; });  // its temporary file
+            // Its temporary file is there.
+            test::eventually([&] { return namesIn(local_.path()).size() > 1; });
             EXPECT_EQ(session.changeDirectory("/").error, error::kTransferInProgress);
             session.cancel();
         }
@@ -296,7 +294,7 @@ TEST_F(SessionTest, AnUploadTakesTheNameOnlyWhenComplete) {
 // about, and needs no file of trusted certificates, not even a readable one; a certificate
 // that needs a file that cannot be used fails with a report that names it.
 TEST_F(SessionTest, AnUntrustedCertificateIsAskedAbout) {
-    FtpServerOptions options{.explicitTls = true, .commandLog = local_ / "commands.log"};
+    test::FtpServerOptions options{.explicitTls = true, .commandLog = local_ / "commands.log"};
     serve(options);
     settings::TrustedServers trusted(local_ / "trusted_servers.txt");
     std::vector<bool> asked;  // whether each question said the certificate changed

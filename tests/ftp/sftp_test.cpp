@@ -1,7 +1,6 @@
 // SFTP: server names on their own, and the session against a real OpenSSH server on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <thread>
 

@@ -9,12 +9,11 @@ namespace varnox::game {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempDir;
 using test::writeFile;
 
 // Routing by ending and the package names of .uz files: tests/packages.
 TEST(GameFolder, FindsTheToolThatCanRunAndTheGameOnDrivesCDAndE) {
-    TempDir dir;
+    test::TempDir dir;
     const fs::path system = dir / "System";
     auto tool = [&](const char* name, mode_t mode) {
         writeFile(system / name, "#!/bin/sh\n");

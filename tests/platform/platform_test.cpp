@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::failureNumber;
-using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
@@ -65,8 +64,7 @@ TEST(MoveFileIntoFolder, CrossesVolumesWithoutOverwriting) {
     TempDir dir;
     EXPECT_EQ(failureNumber([&] { moveFileIntoFolder(dir / "Gone.unr", dir.path()); }),
               failure::kFileNotFound);
-    struct stat shm {
-    }, temp{};
+    struct stat shm = {}, temp = {};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.str().c_str(), &temp) != 0 ||
         shm.st_dev == temp.st_dev) {
         GTEST_SKIP() << "/dev/shm is missing or on the same volume as the temporary folder";
@@ -77,10 +75,9 @@ TEST(MoveFileIntoFolder, CrossesVolumesWithoutOverwriting) {
     writeFile(source, "second");
     EXPECT_EQ(failureNumber([&] { moveFileIntoFolder(source, dir.path()); }),
               failure::kFileAlreadyExists);
-    EXPECT_EQ(readFile(dir / source.filename()), "across");
+    EXPECT_EQ(test::readFile(dir / source.filename()), "across");
     fs::remove(source);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
-        << "temporary file left behind";
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 1u) << "temporary file left behind";
 }
 
 TEST(Files, ReadWholeFileTellsNoFileFromAFileItCannotRead) {

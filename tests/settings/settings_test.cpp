@@ -21,7 +21,6 @@ using namespace std::string_literals;
 using test::failureNumber;
 using test::readFile;
 using test::TempDir;
-using test::writeFile;
 
 const SettingsToWrite kTypical{
     "/home/ann/UnrealTournament",   "c: [/]", "redirect.example.org", "ann", "s3cret",
@@ -107,7 +106,10 @@ TEST(SettingsFile, LivesBesideTheProgramOrInTheUsersConfigFolder) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
+// A value it cannot store is refused, and a write that fails half way, as on a full disk
+// (here by a file-size limit), stops there: either way the old file stays as it was and
+// nothing else is left behind. Refused permission: ConfigWindowTest.
+TEST(SettingsFile, AValueItCannotStoreOrAFailedWriteKeepsTheOldFile) {
     const std::pair<std::string SettingsToWrite::*, const char*> fields[] = {
         {&SettingsToWrite::gameFolder, "UTpath"}, {&SettingsToWrite::gameDrive, "UTDrive"},
         {&SettingsToWrite::server, "ServerIP"},   {&SettingsToWrite::user, "Username"},
@@ -120,21 +122,12 @@ TEST(SettingsFile, AValueItCannotStoreIsRefusedAndNothingIsWritten) {
     }
     TempDir dir;
     const fs::path file = settingsFilePath(dir.path());
-    writeFile(file, "old");
+    test::writeFile(file, "old");
     SettingsToWrite two = kTypical;
     two.password = "\"";
     two.gameDrive = "\n";
     EXPECT_EQ(unstorableField(two)->name(), "UTDrive") << "the first in file order";
     EXPECT_EQ(failureNumber([&] { writeSettingsFile(file, two); }), failure::kInvalidValue);
-    EXPECT_EQ(readFile(file), "old");
-}
-
-// A write that fails half way, as on a full disk (here by a file-size limit), leaves the old
-// file as it was and nothing else behind. Refused permission: ConfigWindowTest.
-TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
-    TempDir dir;
-    const fs::path file = settingsFilePath(dir.path());
-    writeFile(file, "old");
     SettingsToWrite changed = kTypical;
     changed.gameFolder = std::string(200, 'x');
     const test::FileSizeLimit limit(64);
@@ -164,7 +157,7 @@ TEST(SettingsSave, MakesWhatTheUzFolderLacksAndStoresAMatchingPasswordOnly) {
     EXPECT_EQ(readFile(dir / "UT" / "uz" / "a.txt"), "Do NOT delete this file.\r\n");
     EXPECT_EQ(readSettingsFile(file)->gameFolder, game);
 
-    writeFile(dir / "UT" / "uz" / "a.txt", "changed by hand");
+    test::writeFile(dir / "UT" / "uz" / "a.txt", "changed by hand");
     plan = planSave({game, "c: [/]", "host", "ann", "s", "s"});
     carryOut(plan, file);
     EXPECT_EQ(readFile(dir / "UT" / "uz" / "a.txt"), "changed by hand")

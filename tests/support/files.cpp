@@ -52,8 +52,4 @@ std::filesystem::path sourcePath(const std::string& relative) {
     return std::filesystem::path(VARNOX_SOURCE_DIR) / relative;
 }
 
-std::filesystem::path sharedVectorsDir() {
-    return std::filesystem::path(VARNOX_SOURCE_DIR) / ".." / "shared" / "uz-vectors";
-}
-
 }  // namespace varnox::test

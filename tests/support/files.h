@@ -24,8 +24,6 @@ bool eventually(const std::function<bool()>& condition);
 std::filesystem::path builtProgram(const std::string& name);
 // Path below the source tree (for example "tests/data/...").
 std::filesystem::path sourcePath(const std::string& relative);
-// The shared golden .uz vectors that sit beside the repository, if present.
-std::filesystem::path sharedVectorsDir();
 
 // A limit on the size of files this process writes, while the object lives: writing beyond it
 // fails as on a full disk (EFBIG rather than ENOSPC; the same error number).

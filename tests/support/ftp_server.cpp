@@ -92,24 +92,12 @@ FtpServer::FtpServer(const FtpServerOptions& options) {
     port_ = static_cast<std::uint16_t>(port);
 }
 
-FtpServer::~FtpServer() {
-    stop();
-}
-
 void FtpServer::stop() {
     if (pid_ > 0) {
         ::kill(-pid_, SIGKILL);  // also one that stopAnswering() froze, and vsftpd's sessions
         ::waitpid(pid_, nullptr, 0);
     }
     ::close(input_);
-}
-
-void FtpServer::stopAnswering() {
-    ::kill(pid_, SIGSTOP);
-}
-
-void FtpServer::resumeAnswering() {
-    ::kill(pid_, SIGCONT);
 }
 
 LocalPort::LocalPort(bool listening) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {

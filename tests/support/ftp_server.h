@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -53,17 +54,15 @@ struct FtpServerOptions {
 class FtpServer {
 public:
     explicit FtpServer(const FtpServerOptions& options);
-    ~FtpServer();
-    FtpServer(const FtpServer&) = delete;
-    FtpServer& operator=(const FtpServer&) = delete;
+    ~FtpServer() { stop(); }
 
     std::uint16_t port() const { return port_; }
     // "127.0.0.1:port", the form a user types into a server name box.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     // Freezes the server: connections stay open, nothing is answered any more, until
     // resumeAnswering().
-    void stopAnswering();
-    void resumeAnswering();
+    void stopAnswering() { ::kill(pid_, SIGSTOP); }
+    void resumeAnswering() { ::kill(pid_, SIGCONT); }
 
 private:
     void stop();

@@ -20,8 +20,6 @@ class HttpServer {
 public:
     explicit HttpServer(const std::filesystem::path& root, const std::string& config = {});
     ~HttpServer();
-    HttpServer(const HttpServer&) = delete;
-    HttpServer& operator=(const HttpServer&) = delete;
 
     // "http://127.0.0.1:PORT/"
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }

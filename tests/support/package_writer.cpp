@@ -50,7 +50,7 @@ std::vector<std::uint8_t> packageBytes(const PackageLayout& layout) {
             out.push_back(static_cast<std::uint8_t>(i * 17));  // GUID
         }
         putU32(out, 1);
-        putU32(out, layout.exportCount);
+        putU32(out, 1);  // exports
         putU32(out, static_cast<std::uint32_t>(layout.names.size()));
     } else {
         putU32(out, 0);
@@ -77,11 +77,9 @@ std::vector<std::uint8_t> packageBytes(const PackageLayout& layout) {
     for (std::size_t i = 0; i < layout.dataSize; ++i) {
         out.push_back(static_cast<std::uint8_t>(i * 2654435761u >> 24));
     }
-    storeU32(out, kExportCountAt, layout.exportCount);
+    storeU32(out, kExportCountAt, 1);
     storeU32(out, kExportOffsetAt, static_cast<std::uint32_t>(out.size()));
-    for (std::uint32_t i = 0; i < layout.exportCount; ++i) {
-        out.insert(out.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    }
+    out.insert(out.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // one empty object
     return out;
 }
 

@@ -19,7 +19,6 @@ struct PackageLayout {
     std::uint16_t version = 69;
     std::vector<std::string> names;
     std::vector<Import> imports;
-    std::uint32_t exportCount = 1;
     std::size_t dataSize = 16;  // bytes between the import and the export table
 };
 

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/message_boxes.h"
@@ -29,11 +30,7 @@ public:
     }
 
     // The texts shown since the last call, and forgets them.
-    std::vector<std::string> take() {
-        std::vector<std::string> texts;
-        texts.swap(shown_);
-        return texts;
-    }
+    std::vector<std::string> take() { return std::exchange(shown_, {}); }
     bool empty() const { return shown_.empty(); }
 
     std::function<void()> whileAsking;

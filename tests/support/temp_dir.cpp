@@ -6,8 +6,10 @@
 
 namespace varnox::test {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnox-test-XXXXXX").string();
+    std::string pattern = (fs::temp_directory_path() / "varnox-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder from " + pattern);
     }
@@ -17,17 +19,15 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them writable so removal succeeds.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    for (auto it = fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
         if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         }
     }
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
 }
 
 }  // namespace varnox::test

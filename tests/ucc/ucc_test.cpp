@@ -39,12 +39,9 @@ protected:
 
     fs::path game(const std::string& relative) const { return game_ / relative; }
     std::string at(const std::string& relative) const { return game(relative).string(); }
-    // Starts the game folder's tool in one of its folders; runs it to its end.
+    // Starts the game folder's tool in one of its folders.
     pid_t start(const Lines& args, const std::string& folder = "", const fs::path& output = {}) {
         return test::startProgram(game("System/UCC.exe"), args, game(folder), output);
-    }
-    test::ProgramEnd run(const Lines& args, const std::string& folder = "") {
-        return test::waitForProgram(start(args, folder, output_.path()), output_.path());
     }
 
     // The log lines between the header (open, Init) and the closing line, each checked to end
@@ -172,7 +169,8 @@ TEST_F(Ucc, EachRunLogsEveryPathAndEndsWithItsStatus) {
     for (const auto& r : runs) {
         SCOPED_TRACE(::testing::PrintToString(r.args));
         fs::remove(game("System/UCC.log"));
-        const test::ProgramEnd result = run(r.args, "Maps");
+        const auto result =
+            test::waitForProgram(start(r.args, "Maps", output_.path()), output_.path());
         EXPECT_EQ(result.exitCode, r.status);
         std::string out, err;
         for (const std::string& line : r.log) {

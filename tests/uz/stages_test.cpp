@@ -257,14 +257,9 @@ TEST(Huffman, CodesLongerThanTheLookupTableAndThanAWordAndAnyTreeUpTo256LevelsDe
     huffmanEncode(data, coded);
     EXPECT_EQ(huffmanDecode(coded), data);
 
-    // Any full tree decodes, whatever shape the encoder would give.
-    // Tree 1[0 'x'][1 [0 'y'][0 'x']]: 'x' has two codes, 0 and 11; 'y' is 10.
-    EXPECT_EQ(huffmanDecode(huffmanBlock(4, bitsOf("1x1yx"
-                                                   "0"
-                                                   "10"
-                                                   "11"
-                                                   "0"))),
-              bytesOf("xyxx"));
+    // Any full tree decodes, whatever shape the encoder would give: the tree
+    // 1[0 'x'][1 [0 'y'][0 'x']] gives 'x' two codes, 0 and 11, and 'y' 10; then x y x x.
+    EXPECT_EQ(huffmanDecode(huffmanBlock(4, bitsOf("1x1yx010110"))), bytesOf("xyxx"));
 
     // A chain 256 levels deep: internal nodes down child 0, a leaf as each child 1, and 'Z'
     // at the bottom with a 256-bit code.

@@ -40,10 +40,7 @@ public:
         return id;
     }
     std::optional<platform::ProcessStatus> status(int processId) override {
-        if (endedAtOnce) {
-            return platform::ProcessStatus{};
-        }
-        return system_.status(processId);
+        return endedAtOnce ? platform::ProcessStatus{} : system_.status(processId);
     }
     bool endedAtOnce = false;
     std::vector<int> started;

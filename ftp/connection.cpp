@@ -49,28 +49,8 @@ struct CurlCallbacks {
                              void* pointer) noexcept {
         auto& [connection, request] =
             *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
-        const std::size_t bytes = size * count;
-        connection->progress_.done += bytes;
-        connection->stall_.moved(bytes);
-        try {
-            if (request->listing != nullptr) {
-                const bool more = request->listing->feed(std::string_view(data, bytes));
-                connection->progress_.entries = request->listing->entriesRead();
-                if (!more) {
-                    request->listingCut = true;
-                    return 0;  // the rest of the listing is not wanted
-                }
-            } else if (request->download != nullptr) {
-                if (const std::uint32_t failed = request->download->write(data, bytes)) {
-                    request->localError = failed;
-                    return 0;
-                }
-            }
-        } catch (...) {
-            request->localError = error::kNotEnoughMemory;
-            return 0;
-        }
-        return bytes;
+        connection->stall_.moved(size * count);
+        return request->receive(data, size * count, connection->progress_);
     }
 
     // Also called, about once a second, while libcurl waits, blocking, for the server's last
@@ -84,16 +64,10 @@ struct CurlCallbacks {
                             void* pointer) noexcept {
         auto& [connection, request] =
             *static_cast<std::pair<Connection*, Connection::Request*>*>(pointer);
-        if (request->upload == nullptr) {
-            return 0;
+        const std::size_t got = request->send(data, size * count, connection->progress_);
+        if (got != CURL_READFUNC_ABORT) {
+            connection->stall_.moved(got);
         }
-        std::size_t got = 0;
-        if (const std::uint32_t failed = request->upload->read(data, size * count, got)) {
-            request->localError = failed;
-            return CURL_READFUNC_ABORT;
-        }
-        connection->progress_.done += got;
-        connection->stall_.moved(got);
         return got;
     }
 };

@@ -15,6 +15,7 @@
 #include "ftp/reply_log.h"
 #include "ftp/stall_watch.h"
 #include "ftp/tls.h"
+#include "ftp/transfer_ends.h"
 #include "ftp/transport.h"
 
 typedef void CURL;
@@ -116,14 +117,9 @@ public:
 
 private:
     // One call to libcurl: what it reads or writes, and the commands around it.
-    struct Request {
+    struct Request : TransferEnds {
         bool noBody = false;
         bool ascii = false;
-        ListingReader* listing = nullptr;
-        PendingDownload* download = nullptr;
-        UploadSource* upload = nullptr;
-        std::uint32_t localError = 0;
-        bool listingCut = false;
         // Commands sent before the request (a request without a body says NOOP first, below)
         // and after it.
         std::vector<std::string> before;

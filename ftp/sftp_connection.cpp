@@ -15,6 +15,7 @@
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
 #include "ftp/sftp_address.h"
+#include "ftp/transfer_ends.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 
@@ -33,14 +34,9 @@ constexpr long kBriefMilliseconds = 5000;
 
 }  // namespace
 
-struct SftpConnection::Request {
+struct SftpConnection::Request : TransferEnds {
     bool noBody = false;
     bool folder = false;  // the path is a folder, which is listed
-    ListingReader* listing = nullptr;
-    PendingDownload* download = nullptr;
-    UploadSource* upload = nullptr;
-    std::uint32_t localError = 0;
-    bool stoppedEarly = false;
     std::vector<std::string> before;
     std::vector<std::string> after;
 };
@@ -52,43 +48,17 @@ struct SftpCallbacks {
     static std::size_t write(char* data, std::size_t size, std::size_t count,
                              void* pointer) noexcept {
         auto& [connection, request] = *static_cast<Data*>(pointer);
-        const std::size_t bytes = size * count;
-        connection->progress_.done += bytes;
-        connection->stall_.moved(bytes);
-        try {
-            if (request->listing != nullptr) {
-                const bool more = request->listing->feed(std::string_view(data, bytes));
-                connection->progress_.entries = request->listing->entriesRead();
-                if (!more) {
-                    request->stoppedEarly = true;
-                    return 0;
-                }
-            } else if (request->download != nullptr) {
-                if (const std::uint32_t failed = request->download->write(data, bytes)) {
-                    request->localError = failed;
-                    return 0;
-                }
-            }
-        } catch (...) {
-            request->localError = error::kNotEnoughMemory;
-            return 0;
-        }
-        return bytes;
+        connection->stall_.moved(size * count);
+        return request->receive(data, size * count, connection->progress_);
     }
 
     static std::size_t read(char* data, std::size_t size, std::size_t count,
                             void* pointer) noexcept {
         auto& [connection, request] = *static_cast<Data*>(pointer);
-        if (request->upload == nullptr) {
-            return 0;
+        const std::size_t got = request->send(data, size * count, connection->progress_);
+        if (got != CURL_READFUNC_ABORT) {
+            connection->stall_.moved(got);
         }
-        std::size_t got = 0;
-        if (const std::uint32_t failed = request->upload->read(data, size * count, got)) {
-            request->localError = failed;
-            return CURL_READFUNC_ABORT;
-        }
-        connection->progress_.done += got;
-        connection->stall_.moved(got);
         return got;
     }
 
@@ -206,7 +176,7 @@ std::uint32_t SftpConnection::perform(const std::string& path, Request& request)
     keyProblem_.reset();
     stalledNow_ = false;
     curlResult_ = run();
-    if (curlResult_ == CURLE_OK || (request.stoppedEarly && curlResult_ == CURLE_WRITE_ERROR)) {
+    if (curlResult_ == CURLE_OK || (request.listingCut && curlResult_ == CURLE_WRITE_ERROR)) {
         return error::kSuccess;
     }
     return errorOf(curlResult_, request);

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <thread>
 
-#include "platform/files.h"
 #include "platform/system_errors.h"
 #include "platform/terminal_text.h"
 

@@ -1,10 +1,9 @@
 #include "game/game_folder.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <array>
 
+#include "game/package_names.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 
@@ -25,8 +24,7 @@ std::vector<fs::path> namedIgnoringCase(const fs::path& folder, std::string_view
     }
     std::vector<fs::path> found;
     for (const std::string& candidate : names) {
-        if (candidate.size() == name.size() &&
-            ::strncasecmp(candidate.c_str(), name.data(), name.size()) == 0) {
+        if (sameName(candidate, name)) {
             found.push_back(folder / candidate);
         }
     }

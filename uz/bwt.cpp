@@ -11,6 +11,7 @@
 #include "uz/buffer.h"
 #include "uz/byte_reader.h"
 #include "uz/error.h"
+#include "uz/huffman.h"
 #include "uz/parallel.h"
 
 namespace varnox::uz {
@@ -126,22 +127,11 @@ void linkBlock(const BwtBlock& block, std::uint32_t* links) {
     const auto n = static_cast<std::uint32_t>(block.bytes.size() - 1);
     const std::uint8_t* bytes = block.bytes.data();
     const std::uint32_t last = block.last;
-    // BWT output runs of equal bytes, so one counter incremented byte after byte would wait
-    // on its own last store; four counters, one per byte position modulo 4, do not.
-    std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    std::uint32_t i = 0;
-    for (; i + 4 <= n + 1; i += 4) {
-        ++counts[0][bytes[i]];
-        ++counts[1][bytes[i + 1]];
-        ++counts[2][bytes[i + 2]];
-        ++counts[3][bytes[i + 3]];
-    }
-    for (; i <= n; ++i) {
-        ++counts[0][bytes[i]];
-    }
+    ByteCounts counts{};
+    countBytes(block.bytes, counts);
     std::array<std::uint32_t, 257> next{};
     for (int b = 0; b < 256; ++b) {
-        next[b] = counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
+        next[b] = static_cast<std::uint32_t>(counts[b]);
     }
     // Entry Last counts as a 257th symbol after every byte value.
     --next[bytes[last]];

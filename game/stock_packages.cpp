@@ -19,8 +19,10 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
+// The name less the ending of one of the game's kinds of package ("*.unr" and so on).
 std::string_view withoutEnding(std::string_view name) {
-    for (std::string_view ending : {".unr", ".utx", ".uax", ".umx", ".u"}) {
+    for (const StandardFolder& kind : kStandardFolders) {
+        const std::string_view ending = kind.pattern.substr(1);
         if (name.size() > ending.size() &&
             sameName(name.substr(name.size() - ending.size()), ending)) {
             return name.substr(0, name.size() - ending.size());

@@ -169,15 +169,16 @@ void OrderedWork::run(std::uint64_t item, unsigned thread) {
         const std::uint64_t due = handedOn_;
         done_[due % most_] = false;
         if (due < failedAt_) {
+            std::exception_ptr handOnError;
             lock.unlock();
             try {
                 handOn_(due);
             } catch (...) {
-                error = std::current_exception();
+                handOnError = std::current_exception();
             }
             lock.lock();
-            if (error) {
-                fail(due, std::move(error));
+            if (handOnError) {
+                fail(due, std::move(handOnError));
             }
         }
         ++handedOn_;

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "ftp/curl_errors.h"
 #include "ftp/curl_handle.h"
@@ -11,7 +10,6 @@
 #include "ftp/local_file.h"
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
-#include "platform/files.h"
 
 namespace varnox::ftp {
 namespace {

@@ -23,7 +23,6 @@ typedef void CURLM;
 struct curl_slist;
 
 namespace varnox::ftp {
-class PendingDownload;
 class UploadSource;
 }  // namespace varnox::ftp
 

@@ -1,11 +1,8 @@
 #include "ftp/sftp_connection.h"
 
 #include <curl/curl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <mutex>
 #include <vector>
 
 #include "ftp/curl_errors.h"
@@ -16,7 +13,6 @@
 #include "ftp/remote_path.h"
 #include "ftp/sftp_address.h"
 #include "ftp/transfer_ends.h"
-#include "platform/failure.h"
 #include "platform/files.h"
 
 namespace varnox::ftp {

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "ftp/curl_errors.h"
 #include "ftp/curl_handle.h"
@@ -11,7 +10,6 @@
 #include "ftp/local_file.h"
 #include "ftp/names.h"
 #include "ftp/remote_path.h"
-#include "platform/files.h"
 
 namespace varnox::ftp {
 namespace {
@@ -144,8 +142,6 @@ Connection::~Connection() {
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
     }
-    curl_slist_free_all(quote_);
-    curl_slist_free_all(postQuote_);
 }
 
 bool Connection::stalled() {
@@ -206,12 +202,7 @@ std::uint32_t Connection::perform(const std::string& urlPath, Request& request) 
     if (request.noBody && request.before.empty()) {
         request.before.push_back("NOOP");
     }
-    curl_slist_free_all(quote_);
-    curl_slist_free_all(postQuote_);
-    quote_ = commandList(request.before);
-    postQuote_ = commandList(request.after);
-    curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_);
-    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_);
+    commands_.set(curl_, request.before, request.after);
     const std::uint64_t repliesBefore = replies_.count();
     stalledNow_ = false;
     auto code = static_cast<CURLcode>(run());

@@ -13,17 +13,15 @@
 #include "ftp/address.h"
 #include "ftp/listing.h"
 #include "ftp/reply_log.h"
+#include "ftp/request_commands.h"
 #include "ftp/stall_watch.h"
 #include "ftp/tls.h"
 #include "ftp/transfer_ends.h"
 #include "ftp/transport.h"
 
-typedef void CURL;
 typedef void CURLM;
-struct curl_slist;
 
 namespace varnox::ftp {
-class PendingDownload;
 class UploadSource;
 }  // namespace varnox::ftp
 
@@ -148,8 +146,7 @@ private:
     ConnectionSettings settings_;
     CURLM* multi_ = nullptr;  // holds the control connection between requests
     CURL* curl_ = nullptr;
-    curl_slist* quote_ = nullptr;  // the commands a request sends first, and after
-    curl_slist* postQuote_ = nullptr;
+    RequestCommands commands_;
     std::unique_ptr<TlsCheck> tls_;
     std::string directory_;
     ReplyLog replies_;

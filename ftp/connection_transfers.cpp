@@ -6,7 +6,6 @@
 #include "ftp/curl_handle.h"
 #include "ftp/errors.h"
 #include "ftp/local_file.h"
-#include "ftp/names.h"
 #include "ftp/remote_path.h"
 #include "platform/files.h"
 

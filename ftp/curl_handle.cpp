@@ -11,14 +11,6 @@ void initialiseCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-curl_slist* commandList(const std::vector<std::string>& lines) {
-    curl_slist* list = nullptr;
-    for (const std::string& line : lines) {
-        list = curl_slist_append(list, line.c_str());
-    }
-    return list;
-}
-
 int driveTransfer(CURLM* multi, CURL* easy, long pollMilliseconds,
                   const std::function<CURLcode()>& stop) {
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) {

@@ -3,17 +3,13 @@
 #include <curl/curl.h>
 
 #include <functional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // What the FTP and the SFTP connections share in their use of libcurl.
 namespace varnox::ftp {
 
 // libcurl's global set-up, once for the process, before the first handle.
 void initialiseCurl();
-// Commands for CURLOPT_QUOTE and CURLOPT_POSTQUOTE; the caller frees the list.
-curl_slist* commandList(const std::vector<std::string>& lines);
 // Drives the transfer of `easy` on `multi` until it ends and returns its CURLcode. It wakes
 // at least every `pollMilliseconds` and asks `stop` between steps, which ends the transfer
 // with the code it returns (CURLE_OK: go on).

@@ -51,6 +51,20 @@ std::string percentEncode(std::string_view component) {
     return out;
 }
 
+std::string percentEncodePath(std::string_view path) {
+    std::string out;
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        out += percentEncode(path.substr(0, slash));
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        out += '/';
+        path.remove_prefix(slash + 1);
+    }
+    return out;
+}
+
 std::string directoryUrlPath(std::string_view directory) {
     if (directory.empty()) {
         return {};
@@ -61,15 +75,7 @@ std::string directoryUrlPath(std::string_view directory) {
         out = "%2F";
         directory.remove_prefix(1);
     }
-    while (!directory.empty()) {
-        std::size_t slash = directory.find('/');
-        out += percentEncode(directory.substr(0, slash));
-        if (slash == std::string_view::npos) {
-            break;
-        }
-        out += '/';
-        directory.remove_prefix(slash + 1);
-    }
+    out += percentEncodePath(directory);
     if (out.empty() || out.back() != '/') {
         out += '/';
     }

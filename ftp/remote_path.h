@@ -26,6 +26,8 @@ std::string childPath(std::string_view directory, std::string_view name);
 // Everything but ALPHA, DIGIT and "-._~" as %XX, so "#", "?", "%", blanks and bytes above
 // 127 reach the server unchanged.
 std::string percentEncode(std::string_view component);
+// A path with each name in it percent-encoded and every "/" kept as it is.
+std::string percentEncodePath(std::string_view path);
 
 // The URL path (the part after "ftp://host:port/") that makes libcurl change to directory
 // and then act on the directory itself; ends in "/" unless it is empty (the login directory).

@@ -70,16 +70,7 @@ std::optional<SftpAddress> parseSftpAddress(std::string_view text, std::uint32_t
 // A full path as a URL path: each name percent-encoded, "/" between them, and a "/" at the
 // end of a folder, which libcurl then lists.
 std::string sftpUrlPath(std::string_view path, bool folder) {
-    std::string out;
-    while (!path.empty()) {
-        const std::size_t slash = path.find('/');
-        out += percentEncode(path.substr(0, slash));
-        if (slash == std::string_view::npos) {
-            break;
-        }
-        out += '/';
-        path.remove_prefix(slash + 1);
-    }
+    std::string out = percentEncodePath(path);
     if (folder && (out.empty() || out.back() != '/')) {
         out += '/';
     }

@@ -1,11 +1,8 @@
 #include "ftp/sftp_connection.h"
 
 #include <curl/curl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <mutex>
 #include <vector>
 
 #include "ftp/curl_errors.h"
@@ -16,7 +13,6 @@
 #include "ftp/remote_path.h"
 #include "ftp/sftp_address.h"
 #include "ftp/transfer_ends.h"
-#include "platform/failure.h"
 #include "platform/files.h"
 
 namespace varnox::ftp {
@@ -117,8 +113,6 @@ SftpConnection::~SftpConnection() {
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
     }
-    curl_slist_free_all(quote_);
-    curl_slist_free_all(postQuote_);
     if (knownTypes_ >= 0) {
         ::close(knownTypes_);
     }
@@ -166,12 +160,7 @@ std::uint32_t SftpConnection::perform(const std::string& path, Request& request)
     curl_easy_setopt(curl_, CURLOPT_READDATA, &callbackData);
     curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE,
                      static_cast<curl_off_t>(request.upload ? request.upload->size() : -1));
-    curl_slist_free_all(quote_);
-    curl_slist_free_all(postQuote_);
-    quote_ = commandList(request.before);
-    postQuote_ = commandList(request.after);
-    curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_);
-    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_);
+    commands_.set(curl_, request.before, request.after);
     errorText_[0] = '\0';
     keyProblem_.reset();
     stalledNow_ = false;

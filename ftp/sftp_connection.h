@@ -10,13 +10,12 @@
 
 #include "ftp/connection.h"
 #include "ftp/known_hosts.h"
+#include "ftp/request_commands.h"
 #include "ftp/sftp_address.h"
 #include "ftp/stall_watch.h"
 #include "ftp/transport.h"
 
-typedef void CURL;
 typedef void CURLM;
-struct curl_slist;
 
 namespace varnox::ftp {
 
@@ -103,8 +102,7 @@ private:
     SftpSettings settings_;
     CURLM* multi_ = nullptr;
     CURL* curl_ = nullptr;
-    curl_slist* quote_ = nullptr;
-    curl_slist* postQuote_ = nullptr;
+    RequestCommands commands_;
     std::unique_ptr<char[]> errorText_;
     int knownTypes_ = -1;  // a memory file of the known keys, for libcurl
     std::string start_;    // the folder the address points into

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ftp/errors.h"
-#include "ftp/names.h"
 #include "ftp/remote_path.h"
 #include "ftp/sftp_connection.h"
 #include "platform/failure.h"

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <array>
 #include <cstdlib>
 
 #include "game/game_folder.h"

@@ -10,6 +10,7 @@
 #include "ftp/remote_path.h"
 #include "ftp/reply_log.h"
 #include "ftp/reports.h"
+#include "ftp/sftp_address.h"
 #include "ftp/tree_keys.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
@@ -155,6 +156,20 @@ TEST(RemotePaths, FollowCwdAndTheTreeKeysAndOnlyPlainNamesBecomeLocalTargets) {
     for (const auto& [current, requested, result] : changes) {
         EXPECT_EQ(changedDirectory(current, requested), result) << current << " + " << requested;
     }
+    // Paths in URLs: every name encoded, every "/" kept; an FTP path from the root starts
+    // with "%2F", an SFTP path always with "/", and a folder's ends with "/".
+    const std::tuple<std::string, std::string, std::string, std::string> urls[] = {
+        {"/maps/my uz", "%2Fmaps/my%20uz/", "%2Fmaps/my%20uz", "/maps/my%20uz/"},
+        {"rel//a#b?", "rel//a%23b%3F/", "rel/a%23b%3F", "/rel//a%23b%3F/"},
+        {"/", "%2F/", "%2F/", "/"},
+        {"", "", "", "/"},
+    };
+    for (const auto& [path, directory, file, sftpFolder] : urls) {
+        EXPECT_EQ(directoryUrlPath(path), directory) << path;
+        EXPECT_EQ(fileUrlPath(path), file) << path;
+        EXPECT_EQ(sftpUrlPath(path, true), sftpFolder) << path;
+    }
+    EXPECT_EQ(sftpUrlPath("/home/u/50%.uz", false), "/home/u/50%25.uz");
 
     const std::tuple<const char*, const char*, const char*> directories[] = {
         {"S", "S", "/"},       {"S/d/e", "S", "/d/e"}, {"S/maps/", "S", "/maps/"},

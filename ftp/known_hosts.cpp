@@ -17,6 +17,7 @@
 
 #include "platform/failure.h"
 #include "platform/files.h"
+#include "platform/wildcard.h"
 
 namespace varnox::ftp {
 
@@ -77,29 +78,6 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-// "*" for any run of characters, "?" for any one.
-bool wildcardMatch(std::string_view pattern, std::string_view text) {
-    std::size_t p = 0, t = 0, star = std::string_view::npos, resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
 bool hashedMatch(std::string_view pattern, const std::string& name) {
     pattern.remove_prefix(3);  // "|1|"
     const std::size_t bar = pattern.find('|');
@@ -127,7 +105,8 @@ bool namesServer(std::string_view patterns, const std::string& name) {
         if (exception) {
             pattern.remove_prefix(1);
         }
-        if (wildcardMatch(lowered(pattern), name)) {
+        if (platform::wildcardMatches(lowered(pattern), name,
+                                      [](char a, char b) { return a == b; })) {
             if (exception) {
                 return false;
             }

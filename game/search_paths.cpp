@@ -4,6 +4,7 @@
 
 #include "game/folder_index.h"
 #include "game/package_names.h"
+#include "platform/wildcard.h"
 
 namespace varnox::game {
 
@@ -11,30 +12,6 @@ namespace {
 
 bool sameByte(char a, char b) {
     return sameName(std::string_view(&a, 1), std::string_view(&b, 1));
-}
-
-// Glob matching with one step of backtracking per '*', linear in practice.
-bool globMatches(std::string_view pattern, std::string_view text) {
-    std::size_t p = 0;
-    std::size_t t = 0;
-    std::size_t star = std::string_view::npos;
-    std::size_t resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (p < pattern.size() && (pattern[p] == '?' || sameByte(pattern[p], text[t]))) {
-            ++p;
-            ++t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    return std::all_of(pattern.begin() + static_cast<std::ptrdiff_t>(p), pattern.end(),
-                       [](char c) { return c == '*'; });
 }
 
 }  // namespace
@@ -54,7 +31,7 @@ std::optional<std::string> SearchPath::fileNameFor(std::string_view name) const 
 }
 
 bool SearchPath::matches(std::string_view fileName) const {
-    return globMatches(pattern, fileName);
+    return platform::wildcardMatches(pattern, fileName, sameByte);
 }
 
 SearchPath searchPathOf(std::string_view line, const fs::path& systemFolder) {

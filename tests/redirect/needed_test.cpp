@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
@@ -50,12 +51,7 @@ protected:
         text += "[IpDrv.HTTPDownload]\r\nRedirectToURL=" + redirect + "\r\n";
         writeFile(game_ / "System/UnrealTournament.ini", text);
     }
-    test::ProgramEnd run(Args args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::waitForProgram(
-            test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path()),
-            dir_.path());
-    }
+    test::ProgramEnd run(const Args& args) { return runRedirect(config_, args, dir_.path()); }
 
     test::TempDir dir_;
     fs::path game_ = dir_ / "game";
@@ -63,12 +59,6 @@ protected:
     fs::path config_ = dir_ / "config.txt";
     std::unique_ptr<test::FtpServer> server_;
 };
-
-void expectSaid(const std::string& out, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        EXPECT_NE(out.find(line), std::string::npos) << line << "\nnot in:\n" << out;
-    }
-}
 
 // ServerPackages names a code package; a map imports a texture, stock packages and a name
 // found nowhere; other packages are not needed. A stock list of one's own can add that name.

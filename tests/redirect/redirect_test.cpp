@@ -11,6 +11,7 @@
 
 #include "redirect/manifest.h"
 #include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
@@ -75,10 +76,7 @@ protected:
         server_ = std::make_unique<test::FtpServer>(std::move(options));
         writeSettings(server_->address());
     }
-    pid_t start(Args args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path());
-    }
+    pid_t start(const Args& args) { return startRedirect(config_, args, dir_.path()); }
     test::ProgramEnd wait(pid_t pid) { return test::waitForProgram(pid, dir_.path()); }
     test::ProgramEnd run(const Args& args) { return wait(start(args)); }
 
@@ -88,12 +86,6 @@ protected:
     fs::path config_ = dir_ / "config.txt";
     std::unique_ptr<test::FtpServer> server_;
 };
-
-void expectSaid(const std::string& out, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        EXPECT_NE(out.find(line), std::string::npos) << line << "\nnot in:\n" << out;
-    }
-}
 
 // From the first status to the second compress: a dry run changes nothing here or on the
 // server, a sync compresses and uploads, and a compress redoes only a .uz older than its

@@ -1,0 +1,26 @@
+#include "tests/redirect/run_redirect.h"
+
+#include "tests/support/files.h"
+
+#include <gtest/gtest.h>
+
+namespace varnox::redirect {
+
+pid_t startRedirect(const std::filesystem::path& config, std::vector<std::string> args,
+                    const std::filesystem::path& output) {
+    args.insert(args.begin(), {"--config", config.string()});
+    return test::startProgram(test::builtProgram("varnox-redirect"), std::move(args), {}, output);
+}
+
+test::ProgramEnd runRedirect(const std::filesystem::path& config, std::vector<std::string> args,
+                             const std::filesystem::path& output) {
+    return test::waitForProgram(startRedirect(config, std::move(args), output), output);
+}
+
+void expectSaid(const std::string& out, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\nnot in:\n" << out;
+    }
+}
+
+}  // namespace varnox::redirect

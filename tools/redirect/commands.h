@@ -72,6 +72,8 @@ private:
                                 const std::vector<std::string>& keepNames, std::uint64_t& failures);
 
     void failed(const Failure& failure, const std::string& item = {});
+    // A package named by a symbolic link that leads nowhere, reported as failed.
+    void failedUnreadable(const UnreadablePackage& package);
     // Something the user should know that fails nothing (printed as failures are).
     void warn(const std::string& text);
     // The game folder's packages as the run's rule picks them (listed once a run: a sync's

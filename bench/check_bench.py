@@ -16,10 +16,10 @@ import argparse
 import os
 import signal
 import socket
-import subprocess
 import sys
 import tempfile
-import time
+
+from bench_runs import timed
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FILES, SIZE = 1000, 100 * 1000
@@ -50,16 +50,6 @@ class Lighttpd:
         os.waitpid(self.pid, 0)
 
 
-def timed(command):
-    start = time.monotonic()
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    wall = time.monotonic() - start
-    if result.returncode != 0:
-        raise SystemExit(f"failed ({result.returncode}): {' '.join(command[:3])}: "
-                         f"{result.stdout.decode()}{result.stderr.decode()}")
-    return wall
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
@@ -81,9 +71,9 @@ def main():
         ours, quick, theirs = [], [], []
         try:
             for _ in range(max(1, args.rounds)):
-                ours.append(timed([bench, server.url, served]))
-                quick.append(timed([bench, server.url, served, "--quick"]))
-                theirs.append(timed(["bash", "-c", loop]))
+                ours.append(timed([bench, server.url, served])[0])
+                quick.append(timed([bench, server.url, served, "--quick"])[0])
+                theirs.append(timed(["bash", "-c", loop])[0])
         finally:
             server.close()
     o, q, t = min(ours), min(quick), min(theirs)

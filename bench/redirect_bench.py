@@ -28,11 +28,11 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import uz_bench_data  # noqa: E402
+from bench_runs import random_files, timed  # noqa: E402
 
 SERVER_SCRIPT = os.path.join(HERE, "..", "tests", "support", "ftp_server.py")
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
@@ -55,18 +55,6 @@ class Server:
     def close(self):
         self.process.stdin.close()
         self.process.wait()
-
-
-def timed(command, **kwargs):
-    """Wall seconds and CPU seconds (user + system) of one program run."""
-    start = time.monotonic()
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, **kwargs)
-    _, status, usage = os.wait4(process.pid, 0)
-    wall = time.monotonic() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        raise SystemExit(f"failed ({process.returncode}): {' '.join(command)}")
-    return wall, usage.ru_utime + usage.ru_stime
 
 
 def game_folder(root, sizes, pool):
@@ -154,10 +142,7 @@ def bench_upload(build, work, rounds):
     uz, home = os.path.join(work, "up", "uz"), os.path.join(work, "home-up")
     os.makedirs(uz)
     os.makedirs(home)
-    names = [f"File{i:03d}.unr.uz" for i in range(100)]
-    for name in names:
-        with open(os.path.join(uz, name), "wb") as f:
-            f.write(os.urandom(1 << 20))
+    names = random_files(uz, 100, 1 << 20)
     server = Server(work, home)
     url = f"ftp://{USER}:{PASSWORD}@{server.address}/"
     loop = f'for f in {uz}/*.uz; do curl -sS -T "$f" "{url}" || exit 1; done'

@@ -26,6 +26,8 @@ import sys
 import tempfile
 import time
 
+from bench_runs import random_files, timed
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -77,12 +79,6 @@ class Server:
         self.process.wait()
 
 
-def timed(command, **kwargs):
-    start = time.monotonic()
-    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, **kwargs)
-    return time.monotonic() - start
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
@@ -95,10 +91,7 @@ def main():
         uz, remote = os.path.join(work, "game", "uz"), os.path.join(work, "remote")
         os.makedirs(uz)
         os.makedirs(remote)
-        names = [f"File{i:03d}.unr.uz" for i in range(100)]
-        for name in names:
-            with open(os.path.join(uz, name), "wb") as f:
-                f.write(os.urandom(1 << 20))
+        names = random_files(uz, 100, 1 << 20)
         server = Server(work)
         user = pwd.getpwuid(os.geteuid()).pw_name
         batch = os.path.join(work, "batch")
@@ -124,7 +117,7 @@ def main():
                 for who in order:
                     for name in os.listdir(remote):
                         os.remove(os.path.join(remote, name))
-                    times[who].append(timed(commands[who]))
+                    times[who].append(timed(commands[who])[0])
                     if sorted(os.listdir(remote)) != names:
                         raise SystemExit(f"{who}: the server does not hold the 100 files")
         finally:

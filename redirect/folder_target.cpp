@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/positional_file.h"
 #include "platform/system_errors.h"
+#include "redirect/manifest.h"
 
 namespace varnox::redirect {
 
@@ -25,19 +26,6 @@ namespace {
 
 constexpr std::size_t kPiece = 1 << 20;
 constexpr mode_t kEveryoneReads = 0644;
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // "2026-12-07 14:22:05.123456789": what the same file lists as until it is written again.
 std::string timeText(const struct timespec& time) {
@@ -79,26 +67,17 @@ std::optional<fs::path> folderOfFileUrl(std::string_view url, std::string& why) 
         why = "'" + shown + "' is not an absolute path: give file:///PATH with three slashes";
         return std::nullopt;
     }
-    std::string path;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] != '%') {
-            path += rest[i];
-            continue;
-        }
-        const int high = i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
-        const int low = high < 0 ? -1 : hexValue(rest[i + 2]);
-        if (low < 0) {
-            why = "'" + shown + "' has a % that is not followed by two hexadecimal digits";
-            return std::nullopt;
-        }
-        if (high == 0 && low == 0) {
-            why = "'" + shown + "' holds %00: a path has no NUL byte";
-            return std::nullopt;
-        }
-        path += static_cast<char>(high * 16 + low);
-        i += 2;
+    // Its %XX decoded as the manifest decodes its names.
+    const std::optional<std::string> path = Manifest::unescape(std::string(rest));
+    if (!path) {
+        why = "'" + shown + "' has a % that is not followed by two hexadecimal digits";
+        return std::nullopt;
     }
-    return fs::path(path);
+    if (path->find('\0') != std::string::npos) {
+        why = "'" + shown + "' holds %00: a path has no NUL byte";
+        return std::nullopt;
+    }
+    return fs::path(*path);
 }
 
 void FolderTarget::checkNotStopped() const {

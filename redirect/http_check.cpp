@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <numeric>
 
 #include "ftp/curl_errors.h"
+#include "ftp/curl_handle.h"
 #include "ftp/errors.h"
 #include "ftp/remote_path.h"
 #include "redirect/http_request.h"
@@ -335,8 +335,7 @@ private:
 
 HttpCheck::HttpCheck(std::string baseUrl, std::vector<CheckItem> items, CheckOptions options)
     : baseUrl_(std::move(baseUrl)), items_(std::move(items)), options_(options) {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    ftp::initialiseCurl();
     multi_ = curl_multi_init();
 }
 

@@ -12,12 +12,6 @@ namespace {
 
 constexpr const char* kHeader = "varnox-redirect manifest 1";
 
-template <typename Number>
-bool parseNumber(const std::string& field, Number& value) {
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return error == std::errc() && end == field.data() + field.size();
-}
-
 std::vector<std::string> fieldsOf(const std::string& line) {
     std::vector<std::string> fields;
     std::istringstream in(line);

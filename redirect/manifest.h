@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -71,6 +72,12 @@ public:
     // A name as a record holds it, and back; nothing for a field that is not one.
     static std::string escape(const std::string& name);
     static std::optional<std::string> unescape(const std::string& field);
+    // A whole number as a record holds it, in decimal; false for a field that is not one.
+    template <typename Number>
+    static bool parseNumber(const std::string& field, Number& value) {
+        const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+        return error == std::errc() && end == field.data() + field.size();
+    }
 
 private:
     bool parse(const std::string& text);

@@ -4,6 +4,34 @@
 
 namespace varnox::redirect {
 
+namespace {
+
+// The answer once the key or certificate was shown: with a fingerprint given, whether it
+// matched; otherwise the person's, when there is a terminal to ask on.
+CertificateQuestion::Outcome decide(bool matches, bool fingerprintGiven,
+                                    const CertificateQuestion::Ask& ask) {
+    using Outcome = CertificateQuestion::Outcome;
+    if (fingerprintGiven) {
+        return matches ? Outcome::kAccepted : Outcome::kMismatch;
+    }
+    if (!ask) {
+        return Outcome::kNoTerminal;
+    }
+    return ask() ? Outcome::kAccepted : Outcome::kRefused;
+}
+
+std::string bareHostKeyFingerprint(std::string text) {
+    if (text.starts_with("SHA256:")) {
+        text.erase(0, 7);
+    }
+    while (!text.empty() && text.back() == '=') {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
 std::optional<std::string> normalFingerprint(const std::string& text) {
     std::string hex;
     for (const char c : text) {
@@ -28,43 +56,18 @@ std::optional<std::string> normalFingerprint(const std::string& text) {
 bool CertificateQuestion::operator()(const ftp::Certificate& certificate, bool changed) {
     certificate_ = certificate;
     show_(certificate, changed);
-    if (fingerprint_) {
-        const bool same = normalFingerprint(certificate.sha256) == normalFingerprint(*fingerprint_);
-        outcome_ = same ? Outcome::kAccepted : Outcome::kMismatch;
-    } else if (!ask_) {
-        outcome_ = Outcome::kNoTerminal;
-    } else {
-        outcome_ = ask_() ? Outcome::kAccepted : Outcome::kRefused;
-    }
+    outcome_ = decide(fingerprint_.has_value() &&
+                          normalFingerprint(certificate.sha256) == normalFingerprint(*fingerprint_),
+                      fingerprint_.has_value(), ask_);
     return outcome_ == Outcome::kAccepted;
 }
-
-namespace {
-
-std::string bareHostKeyFingerprint(std::string text) {
-    if (text.starts_with("SHA256:")) {
-        text.erase(0, 7);
-    }
-    while (!text.empty() && text.back() == '=') {
-        text.pop_back();
-    }
-    return text;
-}
-
-}  // namespace
 
 bool HostKeyQuestion::operator()(const ftp::HostKey& key) {
     key_ = key;
     show_(key);
-    if (fingerprint_) {
-        const bool same =
-            bareHostKeyFingerprint(key.fingerprint()) == bareHostKeyFingerprint(*fingerprint_);
-        outcome_ = same ? Outcome::kAccepted : Outcome::kMismatch;
-    } else if (!ask_) {
-        outcome_ = Outcome::kNoTerminal;
-    } else {
-        outcome_ = ask_() ? Outcome::kAccepted : Outcome::kRefused;
-    }
+    outcome_ = decide(fingerprint_.has_value() && bareHostKeyFingerprint(key.fingerprint()) ==
+                                                      bareHostKeyFingerprint(*fingerprint_),
+                      fingerprint_.has_value(), ask_);
     return outcome_ == Outcome::kAccepted;
 }
 

@@ -1,6 +1,5 @@
 #include "redirect/upload_turn.h"
 
-#include <charconv>
 #include <cstdio>
 #include <sstream>
 
@@ -12,12 +11,6 @@ namespace {
 
 constexpr std::size_t kMostNameCharacters = 48;
 
-template <typename Number>
-bool parseNumber(const std::string& field, Number& value) {
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return error == std::errc() && end == field.data() + field.size();
-}
-
 }  // namespace
 
 TemporarySightings TemporarySightings::parse(const std::string& text) {
@@ -28,7 +21,7 @@ TemporarySightings TemporarySightings::parse(const std::string& text) {
         std::string kind, name, size, since, more;
         Seen seen;
         if (fields >> kind >> name >> size >> since && !(fields >> more) && kind == "seen" &&
-            parseNumber(size, seen.size) && parseNumber(since, seen.since)) {
+            Manifest::parseNumber(size, seen.size) && Manifest::parseNumber(since, seen.since)) {
             if (const std::optional<std::string> plain = Manifest::unescape(name)) {
                 sightings.seen_[*plain] = seen;
             }

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
@@ -47,12 +48,7 @@ protected:
     void writeSettings(const fs::path& file, const std::string& server) {
         settings::writeSettingsFile(file, {game_.string(), "", server, "ut", "", ""});
     }
-    test::ProgramEnd run(Args args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::waitForProgram(
-            test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path()),
-            dir_.path());
-    }
+    test::ProgramEnd run(const Args& args) { return runRedirect(config_, args, dir_.path()); }
     void expectSaid(const test::ProgramEnd& ended, const std::string& said) {
         EXPECT_NE((ended.out + ended.err).find(said), std::string::npos) << said << "\nnot in:\n"
                                                                          << ended.out << ended.err;

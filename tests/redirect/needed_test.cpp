@@ -7,14 +7,11 @@
 #include <chrono>
 #include <fstream>
 
-#include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
-#include "tests/support/ftp_server.h"
-#include "tests/support/game_folder.h"
 #include "tests/support/http_server.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/programs.h"
-#include "tests/support/temp_dir.h"
 
 namespace varnox::redirect {
 namespace {
@@ -26,15 +23,12 @@ using test::writeFile;
 using Args = std::vector<std::string>;
 using Names = std::set<std::string>;
 
-class RedirectNeeds : public ::testing::Test {
+// As RedirectTest, with the FTP server running.
+class RedirectNeeds : public RedirectTest {
 protected:
     void SetUp() override {
-        test::makeGameFolder(game_, false);
-        fs::create_directories(root_);
-        server_ = std::make_unique<test::FtpServer>(
-            test::FtpServerOptions{.accounts = {{"admin", "pw", root_}}});
-        settings::writeSettingsFile(config_,
-                                    {game_.string(), "", server_->address(), "admin", "pw", ""});
+        RedirectTest::SetUp();
+        serve();
     }
     // A package importing `imports`, followed by bytes that compress well.
     void package(const std::string& file, const std::vector<std::string>& imports,
@@ -50,25 +44,7 @@ protected:
         text += "[IpDrv.HTTPDownload]\r\nRedirectToURL=" + redirect + "\r\n";
         writeFile(game_ / "System/UnrealTournament.ini", text);
     }
-    test::ProgramEnd run(Args args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::waitForProgram(
-            test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path()),
-            dir_.path());
-    }
-
-    test::TempDir dir_;
-    fs::path game_ = dir_ / "game";
-    fs::path root_ = dir_ / "root";
-    fs::path config_ = dir_ / "config.txt";
-    std::unique_ptr<test::FtpServer> server_;
 };
-
-void expectSaid(const std::string& out, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        EXPECT_NE(out.find(line), std::string::npos) << line << "\nnot in:\n" << out;
-    }
-}
 
 // ServerPackages names a code package; a map imports a texture, stock packages and a name
 // found nowhere; other packages are not needed. A stock list of one's own can add that name.

@@ -11,6 +11,7 @@
 
 #include "redirect/manifest.h"
 #include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
@@ -55,44 +56,6 @@ std::string namesIn(const fs::path& folder) {
 std::string bytes(std::size_t size, unsigned seed) {
     const uz::test::Bytes random = uz::test::randomBytes(size, seed);
     return {random.begin(), random.end()};
-}
-
-// A game folder named by a settings file that also names the server, once it runs; the
-// program runs as a child process with its output going to files.
-class RedirectTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::makeGameFolder(game_, false);
-        fs::create_directories(root_);
-        writeSettings("");
-    }
-    void writeSettings(const std::string& server) {
-        settings::writeSettingsFile(config_, {game_.string(), "", server, "admin", "pw", ""});
-    }
-    void serve(test::FtpServerOptions options = {}) {
-        server_.reset();
-        options.accounts = {{"admin", "pw", root_}};
-        server_ = std::make_unique<test::FtpServer>(std::move(options));
-        writeSettings(server_->address());
-    }
-    pid_t start(Args args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::startProgram(test::builtProgram("varnox-redirect"), args, {}, dir_.path());
-    }
-    test::ProgramEnd wait(pid_t pid) { return test::waitForProgram(pid, dir_.path()); }
-    test::ProgramEnd run(const Args& args) { return wait(start(args)); }
-
-    test::TempDir dir_;
-    fs::path game_ = dir_ / "game";
-    fs::path root_ = dir_ / "root";
-    fs::path config_ = dir_ / "config.txt";
-    std::unique_ptr<test::FtpServer> server_;
-};
-
-void expectSaid(const std::string& out, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        EXPECT_NE(out.find(line), std::string::npos) << line << "\nnot in:\n" << out;
-    }
 }
 
 // From the first status to the second compress: a dry run changes nothing here or on the

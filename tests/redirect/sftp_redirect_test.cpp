@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings_file.h"
+#include "tests/redirect/run_redirect.h"
 #include "tests/support/files.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/game_folder.h"
@@ -30,9 +31,9 @@ protected:
     // The program on `server` (the SSH server's folder root_ unless named), with the key the
     // server lets in unless the arguments name another.
     pid_t start(Args args, const std::string& server = {}) {
-        args.insert(args.begin(), {"--config", config_, "--identity", server_->userKey(),
-                                   "--server", server.empty() ? server_->address(root_) : server});
-        return test::startProgram(test::builtProgram("varnox-redirect"), args, {}, home_ / "");
+        args.insert(args.begin(), {"--identity", server_->userKey(), "--server",
+                                   server.empty() ? server_->address(root_) : server});
+        return startRedirect(config_, args, home_ / "");
     }
     test::ProgramEnd run(const Args& args, const std::string& server = {}) {
         return test::waitForProgram(start(args, server), home_ / "");

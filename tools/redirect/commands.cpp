@@ -111,6 +111,12 @@ void Commands::failed(const Failure& failure, const std::string& item) {
     out_.print(line);
 }
 
+void Commands::failedUnreadable(const UnreadablePackage& package) {
+    failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +
+                                               ": it is a symbolic link that leads nowhere"),
+           package.shownName);
+}
+
 void Commands::warn(const std::string& text) {
     out_.print({Line::Kind::kFailure,
                 "warning: " + text,
@@ -131,9 +137,7 @@ std::uint64_t Commands::reportList(const LocalFolder& local) {
     }
     listReported_ = true;
     for (const UnreadablePackage& package : local.unreadable()) {
-        failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +
-                                                   ": it is a symbolic link that leads nowhere"),
-               package.shownName);
+        failedUnreadable(package);
     }
     const PackageList& list = local.list();
     for (const game::MissingPackage& missing : list.missing) {

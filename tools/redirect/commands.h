@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -46,6 +47,12 @@ private:
     bool trust();
     // trust for an SFTP server: its host key, kept in known_hosts.
     bool trustHostKey(const ServerSetup& setup);
+    // Parts of trust. The question "Trust this `what` for `server` from now on?" to the
+    // person at the terminal, `server` read as it is when asked; a yes is true. Empty with
+    // --fingerprint, and when there is no terminal.
+    std::function<bool()> askOnTerminal(const std::string& what, const std::string& server);
+    // Connects, watched, for the question it asks; the failure, if the connection failed.
+    std::optional<Failure> connectToTrust(RedirectServer& connection);
 
     // Parts of upload. Each failure that concerns one file is reported and counted in the
     // return value (or `failures`); one that ends the run is thrown.
@@ -65,6 +72,8 @@ private:
                                 const std::vector<std::string>& keepNames, std::uint64_t& failures);
 
     void failed(const Failure& failure, const std::string& item = {});
+    // A package named by a symbolic link that leads nowhere, reported as failed.
+    void failedUnreadable(const UnreadablePackage& package);
     // Something the user should know that fails nothing (printed as failures are).
     void warn(const std::string& text);
     // The game folder's packages as the run's rule picks them (listed once a run: a sync's

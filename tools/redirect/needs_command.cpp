@@ -43,9 +43,7 @@ bool Commands::needs() {
     }
     for (const UnreadablePackage& package : list.unreadable) {
         ++failures;
-        failed(Failure(failure::kFileNotFound, "Cannot read " + package.path.string() +
-                                                   ": it is a symbolic link that leads nowhere"),
-               package.shownName);
+        failedUnreadable(package);
     }
     for (const game::NeedFailure& failure : list.failures) {
         ++failures;

@@ -13,17 +13,27 @@
 
 namespace varnox::redirect {
 
-namespace {
-
-// A yes from the person at the terminal; anything else is a no.
-bool askOnTerminal(Output& out, const std::string& server) {
-    out.prompt("Trust this certificate for " + server + " from now on? [y/N] ");
-    std::string answer;
-    std::getline(std::cin, answer);
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+std::function<bool()> Commands::askOnTerminal(const std::string& what, const std::string& server) {
+    if (options_.fingerprint || ::isatty(STDIN_FILENO) != 1) {
+        return {};
+    }
+    return [this, what, &server] {
+        out_.prompt("Trust this " + what + " for " + server + " from now on? [y/N] ");
+        std::string answer;
+        std::getline(std::cin, answer);
+        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+    };
 }
 
-}  // namespace
+std::optional<Failure> Commands::connectToTrust(RedirectServer& connection) {
+    const Watching watching(*this, connection);
+    try {
+        connection.connect();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}
 
 bool Commands::trust() {
     const ServerSetup setup = setup_->server();
@@ -45,10 +55,6 @@ bool Commands::trust() {
     }
     const std::string server =
         endpoint ? endpoint->host + ":" + std::to_string(endpoint->port) : setup.login.server;
-    CertificateQuestion::Ask ask;
-    if (!options_.fingerprint && ::isatty(STDIN_FILENO) == 1) {
-        ask = [&] { return askOnTerminal(out_, server); };
-    }
     CertificateQuestion question(
         options_.fingerprint,
         [&](const ftp::Certificate& c, bool changed) {
@@ -67,16 +73,10 @@ bool Commands::trust() {
                         "  valid:    from " + c.validFrom + " until " + c.validUntil,
                         "  SHA-256:  " + c.sha256});
         },
-        ask);
+        askOnTerminal("certificate", server));
     RedirectServer connection(
         setup, [&](const ftp::Certificate& c, bool changed) { return question(c, changed); });
-    const Watching watching(*this, connection);
-    std::optional<Failure> connectFailure;
-    try {
-        connection.connect();
-    } catch (const Failure& failure) {
-        connectFailure = failure;
-    }
+    const std::optional<Failure> connectFailure = connectToTrust(connection);
     using Outcome = CertificateQuestion::Outcome;
     const std::string file = setup.trustedFile.string();
     switch (question.outcome()) {

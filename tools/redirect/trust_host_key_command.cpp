@@ -1,9 +1,5 @@
 // trust for an SFTP server: its host key, shown as ssh shows it and added to known_hosts as
 // ssh adds it. A key that differs from the one known for the server is never trusted here.
-#include <unistd.h>
-
-#include <iostream>
-
 #include "ftp/errors.h"
 #include "redirect/trust.h"
 #include "tools/redirect/commands.h"
@@ -13,15 +9,6 @@ namespace varnox::redirect {
 bool Commands::trustHostKey(const ServerSetup& setup) {
     const std::string file = setup.knownHostsFile.string();
     std::string server = setup.login.server;
-    HostKeyQuestion::Ask ask;
-    if (!options_.fingerprint && ::isatty(STDIN_FILENO) == 1) {
-        ask = [&] {
-            out_.prompt("Trust this host key for " + server + " from now on? [y/N] ");
-            std::string answer;
-            std::getline(std::cin, answer);
-            return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
-        };
-    }
     HostKeyQuestion question(
         options_.fingerprint,
         [&](const ftp::HostKey& key) {
@@ -34,15 +21,9 @@ bool Commands::trustHostKey(const ServerSetup& setup) {
                          {"sha256", key.fingerprint()}}},
                        {"  " + key.shownType() + " key fingerprint: " + key.fingerprint()});
         },
-        ask);
+        askOnTerminal("host key", server));
     RedirectServer connection(setup, {}, [&](const ftp::HostKey& key) { return question(key); });
-    const Watching watching(*this, connection);
-    std::optional<Failure> connectFailure;
-    try {
-        connection.connect();
-    } catch (const Failure& failure) {
-        connectFailure = failure;
-    }
+    const std::optional<Failure> connectFailure = connectToTrust(connection);
     const auto refused = [&](const std::string& why) {
         failed(InternetFailure(ftp::error::kInvalidCa, "The host key of " + server + why));
         return false;

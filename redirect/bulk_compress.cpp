@@ -1,6 +1,7 @@
 #include "redirect/bulk_compress.h"
 
 #include <algorithm>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -28,6 +29,9 @@ CompressOutcome compressOne(const Package& package, const fs::path& uzFolder,
     } catch (const std::bad_alloc&) {
         outcome.failure = Failure(failure::kOutOfMemory,
                                   "Not enough memory to compress " + package.path.string());
+    } catch (const std::exception& error) {
+        outcome.failure = Failure(failure::kInternalError,
+                                  "Cannot compress " + package.path.string() + ": " + error.what());
     }
     return outcome;
 }
@@ -51,13 +55,22 @@ void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& u
     });
     std::atomic<std::size_t> next{0};
     std::mutex reporting;
+    // What ended a worker (a report that could not be made, say) ends the run on the
+    // caller's thread, never a worker thread.
+    std::exception_ptr workerFailure;
     auto work = [&](unsigned worker) {
-        for (std::size_t i = next++; i < order.size() && !stopped_; i = next++) {
-            const CompressOutcome outcome = compressOne(*order[i], uzFolder, working_[worker]);
-            finished_ += order[i]->facts.size;
-            working_[worker] = 0;
+        try {
+            for (std::size_t i = next++; i < order.size() && !stopped_; i = next++) {
+                const CompressOutcome outcome = compressOne(*order[i], uzFolder, working_[worker]);
+                finished_ += order[i]->facts.size;
+                working_[worker] = 0;
+                std::lock_guard lock(reporting);
+                report(*order[i], outcome);
+            }
+        } catch (...) {
             std::lock_guard lock(reporting);
-            report(*order[i], outcome);
+            workerFailure = workerFailure ? workerFailure : std::current_exception();
+            stopped_ = true;
         }
     };
     std::vector<std::thread> workers;
@@ -71,6 +84,9 @@ void BulkCompressor::run(const std::vector<Package>& packages, const fs::path& u
     work(0);
     for (std::thread& worker : workers) {
         worker.join();
+    }
+    if (workerFailure) {
+        std::rethrow_exception(workerFailure);
     }
 }
 

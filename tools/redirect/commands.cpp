@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <new>
+
 #include "ftp/errors.h"
 #include "platform/signal_cleanup.h"
 
@@ -54,6 +56,14 @@ int Commands::run() {
     } catch (const Failure& failure) {
         out_.stopProgress();
         failed(failure);
+        ok = false;
+    } catch (const std::bad_alloc&) {
+        out_.stopProgress();
+        failed(Failure(failure::kOutOfMemory, "Not enough memory to go on"));
+        ok = false;
+    } catch (const std::exception& error) {
+        out_.stopProgress();
+        failed(Failure(failure::kInternalError, std::string("Stopped: ") + error.what()));
         ok = false;
     }
     watchdog_->end();

@@ -62,11 +62,10 @@ TemporaryVerdicts TemporarySightings::judge(const std::vector<ListedTemporary>& 
     return verdicts;
 }
 
-UploadTurn::UploadTurn(const std::filesystem::path& uzFolder, const std::string& server,
-                       const std::string& folder, std::chrono::steady_clock::time_point deadline) {
-    lock_ = platform::LockFile::takeTurn(
-        uzFolder / fileName(server, folder), deadline,
-        "uploading to " + server + (server.ends_with("//") ? "" : " ") + folder);
+UploadTurn::UploadTurn(const std::filesystem::path& uzFolder, const Target& target,
+                       std::chrono::steady_clock::time_point deadline) {
+    lock_ = platform::LockFile::takeTurn(uzFolder / fileName(target.address(), target.folder()),
+                                         deadline, "uploading to " + target.key());
     // The first line names the holder; the sightings follow.
     const TemporarySightings sightings = TemporarySightings::parse(lock_->contents());
     lock_->record(platform::describeThisRun() + "\n" + sightings.text());
@@ -96,11 +95,10 @@ TemporaryVerdicts UploadTurn::judge(const std::vector<ListedTemporary>& listed) 
     return verdicts;
 }
 
-TemporaryVerdicts UploadTurn::peek(const std::filesystem::path& uzFolder, const std::string& server,
-                                   const std::string& folder,
+TemporaryVerdicts UploadTurn::peek(const std::filesystem::path& uzFolder, const Target& target,
                                    const std::vector<ListedTemporary>& listed) {
-    TemporarySightings sightings =
-        TemporarySightings::parse(platform::LockFile::peek(uzFolder / fileName(server, folder)));
+    TemporarySightings sightings = TemporarySightings::parse(
+        platform::LockFile::peek(uzFolder / fileName(target.address(), target.folder())));
     return sightings.judge(listed, std::chrono::system_clock::now());
 }
 

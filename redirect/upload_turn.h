@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/lock_file.h"
+#include "redirect/target.h"
 
 // Runs that upload into one server folder, and the temporary names they leave there.
 namespace varnox::redirect {
@@ -59,8 +60,8 @@ private:
 class UploadTurn {
 public:
     // Throws varnox::Failure ("Another run is uploading to ...") when the wait ends first.
-    UploadTurn(const std::filesystem::path& uzFolder, const std::string& server,
-               const std::string& folder, std::chrono::steady_clock::time_point deadline);
+    UploadTurn(const std::filesystem::path& uzFolder, const Target& target,
+               std::chrono::steady_clock::time_point deadline);
 
     // The file's name for a server and folder: readable, and unique through a hash.
     static std::string fileName(const std::string& server, const std::string& folder);
@@ -68,8 +69,7 @@ public:
     // As TemporarySightings::judge, kept in the lock file for the next run.
     TemporaryVerdicts judge(const std::vector<ListedTemporary>& listed);
     // The same judgement without the lock and without keeping anything, for a dry run.
-    static TemporaryVerdicts peek(const std::filesystem::path& uzFolder, const std::string& server,
-                                  const std::string& folder,
+    static TemporaryVerdicts peek(const std::filesystem::path& uzFolder, const Target& target,
                                   const std::vector<ListedTemporary>& listed);
 
 private:

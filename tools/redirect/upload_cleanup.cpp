@@ -47,10 +47,9 @@ std::uint64_t Commands::removeFromServer(Target& server, const std::string& name
 std::uint64_t Commands::removeTemporaries(Target& server, const RemoteFolder& remote,
                                           UploadTurn* turn, const fs::path& uzFolder) {
     const std::vector<ListedTemporary> temporaries = temporariesOf(remote);
-    const TemporaryVerdicts verdicts =
-        turn != nullptr
-            ? turn->judge(temporaries)
-            : UploadTurn::peek(uzFolder, server.address(), server.folder(), temporaries);
+    const TemporaryVerdicts verdicts = turn != nullptr
+                                           ? turn->judge(temporaries)
+                                           : UploadTurn::peek(uzFolder, server, temporaries);
     std::uint64_t failures = 0;
     for (const std::string& name : verdicts.abandoned) {
         failures += removeFromServer(server, name, "left on the server by an upload cut short");

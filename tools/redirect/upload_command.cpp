@@ -158,7 +158,7 @@ bool Commands::upload(const std::vector<Package>& pending) {
     std::optional<UploadTurn> turn;
     if (!dry) {
         platform::ensureFolder(local.uzFolder());
-        turn.emplace(local.uzFolder(), server.address(), server.folder(), lockDeadline());
+        turn.emplace(local.uzFolder(), server, lockDeadline());
     }
     const RemoteFolder remote(server.list());
     UploadRecords records(server.key(), local.manifest().sentTo(server.key()));
